@@ -1,0 +1,1 @@
+#include "app/app_settings.h"

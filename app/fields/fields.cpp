@@ -1,0 +1,1 @@
+#include "app/fields/fields.h"

@@ -1,0 +1,1 @@
+#include "app/widget_prompts.h"

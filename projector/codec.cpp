@@ -1,0 +1,1 @@
+#include "projector/codec.h"

@@ -1,0 +1,1 @@
+#include "projector/display_editor.h"

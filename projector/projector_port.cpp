@@ -1,0 +1,1 @@
+#include "projector/projector_port.h"

@@ -1,0 +1,1 @@
+#include "protocol/reply_values.h"

@@ -1,0 +1,1 @@
+#include "receiver/panel_keys.h"

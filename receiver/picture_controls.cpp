@@ -1,0 +1,1 @@
+#include "receiver/picture_controls.h"

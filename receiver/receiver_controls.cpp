@@ -1,0 +1,1 @@
+#include "receiver/receiver_controls.h"

@@ -1,0 +1,1 @@
+#include "sim/pty_sim.h"

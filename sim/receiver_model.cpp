@@ -1,0 +1,1 @@
+#include "sim/receiver_model.h"
