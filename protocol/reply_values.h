@@ -1,1 +1,23 @@
 #pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <optional>
+
+// How the value of a reply turns into the entry to select in the control of its command.
+namespace protocol {
+
+// Reads a value as a decimal number from its leading numeric characters: leading spaces skipped,
+// an optional sign, digits and one decimal point; the rest ignored; empty or non-numeric is 0.
+// Rounded to the nearest integer and held within the range of int.
+int reply_number(const QByteArray &value);
+
+// The list position that the value of a reply to command number selects, or none when the value
+// names no entry. entries are the texts of the list concerned (needed by command 13 only).
+// The position is not checked against the list's size: a caller selects it only when it exists.
+// Commands that fill a label or change the input layout (1, 3, 4, 12, 19) give none.
+std::optional<int> reply_position(int number, const QByteArray &value, bool single_hdmi,
+                                  const QStringList &entries = {});
+
+} // namespace protocol
