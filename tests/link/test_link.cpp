@@ -1,0 +1,310 @@
+// The serial link over a real pseudo-terminal against the simulated receiver.
+#include "link/serial_link.h"
+#include "sim/pty_sim.h"
+#include "tests/support/scripted_prompts.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<PtySimulator> sim_;
+    std::unique_ptr<ScriptedPrompts> prompts_;
+    std::unique_ptr<SerialLink> link_;
+
+    QString link_path() const { return dir_.filePath(QStringLiteral("com1")); }
+
+    void connect_link()
+    {
+        link_->set_port_no(1);
+        link_->set_comm();
+        QVERIFY(link_->port_open());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        sim_ = std::make_unique<PtySimulator>();
+        QVERIFY(sim_->start(link_path()));
+        qputenv("KZ_ORBA_COM1", link_path().toLocal8Bit());
+        prompts_ = std::make_unique<ScriptedPrompts>();
+        link_ = std::make_unique<SerialLink>(*prompts_);
+        connect_link();
+    }
+
+    void cleanup()
+    {
+        link_.reset();
+        sim_.reset();
+    }
+
+    void reply_completes_and_is_kept_whole()
+    {
+        QVERIFY(link_->send_cmd("WP_Aspect[16:9]$\r"));
+        QVERIFY(link_->reply_ok());
+        QCOMPARE(link_->reply_text(), QByteArray("WP_Aspect[16:9]$\r"));
+        QCOMPARE(link_->byte_buf().data(), QByteArray("WP_Aspect[16:9]$\r"));
+        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[16:9]$\r" });
+        QVERIFY(!link_->link_busy());
+        QVERIFY(!link_->awaiting_reply());
+    }
+
+    void reply_in_two_pieces_completes_on_a_later_poll()
+    {
+        SimFaults faults;
+        faults.split_gap_ms = 150;
+        sim_->set_faults(faults);
+        QVERIFY(link_->send_cmd("WP_Input[?]$\r"));
+        QVERIFY(link_->reply_text().startsWith("WP_Input["));
+        QVERIFY(link_->reply_text().endsWith("]$\r"));
+    }
+
+    void noise_stays_in_front_of_the_reply()
+    {
+        SimFaults faults;
+        faults.noise = "xx";
+        sim_->set_faults(faults);
+        QVERIFY(link_->send_cmd("WP_Display[?]$\r"));
+        QVERIFY(link_->reply_text().startsWith("xxWP_Display["));
+    }
+
+    void broken_terminators_do_not_complete_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("double bracket") << QByteArray("WP_Info[v]]$\r") << false;
+        QTest::newRow("doubled terminator") << QByteArray("WP_Info[v]$]$\r") << false;
+        QTest::newRow("line feed") << QByteArray("WP_Info[v]$\n") << false;
+        QTest::newRow("plain") << QByteArray("WP_Info[v]$\r") << true;
+    }
+    void broken_terminators_do_not_complete()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, complete);
+        SimFaults faults;
+        faults.silent = { QByteArray() };
+        sim_->set_faults(faults);
+        PtySimulator *sim = sim_.get();
+        sim_->set_message_hook([sim, reply](const QByteArray &) { sim->send_raw(reply); });
+        QCOMPARE(link_->send_cmd("WP_Info[?]$\r"), complete);
+        QCOMPARE(link_->reply_ok(), complete);
+    }
+
+    void no_reply_gives_up_after_the_wait()
+    {
+        SimFaults faults;
+        faults.silent = { QByteArray() };
+        sim_->set_faults(faults);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QVERIFY(!link_->reply_ok());
+        // 151 steps of more than a millisecond each: the wait is never cut short.
+        QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!link_->link_busy());
+    }
+
+    void reply_after_the_wait_is_dropped()
+    {
+        SimFaults faults;
+        faults.delay_ms = 600;
+        sim_->set_faults(faults);
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QTest::qWait(700);
+        QVERIFY(!link_->reply_ok());
+        sim_->set_faults({});
+        QVERIFY(link_->send_cmd("WP_Display[?]$\r"));
+        QVERIFY(link_->reply_text().startsWith("WP_Display["));
+    }
+
+    void bytes_after_a_nowait_send_are_dropped()
+    {
+        link_->send_cmd_nowait("WP_KeyMenu[]$\r");
+        QVERIFY(sim_->wait_for_received(1, 2000));
+        QTest::qWait(250); // two polls: the key's reply is read and dropped
+        QVERIFY(link_->rx_text().isEmpty());
+        QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        QVERIFY(link_->reply_text().startsWith("WP_Aspect["));
+        QVERIFY(!link_->reply_text().contains("KeyMenu"));
+    }
+
+    void closed_port_refuses_and_sends_nothing()
+    {
+        link_->disconnect_port();
+        QVERIFY(!link_->port_open());
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        link_->send_cmd_nowait("WP_KeyMenu[]$\r");
+        link_->byte_buf().clear();
+        link_->byte_buf().append('A');
+        QVERIFY(!link_->send_bytes());
+        QCOMPARE(prompts_->texts(), QStringList(3, QStringLiteral("RS232 is disconnected !")));
+        QCOMPARE(prompts_->shown.first().icon, Prompts::Icon::Critical);
+        QTest::qWait(50);
+        QVERIFY(sim_->received().isEmpty());
+    }
+
+    void disconnect_without_a_port_changes_nothing()
+    {
+        link_->disconnect_port();
+        QSignalSpy looks(link_.get(), &SerialLink::look_changed);
+        link_->disconnect_port();
+        QCOMPARE(looks.count(), 0);
+        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+    }
+
+    void refused_send_leaves_the_running_transaction_alone()
+    {
+        SimFaults faults;
+        faults.delay_ms = 150;
+        sim_->set_faults(faults);
+        bool refused_outcome = true;
+        QTimer::singleShot(40, link_.get(), [&] { refused_outcome = link_->send_cmd("WP_Display[?]$\r"); });
+        QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        QVERIFY(!refused_outcome);
+        QVERIFY(link_->reply_ok());
+        QVERIFY(prompts_->shown.isEmpty());
+        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[?]$\r" });
+    }
+
+    void refused_nowait_changes_nothing()
+    {
+        SimFaults faults;
+        faults.delay_ms = 150;
+        sim_->set_faults(faults);
+        QTimer::singleShot(40, link_.get(), [&] { link_->send_cmd_nowait("WP_KeyPlus[]$\r"); });
+        QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[?]$\r" });
+    }
+
+    void reopening_discards_what_was_received()
+    {
+        link_->send_cmd_nowait("WP_KeyMenu[]$\r");
+        QVERIFY(sim_->wait_for_received(1, 2000));
+        QTest::qWait(30); // the reply waits in the port, not yet polled
+        link_->set_comm();
+        QVERIFY(link_->port_open());
+        QVERIFY(link_->rx_text().isEmpty());
+        QCOMPARE(link_->rx_count(), 0u);
+        QTest::qWait(250);
+        QCOMPARE(link_->rx_count(), 0u);
+    }
+
+    void failed_open_names_the_port()
+    {
+        qputenv("KZ_ORBA_COM3", dir_.filePath(QStringLiteral("nothing-here")).toLocal8Bit());
+        link_->set_port_no(3);
+        link_->set_comm();
+        QVERIFY(!link_->port_open());
+        QVERIFY(!link_->polling());
+        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+        QCOMPARE(prompts_->texts(), QStringList{ QStringLiteral("RS-232 port error on COM 3: !") });
+        QCOMPARE(prompts_->shown.first().icon, Prompts::Icon::None);
+    }
+
+    void auto_clear_empties_the_log_past_300_characters()
+    {
+        QSignalSpy cleared(link_.get(), &SerialLink::log_cleared);
+        link_->set_auto_clear(1);
+        const QByteArray chunk(100, 'x');
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(sim_->send_raw(chunk));
+            QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), quint32(100 * (i + 1)), 2000);
+        }
+        QCOMPARE(cleared.count(), 0);
+        QVERIFY(sim_->send_raw("y"));
+        QTRY_COMPARE_WITH_TIMEOUT(cleared.count(), 1, 2000);
+        QCOMPARE(link_->rx_count(), 1u);
+    }
+
+    void auto_clear_off_keeps_counting()
+    {
+        QSignalSpy cleared(link_.get(), &SerialLink::log_cleared);
+        QVERIFY(sim_->send_raw(QByteArray(350, 'x')));
+        QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), 350u, 2000);
+        QVERIFY(sim_->send_raw("y"));
+        QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), 351u, 2000);
+        QCOMPARE(cleared.count(), 0);
+    }
+
+    void overlong_reply_keeps_75_bytes()
+    {
+        SimFaults faults;
+        faults.overlong_size = 120;
+        sim_->set_faults(faults);
+        QVERIFY(link_->send_cmd("WP_Info[?]$\r"));
+        QCOMPARE(link_->reply_text().size(), 120);
+        QCOMPARE(link_->byte_buf().len, 75);
+        QCOMPARE(link_->byte_buf().data(), link_->reply_text().left(75));
+    }
+
+    void nowait_replies_never_pass_the_buffer()
+    {
+        // Only a waiting send resets the count: replies to no-wait sends pile up in the buffer.
+        for (int i = 0; i < 8; ++i)
+            link_->send_cmd_nowait("WP_OverscanH[" + QByteArray::number(i) + "]$\r");
+        QVERIFY(sim_->wait_for_received(8, 2000));
+        QTest::qWait(250);
+        QCOMPARE(link_->byte_buf().len, 75);
+        QVERIFY(link_->byte_buf().data().startsWith("WP_OverscanH[0]$\r"));
+    }
+
+    void hang_up_mid_wait_ends_it_and_disconnects()
+    {
+        SimFaults faults;
+        faults.hang_up = true;
+        faults.hang_up_only = "WP_Aspect[";
+        sim_->set_faults(faults);
+        QSignalSpy looks(link_.get(), &SerialLink::look_changed);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QVERIFY(!link_->port_open());
+        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+        QCOMPARE(looks.count(), 1);
+        QVERIFY(!link_->link_busy());
+
+        // The line comes back: Connect works again.
+        sim_->set_faults({});
+        QVERIFY(sim_->restart());
+        link_->set_comm();
+        QVERIFY(link_->port_open());
+        QCOMPARE(link_->look(), SerialLink::Look::Connected);
+        QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+    }
+
+    void hang_up_while_idle_is_noticed()
+    {
+        sim_->hang_up();
+        QTRY_VERIFY_WITH_TIMEOUT(!link_->port_open(), 2000);
+        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QCOMPARE(prompts_->texts(), QStringList{ QStringLiteral("RS232 is disconnected !") });
+    }
+
+    void delay_lets_events_run_and_counts_as_in_delay()
+    {
+        bool ran = false;
+        bool seen_in_delay = false;
+        QTimer::singleShot(20, link_.get(), [&] {
+            ran = true;
+            seen_in_delay = link_->in_delay();
+        });
+        QVERIFY(!link_->in_delay());
+        QElapsedTimer clock;
+        clock.start();
+        link_->delay_sec(0.1);
+        QVERIFY(clock.elapsed() > 100);
+        QVERIFY(ran);
+        QVERIFY(seen_in_delay);
+        QVERIFY(!link_->in_delay());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"

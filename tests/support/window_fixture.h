@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/main_window.h"
+#include "sim/pty_sim.h"
+#include "tests/support/scripted_prompts.h"
+#include "ui_frm_main.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The real window on a config folder of its own, with COM1 wired to a simulated receiver on a
+// pseudo-terminal and prompts answered by the test.
+class WindowFixture
+{
+public:
+    struct Options
+    {
+        int port_no = 1;
+        int auto_clear = 0;
+        int cmd_fmt = 0;
+        QString proj_file;
+        int open_section = 1;
+        QByteArray identify = QByteArrayLiteral("TX");
+        bool start_sim = true;
+    };
+
+    WindowFixture();
+    explicit WindowFixture(const Options &options);
+    ~WindowFixture();
+
+    // Builds the window and runs its start-up; false with the report when start-up fails.
+    bool start(QString *error = nullptr);
+    // Closes the window as the operator does (runs the exit steps).
+    void close();
+
+    // The config folder, and a path inside it.
+    QString dir() const { return dir_.path(); }
+    QString path(const QString &name) const { return dir_.filePath(name); }
+    // Rewrites the settings file from the options (before start).
+    void write_settings(const Options &options);
+    // Writes a file in the config folder with the given bytes.
+    void write_file(const QString &name, const QByteArray &bytes);
+    QByteArray read_file(const QString &name) const;
+
+    // Messages the receiver got, oldest first; clear_sent forgets them.
+    QList<QByteArray> sent() const { return sim.received(); }
+    void clear_sent() { sim.clear_received(); }
+
+    PtySimulator sim;
+    ScriptedPrompts prompts;
+    std::unique_ptr<MainWindow> window;
+    Ui::frm_main *ui = nullptr;
+
+private:
+    QTemporaryDir dir_;
+    Options options_;
+    QByteArray old_com1_;
+};
