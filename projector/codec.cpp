@@ -199,7 +199,7 @@ QString CommandCodec::text_to_hex(const QString &text, int selector) const
 
 bool CommandCodec::push_cr(int selector)
 {
-    return ::push_cr(record(selector));
+    return ::push_cr(record_for(selector));
 }
 
 void CommandCodec::reset_records()
@@ -213,7 +213,7 @@ const CtlRecord &CommandCodec::record(int selector) const
     return selector == display_on ? on_ctl : off_ctl;
 }
 
-CtlRecord &CommandCodec::record(int selector)
+CtlRecord &CommandCodec::record_for(int selector)
 {
     return selector == display_on ? on_ctl : off_ctl;
 }

@@ -108,7 +108,7 @@ public:
     ByteBuffer &buffer() { return byte_buf_; }
 
 private:
-    CtlRecord &record(int selector);
+    CtlRecord &record_for(int selector);
 
     ByteBuffer &byte_buf_;
 };

@@ -434,6 +434,8 @@ TEST(CommandCodec, SelectorPicksTheRecord)
     const QString text = P7 + u"X"_s;
     EXPECT_EQ(codec.text_to_hex(text, 1), u"02 58 "_s);
     EXPECT_EQ(codec.text_to_hex(text, 0), u"03 58 "_s);
+    EXPECT_EQ(&codec.record(1), &codec.on_ctl);
+    EXPECT_EQ(&codec.record(0), &codec.off_ctl);
 }
 
 // The CR button: typing PWR ON and pressing CR gives a carriage return at the end, whatever the
