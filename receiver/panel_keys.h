@@ -2,6 +2,7 @@
 
 #include "app/common/handler_context.h"
 
+#include <QByteArray>
 #include <QObject>
 
 // The receiver's front-panel keys Menu, Minus and Plus, from the Control Panel or the J, K, L keys.
@@ -9,8 +10,23 @@ class PanelKeys : public QObject
 {
     Q_OBJECT
 public:
+    // The Control Panel's number in WindowState::open_section.
+    static constexpr int panel_section = 2;
+    // The pause after a key command from the keyboard; J, K, L pressed meanwhile are dropped.
+    static constexpr double key_pause_sec = 0.15;
+
     explicit PanelKeys(const HandlerContext &ctx, QObject *parent = nullptr);
 
     // The window's key preview: every key pressed anywhere in the window. Does not consume it.
     void Form_KeyDown(int key);
+
+    // The three picture buttons; no pause after them.
+    void cmd_btn_menu_Click();
+    void cmd_btn_minus_Click();
+    void cmd_btn_plus_Click();
+
+private:
+    void press(const char *prefix);
+
+    HandlerContext ctx_;
 };

@@ -2,7 +2,10 @@
 
 #include "app/common/handler_context.h"
 
+#include <QByteArray>
 #include <QObject>
+
+class QComboBox;
 
 // The five picture values of the receiver: set, read back, reset.
 class PictureControls : public QObject
@@ -13,4 +16,25 @@ public:
 
     // Fills the five lists with "0" to "100", none selected.
     void fill_lists();
+
+    // Change handlers of the five lists: the chosen value is sent without waiting for a reply,
+    // and nothing while a read-back runs.
+    void cbo_pic_bri_Click();
+    void cbo_pic_con_Click();
+    void cbo_pic_sat_Click();
+    void cbo_pic_hue_Click();
+    void cbo_pic_sha_Click();
+
+    // "Read": queries the five values and selects them. A reported value that is not a whole
+    // number from 0 to 100 leaves its list's selection as it was.
+    void cmd_pic_read_Click();
+    // "Reset": asks the receiver to reset its picture values; the lists are not read back.
+    void cmd_pic_rst_Click();
+
+private:
+    void send_value(const QComboBox *combo, const char *prefix);
+    // The list of picture number 1 to 5 (brightness, contrast, saturation, hue, sharpness).
+    QComboBox *list_of(int number) const;
+
+    HandlerContext ctx_;
 };

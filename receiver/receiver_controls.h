@@ -2,7 +2,10 @@
 
 #include "app/common/handler_context.h"
 
+#include <QByteArray>
 #include <QObject>
+
+class QComboBox;
 
 // The receiver's setting lists and action buttons, their read-back, and the device information.
 class ReceiverControls : public QObject
@@ -14,4 +17,42 @@ public:
     // Fills the fixed lists of the receiver frame (the input list in its two-entry layout),
     // none selected. The option-list lists (auto-off, input and output resolution) come from files.
     void fill_lists();
+
+    // Change handlers of the setting lists, run by the operator's choice and by code alike.
+    // Each sends at most one command; none while a read-back runs or when nothing is selected.
+    void cbo_input_Click();
+    void cbo_aspect_Click();
+    void cbo_display_Click();
+    void cbo_disp_mode_Click();
+    void cbo_output_Click();
+    void cbo_in_prefer_Click();
+    void cbo_hdcp_in_Click();
+    void cbo_overscan_en_Click();
+    void cbo_overscan_h_Click();
+    void cbo_overscan_v_Click();
+    void cbo_audio_en_Click();
+    void cbo_audio_hdmi_Click();
+    void cbo_audio_lr_Click();
+    void cbo_standby_Click();
+    void cbo_baudrate_Click();
+
+    // "System Reset" and the VGA auto adjustment "Start".
+    void cmd_sys_rst_Click();
+    void cmd_vga_auto_Click();
+
+    // "Read": queries every readable setting and shows the answers in the lists and fields.
+    void cmd_ctrl_read_Click();
+    // "Get": the firmware versions of receiver and transmitter and the transmitter's baud rate.
+    void cmd_info_Click();
+
+private:
+    // A list whose change waits for the reply with the list disabled.
+    void send_waiting(QComboBox *combo, const char *prefix, const QByteArray &argument);
+    // A list whose change is sent without waiting.
+    void send_nowait(const char *prefix, const QByteArray &argument);
+    // The selected position, or -1 when the handler must not send (a read-back runs, or
+    // nothing is selected).
+    int chosen(const QComboBox *combo) const;
+
+    HandlerContext ctx_;
 };

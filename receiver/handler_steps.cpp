@@ -1,0 +1,66 @@
+#include "receiver/handler_steps.h"
+
+#include "app/common/fail_indicator.h"
+#include "app/common/window_state.h"
+#include "link/serial_link.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPointer>
+
+namespace handler_steps {
+
+QString send_fail_text()
+{
+    return QStringLiteral("Send fail !");
+}
+
+QString read_fail_text()
+{
+    return QStringLiteral("Read fail !");
+}
+
+bool send_disabled(
+    const HandlerContext &ctx, QWidget *control, const QByteArray &message, QLabel *fail_label)
+{
+    // The wait lets window events run; a control that goes away meanwhile is not touched again.
+    const QPointer<QWidget> guarded(control);
+    control->setEnabled(false);
+    const bool ok = ctx.link.send_cmd(message);
+    if (!ok)
+        ctx.fail.show_fail(fail_label, send_fail_text());
+    if (guarded)
+        guarded->setEnabled(true);
+    return ok;
+}
+
+void press_action(const HandlerContext &ctx, QAbstractButton *button, const QByteArray &message,
+    QLabel *fail_label)
+{
+    const QPointer<QAbstractButton> guarded(button);
+    button->setEnabled(false);
+    QCoreApplication::processEvents();
+    if (!guarded)
+        return;
+    send_disabled(ctx, button, message, fail_label);
+}
+
+QByteArray entry_argument(const QString &entry)
+{
+    return entry.trimmed().toLatin1();
+}
+
+ReadingGuard::ReadingGuard(WindowState &state)
+    : state_(state)
+    , was_reading_(state.reading)
+{
+    state_.reading = true;
+}
+
+ReadingGuard::~ReadingGuard()
+{
+    state_.reading = was_reading_;
+}
+
+} // namespace handler_steps
