@@ -57,7 +57,8 @@ public:
     // Waits until at least count messages have been received (since the last clear_received).
     bool wait_for_received(int count, int timeout_ms);
 
-    // Runs f on the receiver model under the lock, to read or change its state.
+    // Runs f on the receiver model under the lock, to read or change its state. f must not call
+    // back into the simulator.
     void with_model(const std::function<void(ReceiverModel &)> &f);
 
     // Writes bytes to the application unasked. False when the line is not being served.
