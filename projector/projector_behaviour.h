@@ -2,7 +2,10 @@
 
 #include "app/common/handler_context.h"
 
+#include <QByteArray>
 #include <QObject>
+
+class QComboBox;
 
 // Automatic display on/off and the ProjSW delay, sent as soon as chosen, and their read-back.
 class ProjectorBehaviour : public QObject
@@ -10,5 +13,23 @@ class ProjectorBehaviour : public QObject
     Q_OBJECT
 public:
     explicit ProjectorBehaviour(const HandlerContext &ctx, QObject *parent = nullptr);
+
+    // Fills "On"/"Off" twice and the ProjSW times 0, 5, ... 300, none selected.
     void fill_lists();
+
+    // Selection handlers; each does nothing while a read-back runs or when nothing is selected.
+    // The two auto-display lists wait for the reply with the list disabled; ProjSW does not wait.
+    // No failure is shown for a missing reply.
+    void cbo_auto_on_Click();
+    void cbo_auto_off_Click();
+    void cbo_projsw_Click();
+
+    // "Read": queries ProjSW, auto display on and auto display off in turn and selects what the
+    // replies carry; stops quietly at the first missing or foreign reply.
+    void cmd_read_proj_Click();
+
+private:
+    void send_auto(QComboBox *combo, const QByteArray &prefix);
+
+    HandlerContext ctx_;
 };

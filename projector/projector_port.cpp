@@ -1,1 +1,198 @@
 #include "projector/projector_port.h"
+
+#include "app/common/combo_util.h"
+#include "app/common/fail_indicator.h"
+#include "app/fields/fields.h"
+#include "link/serial_link.h"
+#include "protocol/protocol.h"
+#include "protocol/reply_values.h"
+#include "ui_frm_main.h"
+
+#include <array>
+
+namespace {
+
+const QByteArray port_prefix = QByteArrayLiteral("WP_DisplaySet[");
+
+// The entries of the four lists, position 0 first, with the value each one stores.
+constexpr std::array<int, 7> baud_rates = { 2400, 9600, 19200, 38400, 56000, 57600, 115200 };
+constexpr std::array<int, 4> data_bits = { 5, 6, 7, 8 };
+struct Parity
+{
+    const char *entry;
+    const char *word;
+};
+constexpr std::array<Parity, 5> parities = { { { "None", "NONE" }, { "Odd", "ODD" },
+    { "Even", "EVEN" }, { "Mark", "MARK" }, { "Space", "SPACE" } } };
+struct StopBits
+{
+    const char *entry;
+    float value;
+};
+constexpr std::array<StopBits, 3> stop_bits = { { { "1", 1.0f }, { "1.5", 1.5f }, { "2", 2.0f } } };
+
+template <typename T, std::size_t N> bool valid(const std::array<T, N> &, int position)
+{
+    return position >= 0 && position < static_cast<int>(N);
+}
+
+// Position of the entry whose value is v, or -1.
+template <typename T, std::size_t N, typename Pred>
+int position_of(const std::array<T, N> &table, Pred matches)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (matches(table[i]))
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The value of one character as a decimal digit; any other character (or none) is 0.
+int digit_value(const QByteArray &text, qsizetype at)
+{
+    if (at < 0 || at >= text.size())
+        return 0;
+    const char c = text.at(at);
+    return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+} // namespace
+
+ProjectorPort::ProjectorPort(const HandlerContext &ctx, QObject *parent)
+    : QObject(parent)
+    , ctx_(ctx)
+{
+    Ui::frm_main *ui = ctx_.ui;
+    connect(ui->cbo_proj_baudrate, &QComboBox::currentIndexChanged, this,
+        &ProjectorPort::cbo_proj_baudrate_Click);
+    connect(ui->cbo_proj_databit, &QComboBox::currentIndexChanged, this,
+        &ProjectorPort::cbo_proj_databit_Click);
+    connect(ui->cbo_proj_parity, &QComboBox::currentIndexChanged, this,
+        &ProjectorPort::cbo_proj_parity_Click);
+    connect(ui->cbo_proj_stopbit, &QComboBox::currentIndexChanged, this,
+        &ProjectorPort::cbo_proj_stopbit_Click);
+}
+
+void ProjectorPort::fill_lists()
+{
+    Ui::frm_main *ui = ctx_.ui;
+    QStringList entries;
+    for (int baud : baud_rates)
+        entries << QString::number(baud);
+    fill_combo(ui->cbo_proj_baudrate, entries);
+
+    entries.clear();
+    for (int bits : data_bits)
+        entries << QString::number(bits);
+    fill_combo(ui->cbo_proj_databit, entries);
+
+    entries.clear();
+    for (const Parity &p : parities)
+        entries << QLatin1String(p.entry);
+    fill_combo(ui->cbo_proj_parity, entries);
+
+    entries.clear();
+    for (const StopBits &s : stop_bits)
+        entries << QLatin1String(s.entry);
+    fill_combo(ui->cbo_proj_stopbit, entries);
+}
+
+void ProjectorPort::cbo_proj_baudrate_Click()
+{
+    const int i = ctx_.ui->cbo_proj_baudrate->currentIndex();
+    if (valid(baud_rates, i))
+        values_.baud = baud_rates[static_cast<std::size_t>(i)];
+}
+
+void ProjectorPort::cbo_proj_databit_Click()
+{
+    const int i = ctx_.ui->cbo_proj_databit->currentIndex();
+    if (valid(data_bits, i))
+        values_.databits = data_bits[static_cast<std::size_t>(i)];
+}
+
+void ProjectorPort::cbo_proj_parity_Click()
+{
+    const int i = ctx_.ui->cbo_proj_parity->currentIndex();
+    if (valid(parities, i))
+        values_.parity = QLatin1String(parities[static_cast<std::size_t>(i)].word);
+}
+
+void ProjectorPort::cbo_proj_stopbit_Click()
+{
+    const int i = ctx_.ui->cbo_proj_stopbit->currentIndex();
+    if (valid(stop_bits, i))
+        values_.stopbits = stop_bits[static_cast<std::size_t>(i)].value;
+}
+
+void ProjectorPort::show_proj_port()
+{
+    // Read the values first: each selection runs its handler, which stores its value again.
+    const ProjPortValues v = values_;
+    Ui::frm_main *ui = ctx_.ui;
+    select_position(
+        ui->cbo_proj_baudrate, position_of(baud_rates, [&](int baud) { return baud == v.baud; }));
+    select_position(
+        ui->cbo_proj_databit, position_of(data_bits, [&](int bits) { return bits == v.databits; }));
+    const QString parity = v.parity.trimmed().toUpper();
+    select_position(ui->cbo_proj_parity,
+        position_of(parities, [&](const Parity &p) { return parity == QLatin1String(p.word); }));
+    select_position(ui->cbo_proj_stopbit,
+        position_of(stop_bits, [&](const StopBits &s) { return s.value == v.stopbits; }));
+}
+
+QByteArray ProjectorPort::port_message(const ProjPortValues &values)
+{
+    const QString parity = values.parity.trimmed().left(1).toUpper();
+    QByteArray argument = QByteArray::number(values.baud);
+    argument += ',';
+    argument += QByteArray::number(values.databits);
+    argument += ',';
+    argument += parity.toLatin1();
+    argument += ',';
+    // The field format's number text always uses a point, whatever the locale.
+    argument += FieldWriter::float_text(values.stopbits);
+    return protocol::setting_message(port_prefix, argument);
+}
+
+bool ProjectorPort::parse_port_reply(const QByteArray &argument, ProjPortValues &values)
+{
+    const qsizetype comma = argument.indexOf(',');
+    if (comma < 0)
+        return false;
+    // The reply is read by position: one-character data bits and parity fields, the separators
+    // after them not examined.
+    values.baud = protocol::reply_number(argument.left(comma));
+    values.databits = digit_value(argument, comma + 1);
+    if (comma + 3 < argument.size()) {
+        const int p = position_of(
+            parities, [&](const Parity &entry) { return argument.at(comma + 3) == entry.word[0]; });
+        if (p >= 0)
+            values.parity = QLatin1String(parities[static_cast<std::size_t>(p)].word);
+    }
+    const QByteArray stop = argument.mid(comma + 5);
+    const int s
+        = position_of(stop_bits, [&](const StopBits &entry) { return stop == entry.entry; });
+    if (s >= 0)
+        values.stopbits = stop_bits[static_cast<std::size_t>(s)].value;
+    return true;
+}
+
+bool ProjectorPort::cmd_send_port_Click()
+{
+    const bool ok = ctx_.link.send_cmd(port_message(values_));
+    if (!ok)
+        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+    return ok;
+}
+
+bool ProjectorPort::cmd_read_port_Click()
+{
+    const bool ok = ctx_.link.send_cmd(protocol::query_message(port_prefix));
+    QByteArray argument = ctx_.link.reply_text();
+    if (ok && protocol::strip_reply(argument, port_prefix) && parse_port_reply(argument, values_)) {
+        show_proj_port();
+        return true;
+    }
+    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    return ok;
+}

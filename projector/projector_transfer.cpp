@@ -1,1 +1,167 @@
 #include "projector/projector_transfer.h"
+
+#include "app/common/fail_indicator.h"
+#include "app/common/window_state.h"
+#include "link/prompts.h"
+#include "link/serial_link.h"
+#include "projector/display_editor.h"
+#include "projector/projector_port.h"
+#include "protocol/protocol.h"
+#include "protocol/reply_values.h"
+#include "ui_frm_main.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int hex_view = 1;
+constexpr double step_pause_sec = 0.1;
+
+QByteArray display_prefix(int selector)
+{
+    return selector == CommandCodec::display_on ? QByteArrayLiteral("WP_DisplayOn[")
+                                                : QByteArrayLiteral("WP_DisplayOff[");
+}
+
+// Bytes of a normalized hex text.
+int byte_count(const QString &hex)
+{
+    return static_cast<int>(hex.size() / 3);
+}
+
+// Bytes of the whole message that carries n command bytes.
+int message_size(int selector, int n)
+{
+    return static_cast<int>(display_prefix(selector).size() + QByteArray::number(n).size() + 1 + n
+        + protocol::terminator_len);
+}
+
+} // namespace
+
+ProjectorTransfer::ProjectorTransfer(
+    const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+    : QObject(parent)
+    , ctx_(ctx)
+    , port_(port)
+    , editor_(editor)
+{
+    connect(ctx_.ui->cmd_proj_send, &QAbstractButton::clicked, this,
+        &ProjectorTransfer::cmd_proj_send_Click);
+    connect(ctx_.ui->cmd_proj_read, &QAbstractButton::clicked, this,
+        &ProjectorTransfer::cmd_proj_read_Click);
+}
+
+QString ProjectorTransfer::refusal() const
+{
+    const CommandCodec &codec = editor_.codec();
+    if (codec.disp_on_hex.isEmpty() || codec.disp_off_hex.isEmpty())
+        return QStringLiteral("[Display On] or [Display Off] is wrong !");
+    if (byte_count(codec.disp_on_hex) > max_on_bytes)
+        return QStringLiteral("[Display On] is too long: at most %1 bytes can be sent !")
+            .arg(max_on_bytes);
+    if (byte_count(codec.disp_off_hex) > max_off_bytes)
+        return QStringLiteral("[Display Off] is too long: at most %1 bytes can be sent !")
+            .arg(max_off_bytes);
+    return {};
+}
+
+void ProjectorTransfer::cmd_proj_send_Click()
+{
+    Ui::frm_main *ui = ctx_.ui;
+    editor_.capture_disp_cmds();
+    if (ctx_.state.cmd_fmt == hex_view) {
+        // The operator sees the normalized form; an entry that was not hex leaves its box empty.
+        ui->txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
+        ui->txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
+    }
+    const QString why = refusal();
+    if (!why.isEmpty()) {
+        ctx_.prompts.message(why, Prompts::Icon::Critical);
+        return;
+    }
+
+    const QPointer<QAbstractButton> button(ui->cmd_proj_send);
+    button->setEnabled(false);
+    QCoreApplication::processEvents();
+    if (port_.cmd_send_port_Click()) {
+        ctx_.link.delay_sec(step_pause_sec);
+        cmd_send_disp_Click(CommandCodec::display_on);
+        ctx_.link.delay_sec(step_pause_sec);
+        cmd_send_disp_Click(CommandCodec::display_off);
+    }
+    if (button)
+        button->setEnabled(true);
+}
+
+void ProjectorTransfer::cmd_send_disp_Click(int selector)
+{
+    CommandCodec &codec = editor_.codec();
+    const QString &command
+        = selector == CommandCodec::display_on ? codec.disp_on_hex : codec.disp_off_hex;
+    const int n = byte_count(command);
+    bool ok = false;
+    // The command may have changed since Send checked it (a view switch during a pause): a
+    // message that would not fit the buffer is not built.
+    if (message_size(selector, n) <= ByteBuffer::capacity) {
+        const QString framing
+            = QString::fromLatin1(display_prefix(selector) + QByteArray::number(n) + ',');
+        QString message = codec.text_to_hex(framing, selector) + command
+            + codec.text_to_hex(QString::fromLatin1(protocol::terminator), selector);
+        hex_to_buf(message, ctx_.link.byte_buf());
+        ok = ctx_.link.send_bytes();
+    }
+    if (!ok)
+        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+}
+
+void ProjectorTransfer::cmd_proj_read_Click()
+{
+    const QPointer<QAbstractButton> button(ctx_.ui->cmd_proj_read);
+    button->setEnabled(false);
+    QCoreApplication::processEvents();
+    if (port_.cmd_read_port_Click()) {
+        ctx_.link.delay_sec(step_pause_sec);
+        cmd_read_disp_Click(CommandCodec::display_on);
+        ctx_.link.delay_sec(step_pause_sec);
+        cmd_read_disp_Click(CommandCodec::display_off);
+    }
+    if (button)
+        button->setEnabled(true);
+}
+
+void ProjectorTransfer::cmd_read_disp_Click(int selector)
+{
+    const QByteArray prefix = display_prefix(selector);
+    const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
+    const QByteArray reply = ctx_.link.reply_text();
+    ByteBuffer &buf = ctx_.link.byte_buf();
+
+    QByteArray argument = reply;
+    const bool framed = ok && protocol::strip_reply(argument, prefix);
+    const qsizetype comma = framed ? argument.indexOf(',') : -1;
+    bool read = false;
+    if (comma >= 0) {
+        const int n = protocol::reply_number(argument.left(comma));
+        // The command bytes follow the comma. They are taken from the raw buffer, and only when
+        // all n of them arrived before the terminator, lie inside the buffer, and the buffer
+        // still holds this reply.
+        const qsizetype start = prefix.size() + comma + 1;
+        const qsizetype arrived = argument.size() - comma - 1;
+        if (n >= 0 && n <= arrived && start + n <= buf.len
+            && std::equal(buf.bytes.begin(), buf.bytes.begin() + start + n, reply.begin(),
+                [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); })) {
+            std::copy(buf.bytes.begin() + start, buf.bytes.begin() + start + n, buf.bytes.begin());
+            buf.len = n;
+            QString &command = selector == CommandCodec::display_on ? editor_.codec().disp_on_hex
+                                                                    : editor_.codec().disp_off_hex;
+            command = buf_to_hex(buf);
+            editor_.show_disp_cmd(selector);
+            read = true;
+        }
+    }
+    if (!read)
+        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+}

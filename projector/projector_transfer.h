@@ -1,1 +1,47 @@
 #pragma once
+
+#include "app/common/handler_context.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class DisplayEditor;
+class ProjectorPort;
+
+// The "Send" and "Read" of the projector command settings frame: the port settings and both
+// display commands, stored in the receiver and read back from it.
+//
+// A display command travels as raw bytes after its count: prefix, n in decimal, ",", the n
+// bytes, "]$", 13, built in the link's 75-byte buffer. A command whose message would not fit
+// the buffer (more than 56 bytes on, 55 off) is refused before anything is sent.
+class ProjectorTransfer : public QObject
+{
+    Q_OBJECT
+public:
+    // Longest commands whose message fits the 75-byte buffer.
+    static constexpr int max_on_bytes = 56;
+    static constexpr int max_off_bytes = 55;
+
+    ProjectorTransfer(const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor,
+        QObject *parent = nullptr);
+
+    // "Send": takes both commands from the visible view, refuses an empty or over-long one with
+    // a message, otherwise sends the port settings and, when they got a reply, both commands.
+    void cmd_proj_send_Click();
+    // "Read": reads the port settings and, when they got a reply, both commands.
+    void cmd_proj_read_Click();
+
+    // One display command's send step and read step (selector: CommandCodec::display_on or
+    // CommandCodec::display_off). Each shows "Send fail !" or "Read fail !" on failure.
+    void cmd_send_disp_Click(int selector);
+    void cmd_read_disp_Click(int selector);
+
+private:
+    // The operator's message when a command cannot be sent, or empty when both can.
+    QString refusal() const;
+
+    HandlerContext ctx_;
+    ProjectorPort &port_;
+    DisplayEditor &editor_;
+};
