@@ -1,1 +1,78 @@
 #include "app/app_settings.h"
+
+#include "app/fields/fields.h"
+
+#include <QDir>
+
+namespace app_files {
+QString path(const QString &config_dir, const char *name)
+{
+    return QDir(config_dir).filePath(QString::fromLatin1(name));
+}
+} // namespace app_files
+
+namespace {
+
+// The settings file holds 16-bit integers.
+bool read_short(FieldReader &reader, int &value)
+{
+    if (!reader.read_int(value))
+        return false;
+    return value >= -32768 && value <= 32767;
+}
+
+} // namespace
+
+bool read_app_settings(const QString &path, AppSettings &settings, QString *error)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    auto failed = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(name, why);
+        return false;
+    };
+
+    FieldReader reader;
+    if (!reader.open(path))
+        return failed(reader.error());
+    reader.set_expected_fields(5);
+
+    AppSettings read;
+    const struct
+    {
+        int *value;
+        const char *what;
+    } numbers_before[] = { { &read.port_no, "port number" },
+                           { &read.auto_clear, "auto-clear" },
+                           { &read.cmd_fmt, "command view" } };
+    for (const auto &field : numbers_before) {
+        if (!read_short(reader, *field.value))
+            return failed(reader.error().isEmpty()
+                                  ? QStringLiteral("the %1 is out of range").arg(QLatin1String(field.what))
+                                  : reader.error());
+    }
+    if (!reader.read_text(read.proj_file))
+        return failed(reader.error());
+    if (!read_short(reader, read.open_section))
+        return failed(reader.error().isEmpty() ? QStringLiteral("the section is out of range")
+                                               : reader.error());
+
+    if (read.port_no < 0 || read.port_no > 9)
+        return failed(QStringLiteral("port number %1 is not 0 to 9").arg(read.port_no));
+    if (read.cmd_fmt != 0 && read.cmd_fmt != 1)
+        return failed(QStringLiteral("command view %1 is not 0 (Text) or 1 (Hex)").arg(read.cmd_fmt));
+
+    settings = read;
+    return true;
+}
+
+bool write_app_settings(const QString &path, const AppSettings &settings)
+{
+    FieldWriter writer;
+    writer.write_int(settings.port_no);
+    writer.write_int(settings.auto_clear);
+    writer.write_int(settings.cmd_fmt);
+    writer.write_text(settings.proj_file);
+    writer.write_int(settings.open_section);
+    return writer.commit(path);
+}

@@ -1,1 +1,33 @@
 #pragma once
+
+#include <QString>
+
+// The five values the window remembers between runs, kept in KZ_ORBA_CTRL.ini beside the
+// executable (or in the folder given with --config-dir).
+struct AppSettings
+{
+    int port_no = 0;       // 1 to 9 for COM1 to COM9, 0 for none
+    int auto_clear = 0;    // receive-log auto-clear: 0 or 1
+    int cmd_fmt = 0;       // projector command view: 0 Text, 1 Hex
+    QString proj_file;     // projector settings file in use, or empty
+    int open_section = 1;  // 0 Projector, 1 receiver, 2 Control Panel
+};
+
+namespace app_files {
+inline constexpr char settings_file[] = "KZ_ORBA_CTRL.ini";
+inline constexpr char auto_off_file[] = "auto_off.txt";
+inline constexpr char input_prefer_file[] = "input_prefer.txt";
+inline constexpr char output_reso_file[] = "output_reso.txt";
+inline constexpr char ball_red_file[] = "ball_red.gif";
+inline constexpr char ball_gray_file[] = "ball_gray.bmp";
+
+// The file called name in the configuration folder.
+QString path(const QString &config_dir, const char *name);
+} // namespace app_files
+
+// Reads the settings file. False with a report naming the file and what is wrong when it is
+// missing, short, holds a field that is not a number, or a value the window cannot apply.
+bool read_app_settings(const QString &path, AppSettings &settings, QString *error);
+
+// Replaces the settings file with the five values, atomically: a failure leaves the old file.
+bool write_app_settings(const QString &path, const AppSettings &settings);

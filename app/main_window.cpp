@@ -1,1 +1,330 @@
 #include "app/main_window.h"
+
+#include "app/app_settings.h"
+#include "app/common/combo_util.h"
+#include "app/fields/fields.h"
+#include "link/prompts.h"
+#include "ui_frm_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QPixmap>
+
+namespace {
+
+Ui::frm_main *set_up_form(QWidget *window)
+{
+    auto *form = new Ui::frm_main;
+    form->setupUi(window);
+    return form;
+}
+
+const QColor light_grey(192, 192, 192);
+const QColor green(0, 192, 0);
+const QColor red(255, 0, 0);
+
+void paint_button(QWidget *button, const QColor &colour)
+{
+    // A flat face with a raised edge, like the solid-colour buttons operators know.
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
+                                         "QPushButton:pressed { border-style: inset; }")
+                                  .arg(colour.name()));
+}
+
+} // namespace
+
+MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *parent)
+    : QWidget(parent),
+      ui(set_up_form(this)),
+      prompts_(prompts),
+      config_dir_(config_dir),
+      link_(prompts),
+      ctx_{ ui.get(), link_, state_, fail_, prompts_, config_dir_ },
+      receiver_(ctx_),
+      picture_(ctx_),
+      keys_(ctx_),
+      proj_port_(ctx_),
+      editor_(ctx_),
+      behaviour_(ctx_),
+      transfer_(ctx_, proj_port_, editor_),
+      proj_file_(ctx_, proj_port_, editor_)
+{
+    // The designed client area; the receive log below it shows when the window is made taller.
+    setFixedWidth(528);
+    setMinimumHeight(466);
+    setMaximumHeight(ui->txt_rx->geometry().bottom() + 12);
+    resize(528, 466);
+
+    for (QWidget *section : { static_cast<QWidget *>(ui->fra_proj), static_cast<QWidget *>(ui->fra_proj_ctrl),
+                              static_cast<QWidget *>(ui->fra_wp_ctrl), static_cast<QWidget *>(ui->fra_picture),
+                              static_cast<QWidget *>(ui->pic_panel) })
+        section->hide();
+    fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
+    for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
+        label->hide();
+    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    colour_buttons(SerialLink::Look::Untried);
+
+    connect(&link_, &SerialLink::look_changed, this, &MainWindow::colour_buttons);
+    connect(&link_, &SerialLink::log_cleared, ui->txt_rx, &QPlainTextEdit::clear);
+    connect(ui->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
+        com_changed_ = true;
+        cbo_com_Click();
+    });
+    // Choosing the entry already shown reconnects too; a change has already run the handler.
+    connect(ui->cbo_com, &QComboBox::activated, this, [this] {
+        if (!com_changed_)
+            cbo_com_Click();
+        com_changed_ = false;
+    });
+    connect(ui->cmd_conn_0, &QPushButton::clicked, this, [this] { cmd_conn_Click(0); });
+    connect(ui->cmd_conn_1, &QPushButton::clicked, this, [this] { cmd_conn_Click(1); });
+    connect(ui->cmd_clear, &QPushButton::clicked, this, &MainWindow::cmd_clear_Click);
+    connect(ui->chk_auto, &QCheckBox::stateChanged, this, &MainWindow::chk_auto_Click);
+
+    for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj), static_cast<QWidget *>(ui->img_ball_proj),
+                            static_cast<QWidget *>(ui->lab_title_orba), static_cast<QWidget *>(ui->img_ball_orba),
+                            static_cast<QWidget *>(ui->lab_title_panel),
+                            static_cast<QWidget *>(ui->img_ball_panel) })
+        title->installEventFilter(this);
+    qApp->installEventFilter(this);
+}
+
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(this);
+}
+
+bool MainWindow::form_load(QString *error)
+{
+    state_ = WindowState();
+    state_.ui_ready = false;
+    state_.single_hdmi = true;
+
+    const QFont dotum(QStringLiteral("DotumChe"), 12);
+    for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
+                            ui->txt_proj_disp_on_text })
+        box->setFont(dotum);
+
+    receiver_.fill_lists();
+    QStringList ports;
+    for (int n = 1; n <= 9; ++n)
+        ports << QStringLiteral("COM%1:").arg(n);
+    fill_combo(ui->cbo_com, ports);
+    proj_port_.fill_lists();
+    behaviour_.fill_lists();
+    picture_.fill_lists();
+
+    for (QLineEdit *box : { ui->txt_proj_disp_on_text, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
+                            ui->txt_proj_disp_off_hex })
+        box->clear();
+
+    if (!fill_option_lists(error))
+        return false;
+
+    AppSettings settings;
+    if (!read_app_settings(app_files::path(config_dir_, app_files::settings_file), settings, error))
+        return false;
+    link_.set_port_no(settings.port_no);
+    state_.cmd_fmt = settings.cmd_fmt;
+    state_.proj_file = settings.proj_file;
+    state_.open_section = settings.open_section;
+
+    editor_.select_view(settings.cmd_fmt);
+    if (!proj_file_.load_proj_file(error))
+        return false;
+
+    ui->chk_auto->setChecked(settings.auto_clear == 1);
+    link_.set_auto_clear(settings.auto_clear);
+
+    ui->lab_fw_ver_rx->clear();
+    ui->lab_fw_ver_tx->clear();
+    ui->txt_rx->clear();
+
+    if (settings.port_no > 0) {
+        ui->cbo_com->setCurrentIndex(settings.port_no - 1);
+        com_changed_ = false;
+    }
+
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, light_grey);
+    setPalette(background);
+
+    QString why;
+    if (!arrange_sections(&why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    state_.ui_ready = true;
+    return true;
+}
+
+bool MainWindow::fill_option_lists(QString *error)
+{
+    const struct
+    {
+        const char *file;
+        QComboBox *combo;
+    } lists[] = { { app_files::auto_off_file, ui->cbo_standby },
+                  { app_files::input_prefer_file, ui->cbo_in_prefer },
+                  { app_files::output_reso_file, ui->cbo_output } };
+    for (const auto &list : lists) {
+        const QString path = app_files::path(config_dir_, list.file);
+        QStringList entries;
+        QString why;
+        if (!read_option_list(path, entries, &why)) {
+            if (error)
+                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+            return false;
+        }
+        fill_combo(list.combo, entries);
+    }
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!unloaded_) {
+        unloaded_ = true;
+        form_unload();
+    }
+    event->accept();
+}
+
+void MainWindow::form_unload()
+{
+    fail_.stop();
+    // From here on every failure is passed over: the window closes whatever happens.
+    link_.close_port();
+    if (proj_file_.changed()) {
+        const auto answer = prompts_.question(
+                QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?"),
+                Prompts::Icon::Question, false);
+        if (answer == Prompts::Answer::Yes)
+            proj_file_.cmd_save_Click();
+    }
+    AppSettings settings;
+    settings.port_no = link_.port_no();
+    settings.auto_clear = link_.auto_clear();
+    settings.cmd_fmt = state_.cmd_fmt;
+    settings.proj_file = state_.proj_file;
+    settings.open_section = state_.open_section;
+    write_app_settings(app_files::path(config_dir_, app_files::settings_file), settings);
+}
+
+void MainWindow::choose_section(int s)
+{
+    if (state_.open_section == s)
+        return;
+    state_.open_section = s;
+    arrange_sections();
+}
+
+bool MainWindow::arrange_sections(QString *error)
+{
+    const int s = state_.open_section;
+    if (s < 0 || s > 2)
+        return true;
+    const QLabel *shown = s == 0 ? ui->img_ball_proj : s == 1 ? ui->img_ball_orba : ui->img_ball_panel;
+    for (QLabel *ball : { ui->img_ball_proj, ui->img_ball_orba, ui->img_ball_panel }) {
+        const char *file = ball == shown ? app_files::ball_red_file : app_files::ball_gray_file;
+        // During start-up (error given) a missing picture stops the window from opening.
+        if (!load_ball(ball, file, error) && error)
+            return false;
+    }
+    ui->fra_proj->setVisible(s == 0);
+    ui->fra_proj_ctrl->setVisible(s == 0);
+    ui->fra_wp_ctrl->setVisible(s == 1);
+    ui->fra_picture->setVisible(s == 1);
+    ui->pic_panel->setVisible(s == 2);
+    return true;
+}
+
+bool MainWindow::load_ball(QLabel *ball, const char *file, QString *error)
+{
+    // Read from the folder each time. A picture gone missing after start-up keeps the old one.
+    const QString path = app_files::path(config_dir_, file);
+    QPixmap picture;
+    if (!picture.load(path)) {
+        if (error)
+            *error = QStringLiteral("%1: the picture cannot be loaded").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    ball->setPixmap(picture);
+    return true;
+}
+
+void MainWindow::cbo_com_Click()
+{
+    link_.set_port_no(ui->cbo_com->currentIndex() + 1);
+    link_.set_comm();
+}
+
+void MainWindow::cmd_conn_Click(int index)
+{
+    if (index == 0)
+        link_.set_comm();
+    else
+        link_.disconnect_port();
+}
+
+void MainWindow::colour_buttons(SerialLink::Look look)
+{
+    paint_button(ui->cmd_conn_0, look == SerialLink::Look::Connected ? green : light_grey);
+    paint_button(ui->cmd_conn_1, look == SerialLink::Look::Disconnected ? red : light_grey);
+}
+
+void MainWindow::cmd_clear_Click()
+{
+    ui->txt_rx->clear();
+    link_.clear_rx();
+}
+
+void MainWindow::chk_auto_Click()
+{
+    link_.set_auto_clear(ui->chk_auto->isChecked() ? 1 : 0);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress)
+        return key_preview(watched, event);
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const struct
+    {
+        const QObject *title;
+        const QObject *ball;
+        int section;
+    } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, 0 },
+                     { ui->lab_title_orba, ui->img_ball_orba, 1 },
+                     { ui->lab_title_panel, ui->img_ball_panel, 2 } };
+    for (const auto &section : sections) {
+        if (watched == section.title || watched == section.ball) {
+            choose_section(section.section);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool MainWindow::key_preview(QObject *watched, QEvent *event)
+{
+    // Sees every key pressed in this window before the control that has the focus, and leaves
+    // the key to that control. A key the control ignores travels on to its parents: that is the
+    // same press again and is not handled twice.
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    const bool same_press = event == last_key_event_ && last_key_receiver_
+            && widget->isAncestorOf(static_cast<const QWidget *>(last_key_receiver_));
+    last_key_event_ = event;
+    last_key_receiver_ = widget;
+    if (!same_press)
+        keys_.Form_KeyDown(static_cast<QKeyEvent *>(event)->key());
+    return false;
+}

@@ -1,1 +1,83 @@
 #pragma once
+
+#include "app/common/fail_indicator.h"
+#include "app/common/handler_context.h"
+#include "app/common/window_state.h"
+#include "link/serial_link.h"
+#include "projector/display_editor.h"
+#include "projector/projector_behaviour.h"
+#include "projector/projector_file.h"
+#include "projector/projector_port.h"
+#include "projector/projector_transfer.h"
+#include "receiver/panel_keys.h"
+#include "receiver/picture_controls.h"
+#include "receiver/receiver_controls.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+class Prompts;
+
+// The one window of the utility: its start-up and exit, the port row, the section switching and
+// the receive log. The handlers of each section live in classes of their own, wired here.
+class MainWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    MainWindow(Prompts &prompts, const QString &config_dir, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Brings the window into its starting state from the settings and option-list files, the
+    // remembered projector file and port. Sends nothing to the receiver. False, with a report
+    // naming the file and the fault, when the window cannot start.
+    bool form_load(QString *error);
+
+    Ui::frm_main *form() const { return ui.get(); }
+    SerialLink &link() { return link_; }
+    WindowState &state() { return state_; }
+    FailIndicator &fail() { return fail_; }
+    const QString &config_dir() const { return config_dir_; }
+
+    // Chooses section s (0 Projector, 1 receiver, 2 Control Panel), as a click on its title does.
+    void choose_section(int s);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void form_unload();
+    bool fill_option_lists(QString *error);
+    bool arrange_sections(QString *error = nullptr);
+    bool load_ball(QLabel *ball, const char *file, QString *error);
+    void cbo_com_Click();
+    void cmd_conn_Click(int index);
+    void colour_buttons(SerialLink::Look look);
+    void cmd_clear_Click();
+    void chk_auto_Click();
+    bool key_preview(QObject *watched, QEvent *event);
+
+    std::unique_ptr<Ui::frm_main> ui;
+    Prompts &prompts_;
+    QString config_dir_;
+    WindowState state_;
+    SerialLink link_;
+    FailIndicator fail_;
+    HandlerContext ctx_;
+
+    ReceiverControls receiver_;
+    PictureControls picture_;
+    PanelKeys keys_;
+    ProjectorPort proj_port_;
+    DisplayEditor editor_;
+    ProjectorBehaviour behaviour_;
+    ProjectorTransfer transfer_;
+    ProjectorFile proj_file_;
+
+    bool com_changed_ = false;  // the last cbo_com change has run its handler already
+    bool unloaded_ = false;
+    const QEvent *last_key_event_ = nullptr;
+    const QObject *last_key_receiver_ = nullptr;
+};

@@ -1,0 +1,117 @@
+// The settings file: what start-up accepts, what it refuses and says, and the atomic rewrite.
+#include "app/app_settings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString write(const QTemporaryDir &dir, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+    return path;
+}
+
+} // namespace
+
+TEST(AppSettings, ReadsTheFiveFields)
+{
+    QTemporaryDir dir;
+    const QString path = write(dir, "3\r\n1\r\n1\r\n\"C:\\proj\\room 1, left.ini\"\r\n0\r\n");
+    AppSettings s;
+    QString error;
+    ASSERT_TRUE(read_app_settings(path, s, &error)) << error.toStdString();
+    EXPECT_EQ(s.port_no, 3);
+    EXPECT_EQ(s.auto_clear, 1);
+    EXPECT_EQ(s.cmd_fmt, 1);
+    EXPECT_EQ(s.proj_file, QStringLiteral("C:\\proj\\room 1, left.ini"));
+    EXPECT_EQ(s.open_section, 0);
+}
+
+TEST(AppSettings, WriterThenReaderRoundTrips)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
+    AppSettings s;
+    s.port_no = 9;
+    s.auto_clear = 1;
+    s.cmd_fmt = 0;
+    s.proj_file = QStringLiteral("/home/av/Räume, alt/proj 1.ini");
+    s.open_section = 2;
+    ASSERT_TRUE(write_app_settings(path, s));
+    AppSettings back;
+    ASSERT_TRUE(read_app_settings(path, back, nullptr));
+    EXPECT_EQ(back.port_no, 9);
+    EXPECT_EQ(back.auto_clear, 1);
+    EXPECT_EQ(back.cmd_fmt, 0);
+    EXPECT_EQ(back.proj_file, s.proj_file);
+    EXPECT_EQ(back.open_section, 2);
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().left(9), QByteArray("9\r\n1\r\n0\r\n"));
+}
+
+TEST(AppSettings, OddSectionIsAccepted)
+{
+    QTemporaryDir dir;
+    AppSettings s;
+    ASSERT_TRUE(read_app_settings(write(dir, "0\r\n0\r\n0\r\n\"\"\r\n7\r\n"), s, nullptr));
+    EXPECT_EQ(s.open_section, 7);
+    EXPECT_EQ(s.port_no, 0);
+}
+
+struct BadCase
+{
+    const char *name;
+    const char *bytes; // nullptr: no file at all
+    const char *report_contains;
+};
+
+class BadSettings : public testing::TestWithParam<BadCase>
+{};
+
+TEST_P(BadSettings, AreRefusedWithAReport)
+{
+    QTemporaryDir dir;
+    const QString path = GetParam().bytes ? write(dir, GetParam().bytes)
+                                          : dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
+    AppSettings s;
+    s.port_no = 5;
+    QString error;
+    EXPECT_FALSE(read_app_settings(path, s, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("KZ_ORBA_CTRL.ini"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(QString::fromLatin1(GetParam().report_contains), Qt::CaseInsensitive))
+            << error.toStdString();
+    EXPECT_EQ(s.port_no, 5) << "nothing is taken from a refused file";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Files, BadSettings,
+        testing::Values(BadCase{ "missing", nullptr, "" }, BadCase{ "short", "1\r\n0\r\n0\r\n", "3" },
+                        BadCase{ "not_a_number", "1\r\nabc\r\n0\r\n\"\"\r\n1\r\n", "abc" },
+                        BadCase{ "port_out_of_range", "12\r\n0\r\n0\r\n\"\"\r\n1\r\n", "port" },
+                        BadCase{ "view_out_of_range", "1\r\n0\r\n2\r\n\"\"\r\n1\r\n", "view" },
+                        BadCase{ "beyond_16_bits", "1\r\n0\r\n0\r\n\"\"\r\n70000\r\n", "range" }),
+        [](const testing::TestParamInfo<BadCase> &info) { return std::string(info.param.name); });
+
+TEST(AppSettings, FailedWriteLeavesTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = write(dir, "1\r\n0\r\n0\r\n\"\"\r\n1\r\n");
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    AppSettings s;
+    s.port_no = 4;
+    const bool written = write_app_settings(path, s);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (written)
+        GTEST_SKIP() << "the folder stayed writable (running as root)";
+    AppSettings back;
+    ASSERT_TRUE(read_app_settings(path, back, nullptr));
+    EXPECT_EQ(back.port_no, 1);
+}

@@ -1,0 +1,369 @@
+// The window's start-up, exit, sections, port row and reply application, end to end against the
+// simulated receiver.
+#include "app/common/apply_reply.h"
+#include "tests/support/window_fixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QColor face(QWidget *button)
+{
+    return button->grab().toImage().pixelColor(6, button->height() / 2);
+}
+
+const QColor grey(192, 192, 192);
+const QColor green(0, 192, 0);
+const QColor red(255, 0, 0);
+
+QStringList entries(const QComboBox *combo)
+{
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+} // namespace
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startup_without_port_connects_nothing()
+    {
+        WindowFixture::Options o;
+        o.port_no = 0;
+        WindowFixture f(o);
+        QString error;
+        QVERIFY2(f.start(&error), qPrintable(error));
+        QCOMPARE(f.ui->cbo_com->currentIndex(), -1);
+        QCOMPARE(f.ui->cbo_com->count(), 9);
+        QCOMPARE(f.ui->cbo_com->itemText(0), QStringLiteral("COM1:"));
+        QCOMPARE(f.ui->cbo_com->itemText(8), QStringLiteral("COM9:"));
+        QVERIFY(!f.window->link().port_open());
+        QVERIFY(f.prompts.shown.isEmpty());
+        QCOMPARE(face(f.ui->cmd_conn_0), grey);
+        QCOMPARE(face(f.ui->cmd_conn_1), grey);
+        QVERIFY(f.window->state().ui_ready);
+    }
+
+    void startup_with_port_connects_and_sends_nothing()
+    {
+        WindowFixture f;
+        QString error;
+        QVERIFY2(f.start(&error), qPrintable(error));
+        QCOMPARE(f.ui->cbo_com->currentIndex(), 0);
+        QVERIFY(f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), green);
+        QCOMPARE(face(f.ui->cmd_conn_1), grey);
+        QTest::qWait(300);
+        QVERIFY(f.sent().isEmpty());
+        QVERIFY(f.prompts.texts().isEmpty());
+        // Every setting list starts without a selection.
+        for (QComboBox *list : { f.ui->cbo_aspect, f.ui->cbo_input, f.ui->cbo_standby, f.ui->cbo_output,
+                                 f.ui->cbo_pic_bri, f.ui->cbo_projsw, f.ui->cbo_auto_on })
+            QCOMPARE(list->currentIndex(), -1);
+        QCOMPARE(entries(f.ui->cbo_input), (QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
+        QVERIFY(f.ui->lab_fw_ver_rx->text().isEmpty());
+    }
+
+    void startup_with_unavailable_port_reports_and_opens()
+    {
+        WindowFixture::Options o;
+        o.port_no = 3;
+        WindowFixture f(o);
+        qputenv("KZ_ORBA_COM3", f.path(QStringLiteral("no-such-port")).toLocal8Bit());
+        QVERIFY(f.start());
+        qunsetenv("KZ_ORBA_COM3");
+        QCOMPARE(f.prompts.texts(), QStringList{ QStringLiteral("RS-232 port error on COM 3: !") });
+        QCOMPARE(f.ui->cbo_com->currentIndex(), 2);
+        QVERIFY(!f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), grey);
+        QCOMPARE(face(f.ui->cmd_conn_1), red);
+    }
+
+    void sections_data()
+    {
+        QTest::addColumn<int>("section");
+        QTest::addColumn<QList<bool>>("shown"); // fra_proj, fra_proj_ctrl, fra_wp_ctrl, fra_picture, pic_panel
+        QTest::newRow("projector") << 0 << QList<bool>{ true, true, false, false, false };
+        QTest::newRow("receiver") << 1 << QList<bool>{ false, false, true, true, false };
+        QTest::newRow("control panel") << 2 << QList<bool>{ false, false, false, false, true };
+        QTest::newRow("unknown") << 7 << QList<bool>{ false, false, false, false, false };
+    }
+    void sections()
+    {
+        QFETCH(int, section);
+        QFETCH(QList<bool>, shown);
+        WindowFixture::Options o;
+        o.open_section = section;
+        WindowFixture f(o);
+        QVERIFY(f.start());
+        const QList<bool> visible = { f.ui->fra_proj->isVisible(), f.ui->fra_proj_ctrl->isVisible(),
+                                      f.ui->fra_wp_ctrl->isVisible(), f.ui->fra_picture->isVisible(),
+                                      f.ui->pic_panel->isVisible() };
+        QCOMPARE(visible, shown);
+    }
+
+    void clicking_titles_switches_sections_and_balls()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        const QImage red_ball(f.path(QStringLiteral("ball_red.gif")));
+        auto ball_is_red = [&](QLabel *ball) {
+            return ball->pixmap().toImage().convertToFormat(QImage::Format_ARGB32)
+                    == red_ball.convertToFormat(QImage::Format_ARGB32);
+        };
+        QVERIFY(ball_is_red(f.ui->img_ball_orba));
+        QVERIFY(!ball_is_red(f.ui->img_ball_proj));
+
+        QTest::mouseClick(f.ui->lab_title_panel, Qt::LeftButton);
+        QCOMPARE(f.window->state().open_section, 2);
+        QVERIFY(f.ui->pic_panel->isVisible());
+        QVERIFY(!f.ui->fra_wp_ctrl->isVisible());
+        QVERIFY(!f.ui->fra_picture->isVisible());
+        QVERIFY(ball_is_red(f.ui->img_ball_panel));
+        QVERIFY(!ball_is_red(f.ui->img_ball_orba));
+
+        QTest::mouseClick(f.ui->img_ball_proj, Qt::LeftButton);
+        QCOMPARE(f.window->state().open_section, 0);
+        QVERIFY(f.ui->fra_proj->isVisible());
+        QVERIFY(ball_is_red(f.ui->img_ball_proj));
+    }
+
+    void clicking_the_shown_section_reloads_nothing()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        const qint64 before = f.ui->img_ball_orba->pixmap().cacheKey();
+        QFile::remove(f.path(QStringLiteral("ball_red.gif")));
+        QTest::mouseClick(f.ui->lab_title_orba, Qt::LeftButton);
+        QTest::mouseClick(f.ui->img_ball_orba, Qt::LeftButton);
+        QCOMPARE(f.ui->img_ball_orba->pixmap().cacheKey(), before);
+        QCOMPARE(f.window->state().open_section, 1);
+    }
+
+    void hex_view_is_restored_without_converting()
+    {
+        WindowFixture::Options o;
+        o.cmd_fmt = 1;
+        o.open_section = 0;
+        WindowFixture f(o);
+        QVERIFY(f.start());
+        QVERIFY(f.ui->opt_cmd_fmt_1->isChecked());
+        QVERIFY(f.ui->txt_proj_disp_on_hex->isVisible());
+        QVERIFY(!f.ui->txt_proj_disp_on_text->isVisible());
+        QCOMPARE(f.window->state().cmd_fmt, 1);
+    }
+
+    void broken_files_stop_startup_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes"); // empty: the file is removed
+        QTest::addColumn<QString>("report");
+        QTest::newRow("settings missing") << "KZ_ORBA_CTRL.ini" << QByteArray() << "KZ_ORBA_CTRL.ini";
+        QTest::newRow("settings short") << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n0\r\n") << "KZ_ORBA_CTRL.ini";
+        QTest::newRow("settings not a number")
+                << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\nx\r\n0\r\n\"\"\r\n1\r\n") << "\"x\"";
+        QTest::newRow("port out of range")
+                << "KZ_ORBA_CTRL.ini" << QByteArray("10\r\n0\r\n0\r\n\"\"\r\n1\r\n") << "port number 10";
+        QTest::newRow("list without END") << "auto_off.txt" << QByteArray("Off\r\n60\r\n") << "auto_off.txt";
+        QTest::newRow("list missing") << "output_reso.txt" << QByteArray() << "output_reso.txt";
+        QTest::newRow("red ball missing") << "ball_red.gif" << QByteArray() << "ball_red.gif";
+    }
+    void broken_files_stop_startup()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, report);
+        WindowFixture f;
+        if (bytes.isEmpty())
+            QFile::remove(f.path(file));
+        else
+            f.write_file(file, bytes);
+        QString error;
+        QVERIFY(!f.start(&error));
+        QVERIFY2(error.contains(report), qPrintable(error));
+    }
+
+    void option_lists_come_from_their_files()
+    {
+        WindowFixture f;
+        f.write_file(QStringLiteral("auto_off.txt"), "A, B, END, C\r\n");
+        f.write_file(QStringLiteral("input_prefer.txt"), "1,5\r\n\"1,5\"\r\nend\r\n\r\nEND\r\n");
+        f.write_file(QStringLiteral("output_reso.txt"), "END\r\n");
+        QVERIFY(f.start());
+        QCOMPARE(entries(f.ui->cbo_standby), (QStringList{ QStringLiteral("A"), QStringLiteral("B") }));
+        QCOMPARE(entries(f.ui->cbo_in_prefer),
+                 (QStringList{ QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("1,5"),
+                               QStringLiteral("end"), QString() }));
+        QCOMPARE(f.ui->cbo_output->count(), 0);
+    }
+
+    void exit_answering_no_still_writes_the_settings()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        QTest::mouseClick(f.ui->lab_title_panel, Qt::LeftButton);
+        f.ui->chk_auto->setChecked(true);
+        f.prompts.answers = { Prompts::Answer::No };
+        f.close();
+        QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::Question),
+                 QStringList{ QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?") });
+        QCOMPARE(f.prompts.shown.last().icon, Prompts::Icon::Question);
+        QCOMPARE(f.read_file(QStringLiteral("KZ_ORBA_CTRL.ini")), QByteArray("1\r\n1\r\n0\r\n\"\"\r\n2\r\n"));
+        QVERIFY(!f.window->link().port_open());
+    }
+
+    void exit_answering_yes_then_cancelling_keeps_the_projector_file()
+    {
+        WindowFixture::Options o;
+        o.proj_file = QStringLiteral("/nowhere/gone.ini");
+        WindowFixture f(o);
+        QVERIFY(f.start());
+        f.prompts.answers = { Prompts::Answer::Yes };
+        f.close();
+        QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::File), QStringList{ QStringLiteral("Save File") });
+        QCOMPARE(f.read_file(QStringLiteral("KZ_ORBA_CTRL.ini")),
+                 QByteArray("1\r\n0\r\n0\r\n\"/nowhere/gone.ini\"\r\n1\r\n"));
+    }
+
+    void choosing_the_current_port_reconnects()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        QSignalSpy looks(&f.window->link(), &SerialLink::look_changed);
+        Q_EMIT f.ui->cbo_com->activated(0);
+        QCOMPARE(looks.count(), 1);
+        QVERIFY(f.window->link().port_open());
+        // A change of entry runs the handler once, not again for the activation that follows.
+        f.ui->cbo_com->setCurrentIndex(1);
+        Q_EMIT f.ui->cbo_com->activated(1);
+        QCOMPARE(looks.count(), 2);
+        QCOMPARE(f.window->link().port_no(), 2);
+    }
+
+    void disconnect_and_connect_buttons()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        QTest::mouseClick(f.ui->cmd_conn_1, Qt::LeftButton);
+        QVERIFY(!f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), grey);
+        QCOMPARE(face(f.ui->cmd_conn_1), red);
+        QTest::mouseClick(f.ui->cmd_conn_0, Qt::LeftButton);
+        QVERIFY(f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), green);
+        QCOMPARE(face(f.ui->cmd_conn_1), grey);
+    }
+
+    void hang_up_shows_disconnected_and_connect_recovers()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        f.sim.hang_up();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->link().port_open(), 2000);
+        QCOMPARE(face(f.ui->cmd_conn_1), red);
+        QCOMPARE(face(f.ui->cmd_conn_0), grey);
+        QVERIFY(f.sim.restart());
+        QTest::mouseClick(f.ui->cmd_conn_0, Qt::LeftButton);
+        QVERIFY(f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), green);
+    }
+
+    void receive_log_controls()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        f.ui->txt_rx->setPlainText(QStringLiteral("old"));
+        QVERIFY(f.sim.send_raw(QByteArray(40, 'x')));
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->link().rx_count(), 40u, 2000);
+        QTest::mouseClick(f.ui->cmd_clear, Qt::LeftButton);
+        QVERIFY(f.ui->txt_rx->toPlainText().isEmpty());
+        QCOMPARE(f.window->link().rx_count(), 0u);
+        f.ui->chk_auto->setChecked(true);
+        QCOMPARE(f.window->link().auto_clear(), 1);
+    }
+
+    void apply_reply_data()
+    {
+        QTest::addColumn<QByteArray>("identify"); // first reply to command 1, or empty
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QString>("selected"); // the list's current text afterwards ("" none)
+        QTest::newRow("aspect 16:10") << QByteArray() << 2 << QByteArray("16:10") << "16:10 TV";
+        QTest::newRow("aspect entry text") << QByteArray() << 2 << QByteArray("16:10 TV") << "";
+        QTest::newRow("output 7") << QByteArray() << 5 << QByteArray("7") << "eighth";
+        QTest::newRow("output out of range") << QByteArray() << 5 << QByteArray("99") << "";
+        QTest::newRow("overscan h 07") << QByteArray() << 7 << QByteArray("07") << "7";
+        QTest::newRow("auto off 0") << QByteArray() << 13 << QByteArray("0") << "first";
+        QTest::newRow("mode AVSW") << QByteArray() << 14 << QByteArray("AVSW") << "AV SW";
+        QTest::newRow("hdcp") << QByteArray() << 17 << QByteArray("NotHDCP") << "Noncompliant";
+        QTest::newRow("TX input") << QByteArray("TX") << 16 << QByteArray("Hdmi2") << "Hdmi2";
+        QTest::newRow("RX input") << QByteArray("RX") << 16 << QByteArray("Hdmi1") << "";
+        QTest::newRow("RX input vga") << QByteArray("RX") << 16 << QByteArray("Vga") << "Vga";
+        QTest::newRow("projsw 32") << QByteArray() << 21 << QByteArray("32") << "30";
+        QTest::newRow("projsw 300") << QByteArray() << 21 << QByteArray("300") << "300";
+        QTest::newRow("projsw 305") << QByteArray() << 21 << QByteArray("305") << "";
+        QTest::newRow("projsw -3") << QByteArray() << 21 << QByteArray("-3") << "";
+        QTest::newRow("baud") << QByteArray() << 20 << QByteArray("115200") << "115200";
+    }
+    void apply_reply()
+    {
+        QFETCH(QByteArray, identify);
+        QFETCH(int, number);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, selected);
+        WindowFixture f;
+        f.write_file(QStringLiteral("auto_off.txt"), "first\r\n60\r\nEND\r\n");
+        f.write_file(QStringLiteral("output_reso.txt"), "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\neighth\r\nEND\r\n");
+        QVERIFY(f.start());
+        WindowState &state = f.window->state();
+        state.reading = true;
+        if (!identify.isEmpty())
+            ::apply_reply(f.ui, state, 1, identify);
+        ::apply_reply(f.ui, state, number, value);
+        QComboBox *lists[24] = {};
+        lists[2] = f.ui->cbo_aspect;
+        lists[5] = f.ui->cbo_output;
+        lists[7] = f.ui->cbo_overscan_h;
+        lists[13] = f.ui->cbo_standby;
+        lists[14] = f.ui->cbo_disp_mode;
+        lists[16] = f.ui->cbo_input;
+        lists[17] = f.ui->cbo_hdcp_in;
+        lists[20] = f.ui->cbo_baudrate;
+        lists[21] = f.ui->cbo_projsw;
+        QCOMPARE(lists[number]->currentText(), selected);
+        state.reading = false;
+        QTest::qWait(150);
+        QVERIFY(f.sent().isEmpty());
+        QVERIFY(f.window->state().ui_ready);
+    }
+
+    void identify_rebuilds_the_input_list()
+    {
+        WindowFixture f;
+        QVERIFY(f.start());
+        WindowState &state = f.window->state();
+        ::apply_reply(f.ui, state, 1, "TX");
+        QVERIFY(!state.single_hdmi);
+        QCOMPARE(entries(f.ui->cbo_input),
+                 (QStringList{ QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"), QStringLiteral("Vga") }));
+        QCOMPARE(f.ui->cbo_input->currentIndex(), -1);
+        ::apply_reply(f.ui, state, 1, "RX");
+        QVERIFY(state.single_hdmi);
+        QCOMPARE(entries(f.ui->cbo_input), (QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
+        ::apply_reply(f.ui, state, 4, "v1.2.3");
+        QCOMPARE(f.ui->lab_fw_ver_rx->text(), QStringLiteral("v1.2.3"));
+        ::apply_reply(f.ui, state, 19, "");
+        QCOMPARE(f.ui->lab_fw_ver_tx->text(), QString());
+        QTest::qWait(150);
+        QVERIFY(f.sent().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
