@@ -1,0 +1,215 @@
+// The front-panel keys of the Control Panel, by button and by keyboard, in the real window
+// against the simulated receiver.
+#include "tests/receiver/receiver_test_support.h"
+
+#include <QKeyEvent>
+#include <QTest>
+#include <QWindow>
+
+using namespace rx_test;
+
+namespace {
+const QByteArray menu = QByteArrayLiteral("WP_KeyMenu[]$\r");
+const QByteArray minus = QByteArrayLiteral("WP_KeyMinus[]$\r");
+const QByteArray plus = QByteArrayLiteral("WP_KeyPlus[]$\r");
+} // namespace
+
+class TestPanelKeys : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<WindowFixture> fx;
+
+    bool open(int section)
+    {
+        WindowFixture::Options options;
+        options.open_section = section;
+        fx = open_window(options);
+        return fx != nullptr;
+    }
+
+private Q_SLOTS:
+    void cleanup() { fx.reset(); }
+
+    void keys_send_their_command_in_the_control_panel_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("J") << int(Qt::Key_J) << int(Qt::NoModifier) << menu;
+        QTest::newRow("K") << int(Qt::Key_K) << int(Qt::NoModifier) << minus;
+        QTest::newRow("L") << int(Qt::Key_L) << int(Qt::NoModifier) << plus;
+        QTest::newRow("Shift+J") << int(Qt::Key_J) << int(Qt::ShiftModifier) << menu;
+        QTest::newRow("Ctrl+K") << int(Qt::Key_K) << int(Qt::ControlModifier) << minus;
+        QTest::newRow("Alt+L") << int(Qt::Key_L) << int(Qt::AltModifier) << plus;
+        QTest::newRow("Ctrl+Shift+L")
+            << int(Qt::Key_L) << int(Qt::ControlModifier | Qt::ShiftModifier) << plus;
+    }
+    void keys_send_their_command_in_the_control_panel()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QByteArray, message);
+        QVERIFY(open(2));
+        QTest::keyClick(fx->window.get(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTRY_COMPARE(fx->sent(), QList<QByteArray> { message });
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> { message });
+    }
+
+    void letters_typed_in_either_case_count()
+    {
+        QVERIFY(open(2));
+        // A key press on the focused button reaches the window's key preview too.
+        fx->ui->cmd_btn_plus->setFocus();
+        QTest::keyClick(fx->ui->cmd_btn_plus, 'j');
+        QTest::keyClick(fx->ui->cmd_btn_plus, 'K');
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { menu, minus }));
+    }
+
+    // Presses through the window system, as the keyboard delivers them: each reaches the focused
+    // control, travels on to its parents when the control ignores it, and counts once.
+    void keyboard_presses_count_once_each_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("window") << QString();
+        QTest::newRow("menu button") << QStringLiteral("cmd_btn_menu");
+        QTest::newRow("port list") << QStringLiteral("cbo_com");
+    }
+    void keyboard_presses_count_once_each()
+    {
+        QFETCH(QString, focus);
+        QVERIFY(open(2));
+        fx->window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(fx->window.get()));
+        if (!focus.isEmpty()) {
+            child<QWidget>(*fx, focus)->setFocus();
+            QTRY_VERIFY(child<QWidget>(*fx, focus)->hasFocus());
+        }
+        QWindow *handle = fx->window->windowHandle();
+        QTest::keyClick(handle, Qt::Key_L);
+        QTest::keyClick(handle, Qt::Key_L);
+        QTest::keyClick(handle, Qt::Key_J, Qt::ShiftModifier);
+        QTest::keyClick(handle, Qt::Key_K);
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { plus, plus, menu, minus }));
+    }
+
+    void other_keys_send_nothing()
+    {
+        QVERIFY(open(2));
+        for (const Qt::Key key : { Qt::Key_H, Qt::Key_M, Qt::Key_Space, Qt::Key_Return, Qt::Key_1 })
+            QTest::keyClick(fx->window.get(), key);
+        QVERIFY(!fx->window->link().in_delay());
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> {});
+    }
+
+    void keys_and_buttons_outside_the_control_panel_send_nothing_data()
+    {
+        QTest::addColumn<int>("section");
+        QTest::newRow("projector") << 0;
+        QTest::newRow("receiver") << 1;
+    }
+    void keys_and_buttons_outside_the_control_panel_send_nothing()
+    {
+        QFETCH(int, section);
+        QVERIFY(open(section));
+        for (const Qt::Key key : { Qt::Key_J, Qt::Key_K, Qt::Key_L })
+            QTest::keyClick(fx->window.get(), key);
+        for (QAbstractButton *button : { static_cast<QAbstractButton *>(fx->ui->cmd_btn_menu),
+                 static_cast<QAbstractButton *>(fx->ui->cmd_btn_minus),
+                 static_cast<QAbstractButton *>(fx->ui->cmd_btn_plus) })
+            button->click();
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> {});
+
+        // The same presses work once the Control Panel is open.
+        fx->clear_sent();
+        fx->window->choose_section(2);
+        fx->ui->cmd_btn_minus->click();
+        QTest::keyClick(fx->window.get(), Qt::Key_L);
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { minus, plus }));
+    }
+
+    void two_quick_clicks_send_two_commands_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("menu") << QStringLiteral("cmd_btn_menu") << menu;
+        QTest::newRow("minus") << QStringLiteral("cmd_btn_minus") << minus;
+        QTest::newRow("plus") << QStringLiteral("cmd_btn_plus") << plus;
+    }
+    void two_quick_clicks_send_two_commands()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, message);
+        QVERIFY(open(2));
+        auto *pressed = child<QAbstractButton>(*fx, button);
+        QVERIFY(pressed);
+        pressed->click();
+        // No pause after a button: nothing keeps a following key or click out.
+        QVERIFY(!fx->window->link().in_delay());
+        pressed->click();
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { message, message }));
+    }
+
+    // A held key: the first press sends, and auto-repeats arriving during the pause that follows
+    // are dropped. Each repeat is sent at its own moment; the test notes whether the pause was
+    // running then, and exactly the repeats that found no pause may send.
+    void held_key_sends_at_most_one_command_per_pause()
+    {
+        QVERIFY(open(2));
+        SerialLink &link = fx->window->link();
+        int repeats = 0;
+        int found_no_pause = 0;
+        QTimer repeat;
+        repeat.setInterval(10);
+        connect(&repeat, &QTimer::timeout, fx->window.get(), [&] {
+            if (repeats == 40) {
+                repeat.stop();
+                return;
+            }
+            ++repeats;
+            if (!link.in_delay())
+                ++found_no_pause;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_L, Qt::NoModifier, QStringLiteral("l"), true);
+            QApplication::sendEvent(fx->window.get(), &press);
+        });
+        repeat.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!repeat.isActive(), 10000);
+        QTRY_VERIFY(!link.in_delay());
+        QVERIFY2(found_no_pause >= 1 && found_no_pause < repeats / 2,
+            qPrintable(QStringLiteral("%1 of %2").arg(found_no_pause).arg(repeats)));
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray>(found_no_pause, plus));
+    }
+
+    void key_during_a_transaction_wait_is_dropped()
+    {
+        QVERIFY(open(2));
+        SimFaults faults;
+        faults.delay_ms = 150;
+        fx->sim.set_faults(faults);
+        bool pressed = false;
+        run_when(
+            fx->window.get(), [&] { return fx->window->link().link_busy(); },
+            [&] {
+                pressed = true;
+                QTest::keyClick(fx->window.get(), Qt::Key_J);
+            });
+        QVERIFY(fx->window->link().send_cmd("WP_Aspect[?]$\r"));
+        QVERIFY(pressed);
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> { "WP_Aspect[?]$\r" });
+    }
+
+    void closed_port_shows_the_message_once_per_press()
+    {
+        QVERIFY(open(2));
+        fx->ui->cmd_conn_1->click();
+        QTest::keyClick(fx->window.get(), Qt::Key_K);
+        fx->ui->cmd_btn_menu->click();
+        QCOMPARE(fx->prompts.texts(), QStringList(2, QStringLiteral("RS232 is disconnected !")));
+        fx->ui->cmd_conn_0->click();
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> {});
+    }
+};
+
+QTEST_MAIN(TestPanelKeys)
+#include "test_panel_keys.moc"
