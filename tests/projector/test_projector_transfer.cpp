@@ -249,6 +249,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::newRow("count beyond the bytes received") << QByteArray("WP_DisplayOn[9,AB]$\r");
+        QTest::newRow("count reaching into the terminator") << QByteArray("WP_DisplayOn[4,AB]$\r");
         QTest::newRow("no comma") << QByteArray("WP_DisplayOn[AB]$\r");
         QTest::newRow("negative count") << QByteArray("WP_DisplayOn[-1,AB]$\r");
         QTest::newRow("reply beyond the buffer")
