@@ -25,8 +25,9 @@ public:
     void cbo_pic_hue_Click();
     void cbo_pic_sha_Click();
 
-    // "Read": queries the five values and selects them. A reported value that is not a whole
-    // number from 0 to 100 leaves its list's selection as it was.
+    // "Read": queries the five values and selects them. A value is read from its leading digits
+    // ("07" is 7, "45abc" is 45) and rounded; one outside 0 to 100 names no entry and leaves its
+    // list's selection as it was.
     void cmd_pic_read_Click();
     // "Reset": asks the receiver to reset its picture values; the lists are not read back.
     void cmd_pic_rst_Click();
