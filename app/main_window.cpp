@@ -293,6 +293,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress)
         return key_preview(watched, event);
+    if (event->type() == QEvent::KeyRelease)
+        last_key_event_ = nullptr;
     if (event->type() != QEvent::MouseButtonRelease)
         return false;
     const struct
@@ -320,7 +322,9 @@ bool MainWindow::key_preview(QObject *watched, QEvent *event)
     auto *widget = qobject_cast<QWidget *>(watched);
     if (!widget || widget->window() != this)
         return false;
-    const bool same_press = event == last_key_event_ && last_key_receiver_
+    // Qt reuses the memory of key events: the same address at the same or a lower widget is a
+    // new press; only a strict ancestor of the last receiver sees the press travelling up.
+    const bool same_press = event == last_key_event_ && last_key_receiver_ && widget != last_key_receiver_
             && widget->isAncestorOf(static_cast<const QWidget *>(last_key_receiver_));
     last_key_event_ = event;
     last_key_receiver_ = widget;
