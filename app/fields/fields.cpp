@@ -320,7 +320,9 @@ bool FieldWriter::commit(const QString &path, QString *error) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failed(u"cannot be created: "_s + file.errorString());
-    if (file.write(data_) != data_.size()) {
+    // write() only fills Qt's buffer; the disk's answer comes with flush(). QSaveFile::commit()
+    // would otherwise put a cut-short file in place when the disk is full.
+    if (file.write(data_) != data_.size() || !file.flush()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return failed(u"cannot be written: "_s + why);
