@@ -26,7 +26,8 @@ void append_hex(QString &out, std::uint8_t b)
     out.append(u' ');
 }
 
-// Removes leading and trailing spaces (code 32 only).
+} // namespace
+
 QString trim_spaces(const QString &text)
 {
     qsizetype start = 0;
@@ -37,8 +38,6 @@ QString trim_spaces(const QString &text)
         --end;
     return text.mid(start, end - start);
 }
-
-} // namespace
 
 bool CtlRecord::ends_in_cr() const
 {

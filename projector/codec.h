@@ -50,6 +50,9 @@ inline constexpr std::uint8_t unmappable_byte = 0x3F;
 // when the text holds anything but hex digits and spaces, or three digits in a row.
 QString normalize_hex(const QString &text);
 
+// Removes leading and trailing spaces (code 32 only; tabs and other blanks stay).
+QString trim_spaces(const QString &text);
+
 // Fills buf from hex text (len 0 when empty or rejected; at most the first 75 bytes) and replaces
 // hex by its normalized form (empty when rejected).
 void hex_to_buf(QString &hex, ByteBuffer &buf);

@@ -3,6 +3,7 @@
 #include "app/common/combo_util.h"
 #include "app/common/window_state.h"
 #include "app/fields/fields.h"
+#include "projector/codec.h"
 #include "projector/display_editor.h"
 #include "ui_frm_main.h"
 
@@ -55,17 +56,6 @@ qsizetype last_separator(const QString &path, qsizetype before)
     return -1;
 }
 
-// Removes leading and trailing spaces (the space character only).
-QString trim_spaces(const QString &text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == u' ')
-        ++start;
-    while (end > start && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(start, end - start);
-}
 
 } // namespace
 

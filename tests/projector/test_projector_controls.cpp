@@ -35,12 +35,6 @@ struct Probe
 
 } // namespace
 
-#define START(fixture)                                                                             \
-    do {                                                                                           \
-        QString why_;                                                                              \
-        QVERIFY2((fixture).start(&why_), qPrintable(why_));                                        \
-    } while (false)
-
 class TestProjectorControls : public QObject
 {
     Q_OBJECT
@@ -71,7 +65,7 @@ private Q_SLOTS:
         QFETCH(int, stop);
         QFETCH(QByteArray, message);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"ON"_s);
         f.ui->txt_proj_disp_off_text->setText(u"OFF"_s);
         f.ui->cbo_proj_baudrate->setCurrentIndex(baud);
@@ -107,7 +101,7 @@ private Q_SLOTS:
         QFETCH(QStringList, lists);
         QFETCH(QByteArray, next_send);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.sim.with_model([&](ReceiverModel &m) { m.set_value("WP_DisplaySet[", receiver); });
         f.ui->lab_proj_reply->clear();
 
@@ -141,7 +135,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, receiver);
         QFETCH(QByteArray, wrong_prefix);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.sim.with_model([&](ReceiverModel &m) {
             m.set_value("WP_DisplaySet[", receiver);
             m.set_value("WP_DisplayOn[", "ON\r");
@@ -179,7 +173,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, message);
         QFETCH(QString, failure);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"ON"_s);
         f.ui->txt_proj_disp_off_text->setText(u"OFF"_s);
         SimFaults faults;
@@ -207,7 +201,7 @@ private Q_SLOTS:
     {
         QFETCH(int, cmd_fmt);
         WindowFixture f(projector_section(cmd_fmt));
-        START(f);
+        START_WINDOW(f);
         const bool hex = cmd_fmt == 1;
         QCOMPARE(f.ui->opt_cmd_fmt_1->isChecked(), hex);
         QCOMPARE(f.ui->opt_cmd_fmt_0->isChecked(), !hex);
@@ -229,7 +223,7 @@ private Q_SLOTS:
     void hex_entry_shows_placeholders_and_comes_back_normalized()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_hex->setFocus();
         QTest::keyClicks(f.ui->txt_proj_disp_on_hex, u"d a"_s);
 
@@ -248,7 +242,7 @@ private Q_SLOTS:
     void cr_button_makes_the_appended_placeholder_a_carriage_return()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         // The record first holds other bytes (02 03), which the new text must not pick up.
         f.ui->txt_proj_disp_on_hex->setText(u"02 03"_s);
         f.ui->opt_cmd_fmt_0->click();
@@ -281,7 +275,7 @@ private Q_SLOTS:
         QFETCH(QString, hex_entry);
         QFETCH(QString, hex_after);
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_off_hex->setText(hex_entry);
         QCOMPARE(f.ui->txt_proj_disp_off_hex->text(), hex_entry);
         f.ui->opt_cmd_fmt_0->click();
@@ -297,7 +291,7 @@ private Q_SLOTS:
     void rejected_hex_entry_gives_an_empty_command()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_hex->setText(u"50 0G"_s);
         f.ui->txt_proj_disp_off_hex->setText(u"50 0d"_s);
         f.ui->opt_cmd_fmt_0->click();
@@ -320,7 +314,7 @@ private Q_SLOTS:
     {
         QFETCH(int, view);
         WindowFixture f(projector_section(view));
-        START(f);
+        START_WINDOW(f);
         QLineEdit *shown = view == 0 ? f.ui->txt_proj_disp_on_text : f.ui->txt_proj_disp_on_hex;
         QLineEdit *hidden = view == 0 ? f.ui->txt_proj_disp_on_hex : f.ui->txt_proj_disp_on_text;
         shown->setText(view == 0 ? u"AB"_s : u"41  42"_s);
@@ -351,7 +345,7 @@ private Q_SLOTS:
         QFETCH(int, entry);
         QFETCH(QByteArray, message);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         QComboBox *list = on_list ? f.ui->cbo_auto_on : f.ui->cbo_auto_off;
         Probe probe;
         QTimer::singleShot(0, list, [&] {
@@ -368,7 +362,7 @@ private Q_SLOTS:
     void projsw_choice_is_sent_without_waiting()
     {
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         Probe probe;
         QTimer::singleShot(0, f.ui->cbo_projsw, [&] { probe.fired = true; });
         f.ui->cbo_projsw->setCurrentIndex(60);
@@ -407,7 +401,7 @@ private Q_SLOTS:
         QFETCH(int, auto_on_shown);
         QFETCH(int, auto_off_shown);
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.sim.with_model([&](ReceiverModel &m) {
             m.set_value("WP_ProjSW[", projsw);
             m.set_value("WP_AutoDispOn[", auto_on);
@@ -438,7 +432,7 @@ private Q_SLOTS:
     void read_stops_quietly_at_the_first_missing_reply()
     {
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         SimFaults faults;
         faults.silent = { "WP_ProjSW[" };
         f.sim.set_faults(faults);

@@ -102,12 +102,6 @@ private:
 
 } // namespace
 
-#define START(fixture)                                                                             \
-    do {                                                                                           \
-        QString why_;                                                                              \
-        QVERIFY2((fixture).start(&why_), qPrintable(why_));                                        \
-    } while (false)
-
 class TestProjectorFile : public QObject
 {
     Q_OBJECT
@@ -126,7 +120,7 @@ private Q_SLOTS:
         QFETCH(int, view);
         QFETCH(QString, name);
         WindowFixture f(projector_section(view));
-        START(f);
+        START_WINDOW(f);
         Ui::frm_main *ui = f.ui;
         ui->cbo_proj_baudrate->setCurrentIndex(2);
         ui->cbo_proj_databit->setCurrentIndex(2);
@@ -174,7 +168,7 @@ private Q_SLOTS:
     void saved_file_holds_six_fields_one_per_line()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->cbo_proj_baudrate->setCurrentIndex(1);
         f.ui->cbo_proj_stopbit->setCurrentIndex(0);
         f.ui->txt_proj_disp_on_hex->setText(u"50 57 52 0D"_s);
@@ -188,7 +182,7 @@ private Q_SLOTS:
     {
         WindowFixture f(projector_section());
         f.write_file(u"bad_hex.ini"_s, "9600\r\n8\r\n\"NONE\"\r\n1\r\n\"0G\"\r\n\"41 42\"\r\n");
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"before"_s);
         f.prompts.files = { f.path(u"bad_hex.ini"_s) };
         f.ui->cmd_load->click();
@@ -199,7 +193,7 @@ private Q_SLOTS:
     {
         WindowFixture f(projector_section());
         f.write_file(u"slow.ini"_s, "4800\r\n8\r\n\"NONE\"\r\n1\r\n\"41 \"\r\n\"42 \"\r\n");
-        START(f);
+        START_WINDOW(f);
         f.prompts.files = { f.path(u"slow.ini"_s) };
         f.ui->cmd_load->click();
         QCOMPARE(shown_lists(f.ui), (QStringList { u"115200"_s, u"8"_s, u"None"_s, u"1"_s }));
@@ -228,7 +222,7 @@ private Q_SLOTS:
         WindowFixture f;
         f.write_file(on_disk, room_file);
         f.write_settings(remembering(f, remembered));
-        START(f);
+        START_WINDOW(f);
         QCOMPARE(shown_lists(f.ui), loaded ? room_lists : default_lists);
         QCOMPARE(boxes(f.ui), loaded ? room_boxes : QStringList(4, QString()));
         QCOMPARE(f.window->windowTitle(), loaded ? title_in(f, remembered) : plain_title);
@@ -245,7 +239,7 @@ private Q_SLOTS:
     void missing_file_defaults_send_one_and_a_half_stop_bits()
     {
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"ON"_s);
         f.ui->txt_proj_disp_off_text->setText(u"OFF"_s);
         f.ui->cmd_proj_send->click();
@@ -281,7 +275,7 @@ private Q_SLOTS:
         f.write_file(u"room1.ini"_s, room_file);
         f.write_file(u"broken.ini"_s, content);
         f.write_settings(remembering(f, u"room1.ini"_s));
-        START(f);
+        START_WINDOW(f);
 
         f.prompts.files = { f.path(u"broken.ini"_s) };
         f.ui->cmd_load->click();
@@ -303,7 +297,7 @@ private Q_SLOTS:
     void load_of_a_name_that_does_not_exist_changes_nothing()
     {
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         const QString typed = f.path(u"nope.ini"_s);
         f.prompts.files = { typed };
         f.ui->cmd_load->click();
@@ -333,7 +327,7 @@ private Q_SLOTS:
         WindowFixture::Options options = projector_section();
         options.proj_file = with_file ? current : QString();
         f.write_settings(options);
-        START(f);
+        START_WINDOW(f);
 
         f.ui->cmd_load->click(); // cancelled: no answer queued
         f.ui->cmd_save->click(); // cancelled
@@ -375,7 +369,7 @@ private Q_SLOTS:
         QFETCH(bool, written);
         WindowFixture f(projector_section());
         f.write_file(u"old.ini"_s, "old content");
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"A"_s);
         const QString target = f.path(u"old.ini"_s);
         // The second dialog, when there is one, is given the same file, or cancelled.
@@ -421,7 +415,7 @@ private Q_SLOTS:
         WindowFixture f;
         f.write_file(u"room1.ini"_s, room_file);
         f.write_settings(remembering(f, u"room1.ini"_s));
-        START(f);
+        START_WINDOW(f);
         f.ui->cbo_proj_baudrate->setCurrentIndex(0);
         f.prompts.files = { f.path(target) };
         f.prompts.answers = { Prompts::Answer::Yes };
@@ -474,7 +468,7 @@ private Q_SLOTS:
         WindowFixture f;
         f.write_file(u"room1.ini"_s, room_file);
         f.write_settings(remembering(f, u"room1.ini"_s, view));
-        START(f);
+        START_WINDOW(f);
         if (change == u"hex case"_s)
             f.ui->txt_proj_disp_on_hex->setText(u"50 57 52 20 4f 4e 0d "_s);
         else if (change == u"hex spacing"_s)
@@ -498,7 +492,7 @@ private Q_SLOTS:
     void answering_yes_at_exit_saves_and_remembers_the_file()
     {
         WindowFixture f(projector_section());
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"ON"_s);
         f.prompts.answers = { Prompts::Answer::Yes };
         f.prompts.files = { f.path(u"new.ini"_s) };

@@ -31,12 +31,6 @@ QByteArray display_message(const QByteArray &prefix, const QByteArray &bytes)
 
 } // namespace
 
-#define START(fixture)                                                                             \
-    do {                                                                                           \
-        QString why_;                                                                              \
-        QVERIFY2((fixture).start(&why_), qPrintable(why_));                                        \
-    } while (false)
-
 class TestProjectorTransfer : public QObject
 {
     Q_OBJECT
@@ -45,7 +39,7 @@ private Q_SLOTS:
     void send_stores_port_settings_and_both_commands()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_hex->setText(u"50 57 52 20 4F 4E 0D"_s);
         f.ui->txt_proj_disp_off_hex->setText(u"50 57 52 20 4F 46 46 0D"_s);
         f.ui->lab_proj_reply->clear();
@@ -71,7 +65,7 @@ private Q_SLOTS:
     void raw_bytes_travel_byte_for_byte()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_hex->setText(u"00 5D 24 0D 41 FF"_s);
         f.ui->txt_proj_disp_off_hex->setText(u"5D 5D 24 0D"_s);
 
@@ -91,7 +85,7 @@ private Q_SLOTS:
     void hex_entry_is_rewritten_normalized_and_counted()
     {
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_hex->setText(u"1 2 3"_s);
         f.ui->txt_proj_disp_off_hex->setText(u" a  b "_s);
 
@@ -120,7 +114,7 @@ private Q_SLOTS:
         QFETCH(QString, on);
         QFETCH(QString, off);
         WindowFixture f(projector_section(view));
-        START(f);
+        START_WINDOW(f);
         (view == 0 ? f.ui->txt_proj_disp_on_text : f.ui->txt_proj_disp_on_hex)->setText(on);
         (view == 0 ? f.ui->txt_proj_disp_off_text : f.ui->txt_proj_disp_off_hex)->setText(off);
 
@@ -153,7 +147,7 @@ private Q_SLOTS:
         QFETCH(int, off_bytes);
         QFETCH(QString, refusal);
         WindowFixture f(projector_section(1));
-        START(f);
+        START_WINDOW(f);
         // One-digit groups let a hex box hold up to 75 bytes.
         f.ui->txt_proj_disp_on_hex->setText(repeated(u"7 "_s, on_bytes));
         f.ui->txt_proj_disp_off_hex->setText(repeated(u"9 "_s, off_bytes));
@@ -176,7 +170,7 @@ private Q_SLOTS:
     void display_step_without_reply_fails_and_the_next_goes_on()
     {
         WindowFixture f(projector_section(0));
-        START(f);
+        START_WINDOW(f);
         f.ui->txt_proj_disp_on_text->setText(u"ON"_s);
         f.ui->txt_proj_disp_off_text->setText(u"OFF"_s);
         SimFaults faults;
@@ -212,7 +206,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, hex);
         WindowFixture f(projector_section(0));
-        START(f);
+        START_WINDOW(f);
         f.sim.with_model([&](ReceiverModel &m) { m.set_value("WP_DisplayOn[", receiver); });
         f.ui->txt_proj_disp_on_text->setText(u"old"_s);
         f.ui->txt_proj_disp_on_hex->setText(u"6F 6C 64 "_s);
@@ -229,7 +223,7 @@ private Q_SLOTS:
     void command_read_back_is_sent_again_unchanged_from_the_text_view()
     {
         WindowFixture f(projector_section(0));
-        START(f);
+        START_WINDOW(f);
         const QByteArray on = QByteArray::fromHex("02410D4203");
         f.sim.with_model([&](ReceiverModel &m) { m.set_value("WP_DisplayOn[", on); });
         f.ui->cmd_proj_read->click();
@@ -261,7 +255,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, reply);
         WindowFixture f(projector_section(0));
-        START(f);
+        START_WINDOW(f);
         SimFaults faults;
         faults.silent = { "WP_DisplayOn[" };
         f.sim.set_faults(faults);

@@ -57,3 +57,10 @@ private:
     Options options_;
     QByteArray old_com1_;
 };
+
+// Starts the window of fixture f; a start-up that fails ends the test with its report.
+#define START_WINDOW(f)                                                                            \
+    do {                                                                                           \
+        QString start_report_;                                                                     \
+        QVERIFY2((f).start(&start_report_), qPrintable(start_report_));                            \
+    } while (false)
