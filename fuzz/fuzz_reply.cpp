@@ -1,0 +1,208 @@
+// Fuzzes the receive side of the line: arbitrary byte streams, cut into polls and transactions,
+// go through the terminator matcher and the 75-byte buffer the way the receive poll feeds them,
+// and every completed reply goes through strip_reply, cut_reply, reply_number and
+// reply_position. Invariants: the buffer never passes 75 bytes and holds exactly the first bytes
+// of the transaction, a reply completes only on "]$" + CR and always on one that the matcher
+// cannot have been confused before, and the value functions stay in range.
+#include "link/terminator.h"
+#include "protocol/byte_buffer.h"
+#include "protocol/protocol.h"
+#include "protocol/reply_values.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+void check(bool holds, const char *what)
+{
+    if (!holds)
+        fail(what);
+}
+
+// The prefixes a reply is checked against: both command tables and the display commands.
+QList<QByteArray> all_prefixes()
+{
+    QList<QByteArray> prefixes;
+    for (int n = 0; n <= 24; ++n)
+        prefixes << protocol::cmd_prefix(n);
+    for (int n = 0; n <= 7; ++n)
+        prefixes << protocol::pic_prefix(n);
+    prefixes << QByteArrayLiteral("WP_DisplayOn[") << QByteArrayLiteral("WP_DisplayOff[")
+             << QByteArrayLiteral("WP_DisplaySet[");
+    return prefixes;
+}
+
+// The value of a text of up to nine digits with an optional sign after leading spaces, when
+// nothing numeric follows them; none otherwise.
+std::optional<int> plain_integer(const QByteArray &value)
+{
+    qsizetype i = 0;
+    while (i < value.size() && value.at(i) == ' ')
+        ++i;
+    bool negative = false;
+    if (i < value.size() && (value.at(i) == '+' || value.at(i) == '-'))
+        negative = value.at(i++) == '-';
+    int digits = 0;
+    int number = 0;
+    for (; i < value.size() && value.at(i) >= '0' && value.at(i) <= '9'; ++i, ++digits) {
+        if (digits == 9)
+            return std::nullopt;
+        number = number * 10 + (value.at(i) - '0');
+    }
+    if (digits == 0 || (i < value.size() && value.at(i) == '.'))
+        return std::nullopt;
+    return negative ? -number : number;
+}
+
+void check_value(const QByteArray &value)
+{
+    const int number = protocol::reply_number(value);
+    if (const std::optional<int> expected = plain_integer(value))
+        check(number == *expected, "reply_number misread a plain integer");
+
+    static const QStringList auto_off
+        = { QStringLiteral("Never"), QStringLiteral("30"), QStringLiteral("600") };
+    for (int command = 0; command <= 24; ++command) {
+        for (const bool single_hdmi : { true, false }) {
+            const std::optional<int> position
+                = protocol::reply_position(command, value, single_hdmi, auto_off);
+            if (!position)
+                continue;
+            switch (command) {
+            case 5:
+            case 7:
+            case 8:
+            case 18:
+                check(*position == number, "a numbered list ignored the reply's number");
+                break;
+            case 13:
+                check(*position >= 0 && *position < auto_off.size(), "auto-off outside its list");
+                break;
+            case 21: {
+                const long long p = *position;
+                check(p * 5 <= number && number < p * 5 + 5, "the delay is not its 5-second step");
+                break;
+            }
+            default:
+                check(
+                    *position >= 0 && *position < 5, "a word list gave a position it cannot hold");
+                break;
+            }
+        }
+    }
+}
+
+void check_reply(const QByteArray &reply, const QList<QByteArray> &prefixes, std::uint8_t cut)
+{
+    for (const QByteArray &prefix : prefixes) {
+        QByteArray value = reply;
+        const bool stripped = protocol::strip_reply(value, prefix);
+        check(stripped == reply.startsWith(prefix), "strip_reply misjudged the prefix");
+        if (!stripped) {
+            check(value == reply, "a refused strip_reply changed the reply");
+            continue;
+        }
+        const qsizetype length = reply.size() - prefix.size() - 3;
+        check(value == reply.mid(prefix.size(), std::max<qsizetype>(length, 0)),
+            "strip_reply did not cut off exactly the prefix and the terminator");
+        check_value(value);
+    }
+    const int prefix_len = cut % 41;
+    const QByteArray value = protocol::cut_reply(reply, prefix_len);
+    const qsizetype length = std::max<qsizetype>(reply.size() - 3 - prefix_len, 0);
+    check(value == reply.mid(std::min<qsizetype>(prefix_len, reply.size()), length),
+        "cut_reply did not cut by length");
+}
+
+// The receive side of the link as the poll drives it.
+struct Line
+{
+    TerminatorMatcher term;
+    ByteBuffer buf;
+    QByteArray rx_text;
+    QByteArray reply_text;
+    bool awaiting = false;
+    bool reply_ok = false;
+    // What the checks compare with: the bytes since the buffer was last emptied, and those the
+    // matcher was stepped with since the transaction began.
+    QByteArray since_clear;
+    QByteArray matched;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    static const QList<QByteArray> prefixes = all_prefixes();
+    Line line;
+    std::size_t i = 0;
+    while (i < size) {
+        // A control byte: bit 7 starts a waiting transaction, bit 6 a no-wait send, bit 5 ends
+        // the wait; the low five bits are how many bytes the next poll reads.
+        const std::uint8_t control = data[i++];
+        if (control & 0x80) {
+            line.rx_text.clear();
+            line.term.reset();
+            line.awaiting = true;
+            line.reply_ok = false;
+            line.buf.clear();
+            line.since_clear.clear();
+            line.matched.clear();
+        } else if (control & 0x40) {
+            line.awaiting = false;
+        }
+        const std::size_t count = std::min<std::size_t>(control & 0x1F, size - i);
+        const QByteArray poll(
+            reinterpret_cast<const char *>(data + i), static_cast<qsizetype>(count));
+        i += count;
+        check_value(poll);
+
+        for (const char c : poll) {
+            const auto b = static_cast<std::uint8_t>(c);
+            line.rx_text.append(c);
+            const bool stored = line.buf.append(b);
+            line.since_clear.append(c);
+            check(stored == (line.since_clear.size() <= ByteBuffer::capacity),
+                "the buffer stored a byte past its 75th or dropped one before");
+            check(line.buf.len >= 0 && line.buf.len <= ByteBuffer::capacity,
+                "byte_len outside 0 to 75");
+            check(line.buf.data() == line.since_clear.left(ByteBuffer::capacity),
+                "the buffer does not hold the first bytes since it was emptied");
+            if (line.awaiting) {
+                line.matched.append(c);
+                const bool was_ok = line.reply_ok;
+                if (line.term.step(b) == TerminatorMatcher::State::Complete) {
+                    line.reply_text = line.rx_text;
+                    line.reply_ok = true;
+                }
+                if (line.reply_ok && !was_ok) {
+                    check(line.matched.endsWith("]$\r"), "a reply completed without \"]$\" + CR");
+                    check_reply(line.reply_text, prefixes, control);
+                }
+                // "]$" + CR after a byte that is neither "]" nor "$" cannot be missed.
+                const qsizetype n = line.matched.size();
+                if (line.matched.endsWith("]$\r")
+                    && (n == 3 || (line.matched.at(n - 4) != ']' && line.matched.at(n - 4) != '$')))
+                    check(line.reply_ok, "a plainly framed reply did not complete");
+            } else {
+                line.rx_text.clear();
+            }
+        }
+        if (line.awaiting)
+            check(line.reply_ok == line.term.complete(), "reply_ok and the matcher disagree");
+        if (control & 0x20)
+            line.awaiting = false;
+    }
+    return 0;
+}
