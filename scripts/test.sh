@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless. Ends with ctest's summary.
+# Installs what is missing, builds, and runs every test headless; then builds and runs the whole
+# suite again under ASan+UBSan (scripts/test-sanitize.sh; SKIP_SANITIZE=1 leaves that out).
+# Ends with ctest's summary; fails when either suite fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
-cd "${BUILD_DIR:-$root/build}"
-ctest --output-on-failure -j "$(nproc)" --timeout 300
+status=0
+(cd "${BUILD_DIR:-$root/build}" && ctest --output-on-failure -j "$(nproc)" --timeout 300) || status=$?
+if [ "${SKIP_SANITIZE:-0}" != 1 ]; then
+    "$root/scripts/test-sanitize.sh" || status=$?
+fi
+exit "$status"
