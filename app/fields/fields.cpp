@@ -219,7 +219,10 @@ bool FieldReader::read_float(float &out)
     }
     bool ok = false;
     const double value = raw.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max()) {
+    // Texts up to half a unit above the largest float round to it (the writer's shortest text for
+    // it, "3.4028235e+38", lies there); from that halfway point on they would become infinite.
+    constexpr double float_overflow = 0x1.ffffffp+127;
+    if (!ok || !std::isfinite(value) || std::fabs(value) >= float_overflow) {
         fail(u"field %1 is out of range: %2"_s.arg(field_no_).arg(quoted(raw)));
         return false;
     }
