@@ -3,6 +3,7 @@
 // Invariants: nothing grows past 75 bytes, every hex text given out is normalized, normalizing
 // agrees with a plain reading of the rules, and for any byte string of at most 75 bytes
 // text_to_hex(hex_to_text(hex)) with the rebuilt record gives the same hex text again.
+#include "fuzz/fuzz_check.h"
 #include "projector/codec.h"
 
 #include <QStringList>
@@ -14,18 +15,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char *what)
-{
-    if (!holds)
-        fail(what);
-}
 
 bool is_hex_digit(QChar c)
 {

@@ -1,6 +1,7 @@
 // Fuzzes the delimited field reader with arbitrary file contents and an arbitrary sequence of
 // text, integer and float reads. Checks that the reader always ends, that its first failure
 // sticks, and that every value it accepts survives a round trip through the field writer.
+#include "fuzz/fuzz_check.h"
 #include "app/fields/fields.h"
 
 #include <bit>
@@ -10,18 +11,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char *what)
-{
-    if (!holds)
-        fail(what);
-}
 
 void text_round_trip(const QString &value)
 {

@@ -2,6 +2,7 @@
 // argument bytes must leave only values the fields can hold, a reply without a comma must change
 // nothing, and the message that Send builds for any legal values must read back as the same
 // values.
+#include "fuzz/fuzz_check.h"
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
@@ -11,18 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char *what)
-{
-    if (!holds)
-        fail(what);
-}
 
 const char *const parities[] = { "NONE", "ODD", "EVEN", "MARK", "SPACE" };
 const float stop_bits[] = { 1.0f, 1.5f, 2.0f };

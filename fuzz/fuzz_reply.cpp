@@ -4,6 +4,7 @@
 // reply_position. Invariants: the buffer never passes 75 bytes and holds exactly the first bytes
 // of the transaction, a reply completes only on "]$" + CR and always on one that the matcher
 // cannot have been confused before, and the value functions stay in range.
+#include "fuzz/fuzz_check.h"
 #include "link/terminator.h"
 #include "protocol/byte_buffer.h"
 #include "protocol/protocol.h"
@@ -17,18 +18,6 @@
 #include <optional>
 
 namespace {
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-}
-
-void check(bool holds, const char *what)
-{
-    if (!holds)
-        fail(what);
-}
 
 // The prefixes a reply is checked against: both command tables and the display commands.
 QList<QByteArray> all_prefixes()

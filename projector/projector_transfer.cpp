@@ -5,6 +5,7 @@
 #include "link/prompts.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
+#include "projector/display_reply.h"
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
@@ -136,32 +137,18 @@ void ProjectorTransfer::cmd_read_disp_Click(int selector)
 {
     const QByteArray prefix = display_prefix(selector);
     const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
-    const QByteArray reply = ctx_.link.reply_text();
     ByteBuffer &buf = ctx_.link.byte_buf();
-
-    QByteArray argument = reply;
-    const bool framed = ok && protocol::strip_reply(argument, prefix);
-    const qsizetype comma = framed ? argument.indexOf(',') : -1;
-    bool read = false;
-    if (comma >= 0) {
-        const int n = protocol::reply_number(argument.left(comma));
-        // The command bytes follow the comma. They are taken from the raw buffer, and only when
-        // all n of them arrived before the terminator, lie inside the buffer, and the buffer
-        // still holds this reply.
-        const qsizetype start = prefix.size() + comma + 1;
-        const qsizetype arrived = argument.size() - comma - 1;
-        if (n >= 0 && n <= arrived && start + n <= buf.len
-            && std::equal(buf.bytes.begin(), buf.bytes.begin() + start + n, reply.begin(),
-                [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); })) {
-            std::copy(buf.bytes.begin() + start, buf.bytes.begin() + start + n, buf.bytes.begin());
-            buf.len = n;
-            QString &command = selector == CommandCodec::display_on ? editor_.codec().disp_on_hex
-                                                                    : editor_.codec().disp_off_hex;
-            command = buf_to_hex(buf);
-            editor_.show_disp_cmd(selector);
-            read = true;
-        }
+    const std::optional<QByteArray> bytes
+            = ok ? display_command_from_reply(prefix, ctx_.link.reply_text(), buf) : std::nullopt;
+    if (bytes) {
+        // The command bytes move to the front of the buffer, which then holds the command alone.
+        std::copy(bytes->begin(), bytes->end(), buf.bytes.begin());
+        buf.len = static_cast<int>(bytes->size());
+        QString &command = selector == CommandCodec::display_on ? editor_.codec().disp_on_hex
+                                                                : editor_.codec().disp_off_hex;
+        command = buf_to_hex(buf);
+        editor_.show_disp_cmd(selector);
+        return;
     }
-    if (!read)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
 }
