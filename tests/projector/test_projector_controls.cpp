@@ -9,22 +9,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-WindowFixture::Options projector_section(int cmd_fmt = 0)
-{
-    WindowFixture::Options options;
-    options.open_section = 0;
-    options.cmd_fmt = cmd_fmt;
-    return options;
-}
-
-QString repeated(const QString &piece, int times)
-{
-    QString out;
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 // What a probe saw while a handler was still running (it fires only when events run).
 struct Probe
 {
@@ -265,10 +249,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("hex_after");
         // 49 letters and a line feed: the box is full, its record holds one byte.
         QTest::newRow("full text box")
-            << repeated(u"41 "_s, 49) + u"0A"_s << repeated(u"41 "_s, 49) + u"0D "_s;
+            << u"41 "_s.repeated(49) + u"0A"_s << u"41 "_s.repeated(49) + u"0D "_s;
         // 75 one-digit groups: the record is full (75 bytes), the box shows the first 50.
         QTest::newRow("full record")
-            << repeated(u"1 "_s, 74) + u"1"_s << repeated(u"01 "_s, 49) + u"0D "_s;
+            << u"1 "_s.repeated(74) + u"1"_s << u"01 "_s.repeated(49) + u"0D "_s;
     }
     void cr_on_a_full_box_turns_its_last_placeholder_into_a_return()
     {

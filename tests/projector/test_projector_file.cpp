@@ -57,14 +57,6 @@ WindowFixture::Options remembering(const WindowFixture &f, const QString &name, 
     return options;
 }
 
-WindowFixture::Options projector_section(int cmd_fmt = 0)
-{
-    WindowFixture::Options options;
-    options.open_section = 0;
-    options.cmd_fmt = cmd_fmt;
-    return options;
-}
-
 } // namespace
 
 class TestProjectorFile : public QObject

@@ -8,22 +8,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-WindowFixture::Options projector_section(int cmd_fmt)
-{
-    WindowFixture::Options options;
-    options.open_section = 0;
-    options.cmd_fmt = cmd_fmt;
-    return options;
-}
-
-QString repeated(const QString &piece, int times)
-{
-    QString out;
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 QByteArray display_message(const QByteArray &prefix, const QByteArray &bytes)
 {
     return prefix + QByteArray::number(bytes.size()) + ',' + bytes + "]$\r";
@@ -149,8 +133,8 @@ private Q_SLOTS:
         WindowFixture f(projector_section(1));
         START_WINDOW(f);
         // One-digit groups let a hex box hold up to 75 bytes.
-        f.ui->txt_proj_disp_on_hex->setText(repeated(u"7 "_s, on_bytes));
-        f.ui->txt_proj_disp_off_hex->setText(repeated(u"9 "_s, off_bytes));
+        f.ui->txt_proj_disp_on_hex->setText(u"7 "_s.repeated(on_bytes));
+        f.ui->txt_proj_disp_off_hex->setText(u"9 "_s.repeated(off_bytes));
 
         f.ui->cmd_proj_send->click();
         if (!refusal.isEmpty()) {
@@ -198,7 +182,7 @@ private Q_SLOTS:
                                             << u"\x07~\x07\x07\x07 "_s << u"00 7E 7F FF 1B 20 "_s;
         // 56 bytes fill the 75-byte buffer exactly; each box shows what its limit holds.
         QTest::newRow("longest that fits the buffer")
-            << QByteArray(56, 'Z') << QString(50, u'Z') << repeated(u"5A "_s, 50);
+            << QByteArray(56, 'Z') << QString(50, u'Z') << u"5A "_s.repeated(50);
     }
     void read_back_shows_each_command_in_both_views()
     {

@@ -58,6 +58,15 @@ private:
     QByteArray old_com1_;
 };
 
+// Options that open the window in the Projector section, in the given command view.
+inline WindowFixture::Options projector_section(int cmd_fmt = 0)
+{
+    WindowFixture::Options options;
+    options.open_section = 0;
+    options.cmd_fmt = cmd_fmt;
+    return options;
+}
+
 // Starts the window of fixture f; a start-up that fails ends the test with its report.
 #define START_WINDOW(f)                                                                            \
     do {                                                                                           \
