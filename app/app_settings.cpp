@@ -1,6 +1,6 @@
 #include "app/app_settings.h"
 
-#include "app/fields/fields.h"
+#include "fields/fields.h"
 
 #include <QDir>
 

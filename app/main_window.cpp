@@ -1,8 +1,8 @@
 #include "app/main_window.h"
 
 #include "app/app_settings.h"
-#include "app/common/combo_util.h"
-#include "app/fields/fields.h"
+#include "section/combo_util.h"
+#include "fields/fields.h"
 #include "link/prompts.h"
 #include "ui_frm_main.h"
 

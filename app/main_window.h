@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/common/fail_indicator.h"
-#include "app/common/handler_context.h"
-#include "app/common/window_state.h"
+#include "section/fail_indicator.h"
+#include "section/handler_context.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
 #include "projector/projector_behaviour.h"

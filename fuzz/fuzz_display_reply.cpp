@@ -2,7 +2,7 @@
 // exactly the announced number of bytes, taken from inside the buffer, and a well-formed reply
 // built from any command must give that command back.
 #include "fuzz/fuzz_check.h"
-#include "projector/display_reply.h"
+#include "codec/display_reply.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 // text, integer and float reads. Checks that the reader always ends, that its first failure
 // sticks, and that every value it accepts survives a round trip through the field writer.
 #include "fuzz/fuzz_check.h"
-#include "app/fields/fields.h"
+#include "fields/fields.h"
 
 #include <bit>
 #include <cmath>

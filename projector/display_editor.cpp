@@ -1,6 +1,6 @@
 #include "projector/display_editor.h"
 
-#include "app/common/window_state.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "ui_frm_main.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/common/handler_context.h"
-#include "projector/codec.h"
+#include "section/handler_context.h"
+#include "codec/codec.h"
 
 #include <QObject>
 

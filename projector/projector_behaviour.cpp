@@ -1,8 +1,8 @@
 #include "projector/projector_behaviour.h"
 
-#include "app/common/apply_reply.h"
-#include "app/common/combo_util.h"
-#include "app/common/window_state.h"
+#include "section/apply_reply.h"
+#include "section/combo_util.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "ui_frm_main.h"

@@ -1,9 +1,9 @@
 #include "projector/projector_file.h"
 
-#include "app/common/combo_util.h"
-#include "app/common/window_state.h"
-#include "app/fields/fields.h"
-#include "projector/codec.h"
+#include "section/combo_util.h"
+#include "section/window_state.h"
+#include "fields/fields.h"
+#include "codec/codec.h"
 #include "projector/display_editor.h"
 #include "ui_frm_main.h"
 

@@ -1,8 +1,8 @@
 #include "projector/projector_port.h"
 
-#include "app/common/combo_util.h"
-#include "app/common/fail_indicator.h"
-#include "app/fields/fields.h"
+#include "section/combo_util.h"
+#include "section/fail_indicator.h"
+#include "fields/fields.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/common/handler_context.h"
+#include "section/handler_context.h"
 
 #include <QByteArray>
 #include <QObject>

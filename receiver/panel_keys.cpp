@@ -1,6 +1,6 @@
 #include "receiver/panel_keys.h"
 
-#include "app/common/window_state.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "ui_frm_main.h"

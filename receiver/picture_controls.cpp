@@ -1,12 +1,12 @@
 #include "receiver/picture_controls.h"
 
-#include "app/common/combo_util.h"
-#include "app/common/fail_indicator.h"
-#include "app/common/window_state.h"
+#include "section/combo_util.h"
+#include "section/fail_indicator.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
-#include "receiver/handler_steps.h"
+#include "section/handler_steps.h"
 #include "ui_frm_main.h"
 
 namespace {

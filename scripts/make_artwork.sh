@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Draws the window's pictures with ImageMagick: the two section balls beside the executable
-# (data/) and the pictures compiled into the window (app/images/). The outputs are committed;
+# (data/) and the pictures compiled into the window (form/images/). The outputs are committed;
 # run this again only to change the artwork. The output is byte-for-byte repeatable.
 #
 #   data/ball_red.gif      27x25  the ball of the open section
 #   data/ball_gray.bmp     27x25  the ball of the other sections
-#   app/images/logo.png    139x47 the product mark at the top left of the window
-#   app/images/key_*.png   90x40  the Menu, Minus and Plus key faces of the control panel
-#   app/images/cr.png      21x27  the CR button of the projector command boxes
+#   form/images/logo.png    139x47 the product mark at the top left of the window
+#   form/images/key_*.png   90x40  the Menu, Minus and Plus key faces of the control panel
+#   form/images/cr.png      21x27  the CR button of the projector command boxes
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -19,7 +19,7 @@ bold_font="$(fc-match -f '%{file}' 'DejaVu Sans:style=Bold' 2>/dev/null || true)
 [ -f "$bold_font" ] || bold_font=/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
 [ -f "$bold_font" ] || { echo "make_artwork.sh needs DejaVu Sans Bold (fonts-dejavu-core)" >&2; exit 1; }
 
-mkdir -p data app/images
+mkdir -p data form/images
 
 # The window's background, so that the balls' anti-aliased edges blend into it.
 window_grey='rgb(192,192,192)'
@@ -61,7 +61,7 @@ convert -size 139x47 xc:none \
     -stroke none -font "$bold_font" \
     -fill '#0b2e6b' -pointsize 17 -annotate +48+21 'KZ-ORBA' \
     -fill '#1f6fd1' -pointsize 14 -annotate +49+39 '320-RX' \
-    "${png[@]}" PNG32:app/images/logo.png
+    "${png[@]}" PNG32:form/images/logo.png
 
 # key FACE_MARK OUTPUT: a light-blue key face with rounded corners; the mark is drawn on it.
 key() {
@@ -79,13 +79,13 @@ key() {
         "${png[@]}" "PNG32:$out"
 }
 
-key app/images/key_menu.png -font "$bold_font" -pointsize 15 -gravity center -annotate +0+0 'MENU'
-key app/images/key_minus.png -draw 'roundrectangle 31,17 58,22 2,2'
-key app/images/key_plus.png -draw 'roundrectangle 31,17 58,22 2,2' -draw 'roundrectangle 42,6 47,33 2,2'
+key form/images/key_menu.png -font "$bold_font" -pointsize 15 -gravity center -annotate +0+0 'MENU'
+key form/images/key_minus.png -draw 'roundrectangle 31,17 58,22 2,2'
+key form/images/key_plus.png -draw 'roundrectangle 31,17 58,22 2,2' -draw 'roundrectangle 42,6 47,33 2,2'
 
 # cr.png: the letters CR on a clear background, for the small CR buttons.
 convert -size 21x27 xc:none -font "$bold_font" -pointsize 11 -fill '#1a1a1a' \
     -gravity center -annotate +0+0 'CR' \
-    "${png[@]}" PNG32:app/images/cr.png
+    "${png[@]}" PNG32:form/images/cr.png
 
-echo "artwork written to data/ and app/images/"
+echo "artwork written to data/ and form/images/"

@@ -1,6 +1,6 @@
 // The window's start-up, exit, sections, port row and reply application, end to end against the
 // simulated receiver.
-#include "app/common/apply_reply.h"
+#include "section/apply_reply.h"
 #include "tests/support/window_fixture.h"
 
 #include <QSignalSpy>

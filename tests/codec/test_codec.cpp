@@ -1,4 +1,4 @@
-#include "projector/codec.h"
+#include "codec/codec.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // killed. Prints "ready" once both files exist with each content written once.
 // Usage: kz_crash_writer SETTINGS_FILE PROJECTOR_FILE
 #include "app/app_settings.h"
-#include "app/fields/fields.h"
+#include "fields/fields.h"
 
 #include <QCoreApplication>
 

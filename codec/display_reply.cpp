@@ -1,4 +1,4 @@
-#include "projector/display_reply.h"
+#include "codec/display_reply.h"
 
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"

@@ -1,4 +1,4 @@
-#include "app/common/fail_indicator.h"
+#include "section/fail_indicator.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/fields/fields.h"
+#include "fields/fields.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
-#include "receiver/handler_steps.h"
+#include "section/handler_steps.h"
 
-#include "app/common/fail_indicator.h"
-#include "app/common/window_state.h"
+#include "section/fail_indicator.h"
+#include "section/window_state.h"
 #include "link/serial_link.h"
 
 #include <QAbstractButton>

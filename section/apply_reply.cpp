@@ -1,7 +1,7 @@
-#include "app/common/apply_reply.h"
+#include "section/apply_reply.h"
 
-#include "app/common/combo_util.h"
-#include "app/common/window_state.h"
+#include "section/combo_util.h"
+#include "section/window_state.h"
 #include "protocol/reply_values.h"
 #include "ui_frm_main.h"
 
