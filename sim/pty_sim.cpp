@@ -413,19 +413,14 @@ void PtySimulator::handle_input(const QByteArray &bytes)
         for (const ReceiverModel::Exchange &e : exchanges)
             hook(e.message);
     }
-    for (const ReceiverModel::Exchange &e : exchanges) {
-        const ReplyPlan plan = plan_reply(faults, e.prefix, e.reply);
-        if (plan.action == ReplyPlan::Action::Silent)
-            continue;
-        if (plan.action == ReplyPlan::Action::HangUp) {
+    for (const LineStep &step : line_steps(faults, exchanges)) {
+        if (step.hang_up) {
             hang_up_from_thread();
             return;
         }
-        if (plan.delay_ms > 0 && !pause(plan.delay_ms))
+        if (step.wait_ms > 0 && !pause(step.wait_ms))
             return;
-        if (!write_all(plan.first))
-            return;
-        if (!plan.second.isEmpty() && (!pause(plan.gap_ms) || !write_all(plan.second)))
+        if (!write_all(step.bytes))
             return;
     }
 }

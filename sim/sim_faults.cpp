@@ -58,6 +58,25 @@ ReplyPlan plan_reply(const SimFaults &faults, const QByteArray &prefix, const QB
     return plan;
 }
 
+std::vector<LineStep> line_steps(
+    const SimFaults &faults, const std::vector<ReceiverModel::Exchange> &exchanges)
+{
+    std::vector<LineStep> steps;
+    for (const ReceiverModel::Exchange &e : exchanges) {
+        const ReplyPlan plan = plan_reply(faults, e.prefix, e.reply);
+        if (plan.action == ReplyPlan::Action::Silent)
+            continue;
+        if (plan.action == ReplyPlan::Action::HangUp) {
+            steps.push_back({ 0, {}, true });
+            break;
+        }
+        steps.push_back({ plan.delay_ms, plan.first, false });
+        if (!plan.second.isEmpty())
+            steps.push_back({ plan.gap_ms, plan.second, false });
+    }
+    return steps;
+}
+
 QByteArray normalise_prefix(const QByteArray &text)
 {
     QByteArray prefix = text.trimmed();

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "sim/receiver_model.h"
+
 #include <QByteArray>
 #include <QList>
+
+#include <vector>
 
 // Faults the simulated receiver can show on the line. Each fault has a scope: it applies to the
 // messages whose prefix equals its `*_only` text ("WP_Aspect["), or to every message when that
@@ -51,6 +55,20 @@ struct ReplyPlan
 
 // Applies faults to the reply that the model gave for a message with this prefix.
 ReplyPlan plan_reply(const SimFaults &faults, const QByteArray &prefix, const QByteArray &reply);
+
+// One thing the line does, in order: wait wait_ms after the previous step, then write bytes, or
+// close the line when hang_up is set (nothing follows a hang-up).
+struct LineStep
+{
+    int wait_ms = 0;
+    QByteArray bytes;
+    bool hang_up = false;
+};
+
+// The line's answer to the messages that one batch of received bytes completed, with the faults
+// applied: the part shared by every front end, which only carries the steps out on its transport.
+std::vector<LineStep> line_steps(
+    const SimFaults &faults, const std::vector<ReceiverModel::Exchange> &exchanges);
 
 // Accepts "WP_Aspect[", "WP_Aspect" and "Aspect" alike and returns "WP_Aspect["; "all" and the
 // empty text give the empty text (every message).

@@ -24,3 +24,9 @@ QByteArray log_line(const QDateTime &when, const QByteArray &message)
 {
     return when.toString(Qt::ISODateWithMs).toLatin1() + "  " + escape_bytes(message) + '\n';
 }
+
+QByteArray log_line(const QDateTime &when, quint16 port, const QByteArray &message)
+{
+    return when.toString(Qt::ISODateWithMs).toLatin1() + "  " + QByteArray::number(port) + "  "
+        + escape_bytes(message) + '\n';
+}

@@ -172,3 +172,62 @@ TEST(LogLine, TimeTwoSpacesEscapedMessage)
 }
 
 } // namespace
+
+namespace {
+
+ReceiverModel::Exchange exchange_of(const QByteArray &prefix, const QByteArray &value)
+{
+    return { framed(prefix, value), prefix, framed(prefix, value) };
+}
+
+TEST(LineSteps, RepliesInOrderWithTheirWaitsAndSplits)
+{
+    SimFaults f;
+    f.delay_ms = 40;
+    f.delay_only = "WP_Info[";
+    f.split_gap_ms = 250;
+    f.split_only = "WP_Aspect[";
+    const std::vector<LineStep> steps
+        = line_steps(f, { exchange_of("WP_Aspect[", "Full"), exchange_of("WP_Info[", "V1.05") });
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0].wait_ms, 0);
+    EXPECT_EQ(steps[0].bytes, "WP_Aspec");
+    EXPECT_EQ(steps[1].wait_ms, 250);
+    EXPECT_EQ(steps[1].bytes, "t[Full]$\r");
+    EXPECT_EQ(steps[2].wait_ms, 40);
+    EXPECT_EQ(steps[2].bytes, "WP_Info[V1.05]$\r");
+    for (const LineStep &s : steps)
+        EXPECT_FALSE(s.hang_up);
+}
+
+TEST(LineSteps, SilencedMessagesLeaveNoStep)
+{
+    SimFaults f;
+    f.silent = { "WP_Aspect[" };
+    const std::vector<LineStep> steps
+        = line_steps(f, { exchange_of("WP_Aspect[", "Full"), exchange_of("WP_Info[", "V1.05") });
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].bytes, "WP_Info[V1.05]$\r");
+}
+
+TEST(LineSteps, NothingFollowsAHangUp)
+{
+    SimFaults f;
+    f.hang_up = true;
+    f.hang_up_only = "WP_SystemRst[";
+    const std::vector<LineStep> steps = line_steps(f,
+        { exchange_of("WP_Aspect[", "Full"), exchange_of("WP_SystemRst[", "Go"),
+            exchange_of("WP_Info[", "V1.05") });
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].bytes, "WP_Aspect[Full]$\r");
+    EXPECT_TRUE(steps[1].hang_up);
+}
+
+TEST(SimLog, TcpLineCarriesThePortBetweenTimeAndMessage)
+{
+    const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7, 89));
+    EXPECT_EQ(
+        log_line(when, 7042, "WP_Info[?]$\r"), "2026-03-04T05:06:07.089  7042  WP_Info[?]$\\x0D\n");
+}
+
+} // namespace
