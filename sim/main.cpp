@@ -1,25 +1,48 @@
 #include "sim/pty_sim.h"
 #include "sim/sim_log.h"
+#include "sim/sim_options.h"
+#include "sim/tcp_sim.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QSocketNotifier>
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
+
+using LogFile = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
 QString help_description()
 {
     QString text = QStringLiteral(
-        "Simulated KZ-ORBA-320-RX receiver on a pseudo-terminal. Open the link path as a serial\n"
-        "port (115200 8N1). Every message is answered with its prefix, the value and \"]$\" CR.\n"
-        "Faults apply to every message unless --only names one prefix.\n\n"
+        "Simulated KZ-ORBA-320-RX receiver, on a pseudo-terminal (--link) or on TCP listeners\n"
+        "(--tcp), one or the other in one process. Open the link path as a serial port\n"
+        "(115200 8N1), or connect to a listener as to a serial-to-Ethernet gateway in raw TCP\n"
+        "mode: the connection carries the bytes of the serial line and nothing else. Every\n"
+        "message is answered with its prefix, the value and \"]$\" CR. Faults apply to every\n"
+        "message unless --only names one prefix.\n\n"
+        "On TCP, each listener is a receiver with its own settings, kept across reconnects; one\n"
+        "connection holds a listener at a time and a newer one replaces it. --tcp may name a\n"
+        "port range (127.0.0.1:7000-7199) and may be repeated; port 0 takes any free port. Each\n"
+        "address is printed once listening. The fault options apply to every listener; --faulty\n"
+        "adds one fault to the listeners on chosen ports, for example\n"
+        "  --faulty 7045-7049:silent=all --faulty 7040-7044:hang-up-on=Aspect\n"
+        "  --faulty 7001,7003:delay=500 --faulty 7003:only=Info\n"
+        "Switch names are those of the fault options (delay=MS, silent=PREFIX, noise=TEXT,\n"
+        "split, wrong-prefix=PREFIX, overlong, only=PREFIX, hang-up-on=PREFIX). A hang-up\n"
+        "closes the connection; the listener stays and takes the next one.\n\n"
         "Settings at start (a query answers these until they are changed):\n");
     for (const auto &[prefix, value] : ReceiverModel::defaults()) {
         text += QStringLiteral("  %1 %2\n")
@@ -38,104 +61,22 @@ QByteArray latin1(const QString &text)
     return text.toLatin1();
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+void fail(const QString &message)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kz-orba-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KZ_SIM_VERSION));
+    std::fprintf(stderr, "kz-orba-sim: %s\n", qPrintable(message));
+}
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(help_description());
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption link_opt(QStringLiteral("link"),
-        QStringLiteral("Symbolic link to create to the slave side (required)."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption identify_opt(QStringLiteral("identify"),
-        QStringLiteral("Identification word of the transmitter (default TX: three inputs)."),
-        QStringLiteral("WORD"), QStringLiteral("TX"));
-    const QCommandLineOption log_opt(QStringLiteral("log"),
-        QStringLiteral("Append one line per received message to FILE."), QStringLiteral("FILE"));
-    const QCommandLineOption delay_opt(QStringLiteral("delay"),
-        QStringLiteral("Wait MS milliseconds before each reply."), QStringLiteral("MS"));
-    const QCommandLineOption silent_opt(QStringLiteral("silent"),
-        QStringLiteral("Never answer PREFIX (repeatable; \"all\" for every message)."),
-        QStringLiteral("PREFIX"));
-    const QCommandLineOption noise_opt(QStringLiteral("noise"),
-        QStringLiteral("Send TEXT before each reply."), QStringLiteral("TEXT"));
-    const QCommandLineOption split_opt(
-        QStringLiteral("split"), QStringLiteral("Send each reply in two writes 250 ms apart."));
-    const QCommandLineOption wrong_opt(QStringLiteral("wrong-prefix"),
-        QStringLiteral("Answer with PREFIX instead of the message's own."),
-        QStringLiteral("PREFIX"));
-    const QCommandLineOption overlong_opt(QStringLiteral("overlong"),
-        QStringLiteral("Pad each reply's value so that the reply is 120 bytes long."));
-    const QCommandLineOption only_opt(QStringLiteral("only"),
-        QStringLiteral(
-            "Apply --delay, --noise, --split, --wrong-prefix and --overlong to PREFIX only."),
-        QStringLiteral("PREFIX"));
-    const QCommandLineOption hang_opt(QStringLiteral("hang-up-on"),
-        QStringLiteral("Close the line instead of answering PREFIX (\"all\" for any message)."),
-        QStringLiteral("PREFIX"));
-    const QCommandLineOption redial_opt(QStringLiteral("redial"),
-        QStringLiteral("After a hang-up, bring the line back on a new pty after MS milliseconds "
-                       "(0: stay down)."),
-        QStringLiteral("MS"), QStringLiteral("1000"));
-    parser.addOptions({ link_opt, identify_opt, log_opt, delay_opt, silent_opt, noise_opt,
-        split_opt, wrong_opt, overlong_opt, only_opt, hang_opt, redial_opt });
-    parser.process(app);
+void write_line(std::FILE *file, const QByteArray &line)
+{
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), file);
+    std::fflush(file);
+}
 
-    const QString link = parser.value(link_opt);
-    if (link.isEmpty()) {
-        std::fprintf(stderr, "kz-orba-sim: --link PATH is required (see --help)\n");
-        return 2;
-    }
-    bool numbers_ok = true;
-    auto number = [&](const QCommandLineOption &opt) {
-        if (!parser.isSet(opt))
-            return 0;
-        bool ok = false;
-        const int value = parser.value(opt).toInt(&ok);
-        if (!ok || value < 0)
-            numbers_ok = false;
-        return value;
-    };
-
-    SimFaults faults;
-    const QByteArray only = normalise_prefix(latin1(parser.value(only_opt)));
-    faults.delay_ms = number(delay_opt);
-    faults.delay_only = only;
-    for (const QString &prefix : parser.values(silent_opt))
-        faults.silent.append(normalise_prefix(latin1(prefix)));
-    faults.noise = latin1(parser.value(noise_opt));
-    faults.noise_only = only;
-    faults.split_gap_ms = parser.isSet(split_opt) ? 250 : 0;
-    faults.split_only = only;
-    faults.wrong_prefix = parser.isSet(wrong_opt)
-        ? normalise_prefix(latin1(parser.value(wrong_opt)))
-        : QByteArray();
-    faults.wrong_prefix_only = only;
-    faults.overlong_size = parser.isSet(overlong_opt) ? 120 : 0;
-    faults.overlong_only = only;
-    faults.hang_up = parser.isSet(hang_opt);
-    faults.hang_up_only = normalise_prefix(latin1(parser.value(hang_opt)));
-    const int redial_ms = parser.isSet(redial_opt) ? number(redial_opt) : 1000;
-    if (!numbers_ok) {
-        std::fprintf(stderr, "kz-orba-sim: --delay and --redial take a number of milliseconds\n");
-        return 2;
-    }
-
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> log_file(nullptr, &std::fclose);
-    if (parser.isSet(log_opt)) {
-        log_file.reset(std::fopen(QFile::encodeName(parser.value(log_opt)).constData(), "a"));
-        if (!log_file) {
-            std::perror("kz-orba-sim: --log");
-            return 1;
-        }
-    }
-
+// The pty front end: one receiver, its own serving thread, and this thread waiting for a stop
+// signal and bringing the line back after a hang-up.
+int run_pty(const QString &link, const QByteArray &identify, const SimFaults &faults, int redial_ms,
+    std::FILE *log)
+{
     // The signals are taken synchronously below; block them before the serving thread starts so
     // that it inherits the mask.
     sigset_t stop_signals;
@@ -144,20 +85,17 @@ int main(int argc, char *argv[])
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    PtySimulator sim(latin1(parser.value(identify_opt)));
+    PtySimulator sim(identify);
     sim.with_model([](ReceiverModel &model) { model.set_log_limit(1000); });
     sim.set_faults(faults);
-    if (log_file) {
-        std::FILE *file = log_file.get();
-        sim.set_message_hook([file](const QByteArray &message) {
-            const QByteArray line = log_line(QDateTime::currentDateTime(), message);
-            std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), file);
-            std::fflush(file);
+    if (log) {
+        sim.set_message_hook([log](const QByteArray &message) {
+            write_line(log, log_line(QDateTime::currentDateTime(), message));
         });
     }
     QString error;
     if (!sim.start(link, &error)) {
-        std::fprintf(stderr, "kz-orba-sim: %s\n", qPrintable(error));
+        fail(error);
         return 1;
     }
     std::printf("kz-orba-sim: slave %s, link %s\n", qPrintable(sim.slave_name()), qPrintable(link));
@@ -181,7 +119,7 @@ int main(int argc, char *argv[])
         }
         if (redial_ms > 0 && now - hung_since >= redial_ms) {
             if (!sim.restart(&error)) {
-                std::fprintf(stderr, "kz-orba-sim: %s\n", qPrintable(error));
+                fail(error);
                 sim.stop();
                 return 1;
             }
@@ -191,4 +129,254 @@ int main(int argc, char *argv[])
     }
     sim.stop();
     return 0;
+}
+
+// Written by the signal handler, read by the event loop: SIGINT and SIGTERM end the TCP front
+// end through its event loop.
+int stop_pipe[2] = { -1, -1 };
+
+void on_stop_signal(int)
+{
+    const int saved = errno;
+    const char bell = 1;
+    (void)::write(stop_pipe[1], &bell, 1);
+    errno = saved;
+}
+
+QString listener_name(const TcpSimulator &sim)
+{
+    const QHostAddress address = sim.address();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+        ? QStringLiteral("[%1]").arg(address.toString())
+        : address.toString();
+    return QStringLiteral("%1:%2").arg(host).arg(sim.port());
+}
+
+bool resolve_host(const QString &host, QHostAddress *address)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
+        *address = QHostAddress(QHostAddress::LocalHost);
+        return true;
+    }
+    if (host == QLatin1String("*")) {
+        *address = QHostAddress(QHostAddress::Any);
+        return true;
+    }
+    return address->setAddress(host);
+}
+
+// The TCP front end: every listener on this thread's event loop.
+int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &port_faults,
+    const QList<FaultSwitch> &common, const QByteArray &identify, std::FILE *log)
+{
+    QList<PortFault> extra;
+    for (const QString &text : port_faults) {
+        PortFault fault;
+        QString error;
+        if (!parse_port_fault(text, &fault, &error)) {
+            fail(error);
+            return 2;
+        }
+        extra.append(fault);
+    }
+
+    // Many receivers need two descriptors each; take what the system allows.
+    rlimit files {};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
+
+    std::vector<std::unique_ptr<TcpSimulator>> sims;
+    for (const QString &text : specs) {
+        TcpSpec spec;
+        QString error;
+        if (!parse_tcp_spec(text, &spec, &error)) {
+            fail(error);
+            return 2;
+        }
+        QHostAddress address;
+        if (!resolve_host(spec.host, &address)) {
+            fail(QStringLiteral("--tcp needs a numeric address, localhost or *, not \"%1\"")
+                     .arg(spec.host));
+            return 2;
+        }
+        for (uint port = spec.ports.first; port <= spec.ports.second; ++port) {
+            QList<FaultSwitch> switches = common;
+            for (const PortFault &f : extra) {
+                if (port_selected(f.ports, static_cast<quint16>(port)))
+                    switches.append(f.fault);
+            }
+            SimFaults faults;
+            if (!faults_from_switches(switches, &faults, &error)) {
+                fail(error);
+                return 2;
+            }
+            auto sim = std::make_unique<TcpSimulator>(identify);
+            sim->model().set_log_limit(100);
+            sim->set_faults(faults);
+            if (!sim->listen(address, static_cast<quint16>(port), &error)) {
+                fail(error);
+                return 1;
+            }
+            sims.push_back(std::move(sim));
+        }
+    }
+
+    for (const auto &sim : sims) {
+        TcpSimulator *s = sim.get();
+        if (log) {
+            const quint16 port = s->port();
+            s->set_message_hook([log, port](const QByteArray &message) {
+                write_line(log, log_line(QDateTime::currentDateTime(), port, message));
+            });
+        }
+        QObject::connect(s, &TcpSimulator::hung_up, s, [s] {
+            std::printf("kz-orba-sim: %s hung up\n", qPrintable(listener_name(*s)));
+            std::fflush(stdout);
+        });
+        std::printf("kz-orba-sim: listening on %s\n", qPrintable(listener_name(*s)));
+    }
+    std::fflush(stdout);
+
+    if (::pipe(stop_pipe) != 0) {
+        std::perror("kz-orba-sim: pipe");
+        return 1;
+    }
+    ::fcntl(stop_pipe[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(stop_pipe[1], F_SETFD, FD_CLOEXEC);
+    ::fcntl(stop_pipe[1], F_SETFL, O_NONBLOCK);
+    QSocketNotifier stop_notifier(stop_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop_notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction action
+    {
+    };
+    action.sa_handler = on_stop_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    // A client gone while a reply is written must not end the process.
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const int status = QCoreApplication::exec();
+    sims.clear();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kz-orba-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KZ_SIM_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(help_description());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption link_opt(QStringLiteral("link"),
+        QStringLiteral("Symbolic link to create to the slave side of a pseudo-terminal."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption tcp_opt(QStringLiteral("tcp"),
+        QStringLiteral("Listen on HOST:PORT or HOST:FIRST-LAST instead, one receiver per port "
+                       "(repeatable)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption faulty_opt(QStringLiteral("faulty"),
+        QStringLiteral("With --tcp: add fault SWITCH to the listeners on PORTS (repeatable; "
+                       "PORTS:SWITCH[=VALUE], see above)."),
+        QStringLiteral("PORTS:SWITCH"));
+    const QCommandLineOption identify_opt(QStringLiteral("identify"),
+        QStringLiteral("Identification word of the transmitter (default TX: three inputs)."),
+        QStringLiteral("WORD"), QStringLiteral("TX"));
+    const QCommandLineOption log_opt(QStringLiteral("log"),
+        QStringLiteral("Append one line per received message to FILE (on TCP with the "
+                       "listener's port after the time)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption delay_opt(QStringLiteral("delay"),
+        QStringLiteral("Wait MS milliseconds before each reply."), QStringLiteral("MS"));
+    const QCommandLineOption silent_opt(QStringLiteral("silent"),
+        QStringLiteral("Never answer PREFIX (repeatable; \"all\" for every message)."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption noise_opt(QStringLiteral("noise"),
+        QStringLiteral("Send TEXT before each reply."), QStringLiteral("TEXT"));
+    const QCommandLineOption split_opt(
+        QStringLiteral("split"), QStringLiteral("Send each reply in two writes 250 ms apart."));
+    const QCommandLineOption wrong_opt(QStringLiteral("wrong-prefix"),
+        QStringLiteral("Answer with PREFIX instead of the message's own."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption overlong_opt(QStringLiteral("overlong"),
+        QStringLiteral("Pad each reply's value so that the reply is 120 bytes long."));
+    const QCommandLineOption only_opt(QStringLiteral("only"),
+        QStringLiteral(
+            "Apply --delay, --noise, --split, --wrong-prefix and --overlong to PREFIX only."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption hang_opt(QStringLiteral("hang-up-on"),
+        QStringLiteral("Close the line (the connection, on TCP) instead of answering PREFIX "
+                       "(\"all\" for any message)."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption redial_opt(QStringLiteral("redial"),
+        QStringLiteral("With --link: after a hang-up, bring the line back on a new pty after MS "
+                       "milliseconds (0: stay down)."),
+        QStringLiteral("MS"), QStringLiteral("1000"));
+    parser.addOptions({ link_opt, tcp_opt, faulty_opt, identify_opt, log_opt, delay_opt, silent_opt,
+        noise_opt, split_opt, wrong_opt, overlong_opt, only_opt, hang_opt, redial_opt });
+    parser.process(app);
+
+    const bool on_tcp = parser.isSet(tcp_opt);
+    const QString link = parser.value(link_opt);
+    if (on_tcp && parser.isSet(link_opt)) {
+        fail(QStringLiteral("--link and --tcp are alternatives: run one process for each"));
+        return 2;
+    }
+    if (!on_tcp && link.isEmpty()) {
+        fail(QStringLiteral("--link PATH or --tcp ADDRESS is required (see --help)"));
+        return 2;
+    }
+    if (!on_tcp && parser.isSet(faulty_opt)) {
+        fail(QStringLiteral("--faulty is for --tcp listeners"));
+        return 2;
+    }
+
+    // The fault options carry the names of the fault switches.
+    QList<FaultSwitch> common;
+    for (const auto &[name, takes_value] : fault_switch_names()) {
+        if (!parser.isSet(name))
+            continue;
+        if (!takes_value) {
+            common.append({ name, QString() });
+            continue;
+        }
+        for (const QString &value : parser.values(name))
+            common.append({ name, value });
+    }
+    SimFaults faults;
+    QString error;
+    if (!faults_from_switches(common, &faults, &error)) {
+        fail(error);
+        return 2;
+    }
+    bool redial_ok = true;
+    const int redial_ms = parser.value(redial_opt).toInt(&redial_ok);
+    if (!redial_ok || redial_ms < 0) {
+        fail(QStringLiteral("--redial takes a number of milliseconds"));
+        return 2;
+    }
+
+    LogFile log_file(nullptr, &std::fclose);
+    if (parser.isSet(log_opt)) {
+        log_file.reset(std::fopen(QFile::encodeName(parser.value(log_opt)).constData(), "a"));
+        if (!log_file) {
+            std::perror("kz-orba-sim: --log");
+            return 1;
+        }
+    }
+
+    const QByteArray identify = latin1(parser.value(identify_opt));
+    if (on_tcp) {
+        return run_tcp(app, parser.values(tcp_opt), parser.values(faulty_opt), common, identify,
+            log_file.get());
+    }
+    return run_pty(link, identify, faults, redial_ms, log_file.get());
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "sim/receiver_model.h"
+#include "sim/sim_faults.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+
+class QTcpSocket;
+
+// The simulated receiver behind a serial-to-Ethernet gateway in raw TCP mode: a listener whose
+// connection carries exactly the bytes of the serial line. Event-driven on the thread that owns
+// it, so one thread can play many receivers. Not thread-safe: use it from its own thread.
+//
+// The receiver's state belongs to the listener, not to a connection: a client that reconnects
+// finds the settings as it left them. One connection holds the line at a time; a newer one takes
+// it over and the older one is closed, as a gateway limited to one client does on reconnect.
+class TcpSimulator : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TcpSimulator(
+        const QByteArray &identify = QByteArrayLiteral("TX"), QObject *parent = nullptr);
+    ~TcpSimulator() override;
+
+    // Starts listening; port 0 takes any free port (see port()). False, with a reason, on failure.
+    bool listen(const QHostAddress &address, quint16 port, QString *error = nullptr);
+    QHostAddress address() const { return server_.serverAddress(); }
+    quint16 port() const { return server_.serverPort(); }
+
+    // Whether a client holds the line now.
+    bool connected() const;
+    // Closes the client's connection now, as the hang-up fault does; the listener stays.
+    void hang_up();
+
+    void set_faults(const SimFaults &faults) { faults_ = faults; }
+    SimFaults faults() const { return faults_; }
+    ReceiverModel &model() { return model_; }
+
+    // Called for every complete message received, before its reply goes out.
+    void set_message_hook(std::function<void(const QByteArray &)> hook) { hook_ = std::move(hook); }
+
+Q_SIGNALS:
+    void client_connected();
+    // The connection ended: by the client, by a newer connection, or by a hang-up.
+    void client_gone();
+    // The hang-up fault (or hang_up) closed the connection.
+    void hung_up();
+
+private:
+    void take_connection();
+    void read_input();
+    void run_steps();
+    void drop_client(bool flush);
+
+    QTcpServer server_;
+    QPointer<QTcpSocket> client_;
+    QTimer step_timer_;
+    std::deque<LineStep> steps_;
+    ReceiverModel model_;
+    SimFaults faults_;
+    std::function<void(const QByteArray &)> hook_;
+};
