@@ -41,8 +41,10 @@ QString help_description()
         "  --faulty 7045-7049:silent=all --faulty 7040-7044:hang-up-on=Aspect\n"
         "  --faulty 7001,7003:delay=500 --faulty 7003:only=Info\n"
         "Switch names are those of the fault options (delay=MS, silent=PREFIX, noise=TEXT,\n"
-        "split, wrong-prefix=PREFIX, overlong, only=PREFIX, hang-up-on=PREFIX). A hang-up\n"
-        "closes the connection; the listener stays and takes the next one.\n\n"
+        "split, wrong-prefix=PREFIX, overlong, only=PREFIX, hang-up-on=PREFIX). A listener's\n"
+        "switches come after the fault options: a later value replaces an earlier one, silent\n"
+        "adds up, and only= scopes the options' faults too. A hang-up closes the connection;\n"
+        "the listener stays and takes the next one.\n\n"
         "Settings at start (a query answers these until they are changed):\n");
     for (const auto &[prefix, value] : ReceiverModel::defaults()) {
         text += QStringLiteral("  %1 %2\n")
