@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -52,9 +53,15 @@ bool TcpClient::write(const QByteArray &bytes)
     while (fd_ >= 0 && done < bytes.size()) {
         const ssize_t n = ::send(
             fd_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), MSG_NOSIGNAL);
-        if (n > 0)
+        if (n > 0) {
             done += n;
-        else if (n < 0 && errno != EINTR && errno != EAGAIN)
+            continue;
+        }
+        if (n < 0 && errno != EINTR && errno != EAGAIN)
+            return false;
+        // The send buffer is full: give the far end a moment to read.
+        pollfd room { fd_, POLLOUT, 0 };
+        if (::poll(&room, 1, 2000) <= 0)
             return false;
     }
     return fd_ >= 0;
