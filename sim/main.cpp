@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -190,7 +191,7 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    std::vector<std::unique_ptr<TcpSimulator>> sims;
+    QList<std::pair<QHostAddress, PortRange>> listeners;
     for (const QString &text : specs) {
         TcpSpec spec;
         QString error;
@@ -204,7 +205,28 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
                      .arg(spec.host));
             return 2;
         }
-        for (uint port = spec.ports.first; port <= spec.ports.second; ++port) {
+        listeners.append({ address, spec.ports });
+    }
+    // A port fault that reaches no listener is a mistake in the command, not a quiet no-op.
+    for (int i = 0; i < extra.size(); ++i) {
+        const bool reaches = std::any_of(listeners.begin(), listeners.end(), [&](const auto &l) {
+            for (uint port = l.second.first; port <= l.second.second; ++port) {
+                if (port_selected(extra[i].ports, static_cast<quint16>(port)))
+                    return true;
+            }
+            return false;
+        });
+        if (!reaches) {
+            fail(QStringLiteral("--faulty %1 names no port that --tcp listens on")
+                     .arg(port_faults[i]));
+            return 2;
+        }
+    }
+
+    std::vector<std::unique_ptr<TcpSimulator>> sims;
+    for (const auto &[address, ports] : listeners) {
+        for (uint port = ports.first; port <= ports.second; ++port) {
+            QString error;
             QList<FaultSwitch> switches = common;
             for (const PortFault &f : extra) {
                 if (port_selected(f.ports, static_cast<quint16>(port)))

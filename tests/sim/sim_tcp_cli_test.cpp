@@ -349,6 +349,8 @@ INSTANTIATE_TEST_SUITE_P(Arguments, SimTcpBadArgumentsTest,
         BadArguments { "RangeFromZero", { tcp, QStringLiteral("127.0.0.1:0-3") } },
         BadArguments { "HostName", { tcp, QStringLiteral("receivers.example:7000") } },
         BadArguments { "FaultyWithoutPorts", { tcp, loopback, faulty, QStringLiteral("split") } },
+        BadArguments { "FaultyOnNoListener",
+            { tcp, QStringLiteral("127.0.0.1:7000-7009"), faulty, QStringLiteral("7010:split") } },
         BadArguments {
             "FaultyUnknownSwitch", { tcp, loopback, faulty, QStringLiteral("7000:mute") } },
         BadArguments {
