@@ -36,18 +36,21 @@ void describe(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.list_ports);
 }
 
-// --list-ports needs no window, so it is answered before any display is asked for.
-bool wants_port_list(int argc, char *argv[])
+// --list-ports, --help and --version need no window, so they are answered before any display is
+// asked for: they work on a console without one.
+bool wants_console(int argc, char *argv[])
 {
-    const QByteArray option = QByteArray("--") + list_ports_name;
+    const QByteArray list_ports = QByteArray("--") + list_ports_name;
     for (int i = 1; i < argc; ++i) {
-        if (option == argv[i])
+        const QByteArray arg = argv[i];
+        if (arg == list_ports || arg == "-h" || arg == "--help" || arg == "-?"
+            || arg == "--help-all" || arg == "-v" || arg == "--version")
             return true;
     }
     return false;
 }
 
-int list_ports(int argc, char *argv[])
+int run_on_console(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
@@ -70,8 +73,8 @@ bool has_display()
 
 int main(int argc, char *argv[])
 {
-    if (wants_port_list(argc, argv))
-        return list_ports(argc, argv);
+    if (wants_console(argc, argv))
+        return run_on_console(argc, argv);
 
     QApplication app(argc, argv);
     // One style everywhere, so that the Connect/Disconnect colours show on every platform.

@@ -175,35 +175,40 @@ QString FieldReader::quote(const QByteArray &raw, qsizetype more_than)
     // A field cut short may end inside a character of several bytes: leave that one out.
     if (more_than >= 0 && text.endsWith(QChar::ReplacementCharacter) && uchar(raw.back()) >= 0x80)
         text.chop(1);
-    qsizetype shown = std::min(text.size(), quoted_chars);
-    if (shown > 0 && shown < text.size() && text.at(shown - 1).isHighSurrogate())
-        --shown;
-    QString out = u"\""_s;
-    for (qsizetype i = 0; i < shown; ++i) {
+    // The quote holds at most quoted_chars characters as shown, an escape counted by its length,
+    // so that a field of control characters is no wider than one of letters.
+    QString shown;
+    qsizetype columns = 0;
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
         const QChar c = text.at(i);
+        QString piece;
+        qsizetype used = 1;
         if (c == u'\r')
-            out += u"\\r"_s;
+            piece = u"\\r"_s;
         else if (c == u'\n')
-            out += u"\\n"_s;
+            piece = u"\\n"_s;
         else if (c == u'\t')
-            out += u"\\t"_s;
+            piece = u"\\t"_s;
         else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            out += u"\\x"_s + hex(c.unicode(), 2);
-        else if (c.isSurrogate() && i + 1 < shown && c.isHighSurrogate()
-            && text.at(i + 1).isLowSurrogate()) {
+            piece = u"\\x"_s + hex(c.unicode(), 2);
+        else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             const char32_t code = QChar::surrogateToUcs4(c, text.at(i + 1));
-            if (QChar::isPrint(code))
-                out += QStringView(text).mid(i, 2);
-            else
-                out += u"\\u"_s + hex(code, 4);
-            ++i;
+            piece = QChar::isPrint(code) ? text.mid(i, 2) : u"\\u"_s + hex(code, 4);
+            used = 2;
         } else if (c != u' ' && !c.isPrint())
-            out += u"\\u"_s + hex(c.unicode(), 4);
+            piece = u"\\u"_s + hex(c.unicode(), 4);
         else
-            out += c;
+            piece = c;
+        const qsizetype width = used == 2 && piece.size() == 2 ? 1 : piece.size();
+        if (columns + width > quoted_chars)
+            break;
+        columns += width;
+        shown += piece;
+        i += used - 1;
     }
-    out += u'"';
-    const bool cut = shown < text.size() || raw.size() > quoted_chars * 4;
+    QString out = u"\""_s + shown + u"\""_s;
+    const bool cut = i < text.size() || raw.size() > quoted_chars * 4;
     if (more_than >= 0)
         out += u"... (more than %1 bytes)"_s.arg(more_than);
     else if (cut)

@@ -59,9 +59,10 @@ public:
 
     // Why the last read failed, without the file name (the caller adds it), e.g.
     // "field 3 is not a number: \"abc\"" or "ends after 2 fields, 5 expected". A bad field is
-    // quoted with at most quoted_chars characters, control characters written as \r, \n, \t or
-    // \xHH (other invisible characters as \uHHHH), followed by its length when it is cut short:
-    // "field 1 is too long to be a number: \"\x00\x00\x00\"... (more than 64 bytes)".
+    // quoted with control characters written as \r, \n, \t or \xHH (other invisible characters
+    // as \uHHHH), at most quoted_chars characters as written, and is followed by its length when
+    // it is cut short: "field 1 is too long to be a number: \"\x00\x00\x00\"... (more than 64
+    // bytes)".
     QString error() const { return error_; }
     // True when the failure was running out of data (rather than a bad field or an unreadable
     // file).
@@ -69,9 +70,9 @@ public:
     // Fields consumed so far, including one that failed conversion.
     int fields_read() const { return field_no_; }
 
-    // raw as an error message quotes it: between double quotes, at most quoted_chars characters
-    // with invisible ones escaped, then "..." and the length in bytes when cut. more_than >= 0
-    // says that raw is only the start of a field longer than more_than bytes.
+    // raw as an error message quotes it: between double quotes, invisible characters escaped, at
+    // most quoted_chars characters as written, then "..." and the length in bytes when cut.
+    // more_than >= 0 says that raw is only the start of a field longer than more_than bytes.
     static QString quote(const QByteArray &raw, qsizetype more_than = -1);
 
 private:

@@ -197,6 +197,12 @@ private Q_SLOTS:
             lines.at(2).contains(path(u"no-such-device"_s)) && lines.at(2).contains(u" missing "_s),
             qPrintable(lines.at(2)));
         QVERIFY2(r.err.isEmpty(), r.err.constData());
+
+        // Nor does the help that names the option.
+        const Run help = run({ u"--help"_s }, environment);
+        QVERIFY(help.finished);
+        QCOMPARE(help.status, 0);
+        QVERIFY2(help.out.contains("--list-ports"), help.out.constData());
     }
 };
 
