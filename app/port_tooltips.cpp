@@ -19,7 +19,7 @@ PortTooltips::PortTooltips(QComboBox *list)
 void PortTooltips::refresh()
 {
     const QList<ReportedPort> reported = reported_ports();
-    QString table = u"<table>"_s;
+    QString table = u"<table cellspacing=\"0\" cellpadding=\"1\">"_s;
     for (int i = 0; i < list_->count(); ++i) {
         const int port_no = i + 1;
         const PortChoice choice = resolve_port(port_no, reported);
