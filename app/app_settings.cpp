@@ -59,6 +59,9 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
 
     if (read.port_no < 0 || read.port_no > 9)
         return failed(QStringLiteral("port number %1 is not 0 to 9").arg(read.port_no));
+    if (read.auto_clear != 0 && read.auto_clear != 1)
+        return failed(
+            QStringLiteral("auto-clear %1 is not 0 (off) or 1 (on)").arg(read.auto_clear));
     if (read.cmd_fmt != 0 && read.cmd_fmt != 1)
         return failed(QStringLiteral("command view %1 is not 0 (Text) or 1 (Hex)").arg(read.cmd_fmt));
 

@@ -26,7 +26,8 @@ QString path(const QString &config_dir, const char *name);
 } // namespace app_files
 
 // Reads the settings file. False with a report naming the file and what is wrong when it is
-// missing, short, holds a field that is not a number, or a value the window cannot apply.
+// missing, not a regular file, short, holds a field that is not a number, or a value the window
+// cannot apply (a port other than 0 to 9, an auto-clear or command view other than 0 or 1).
 bool read_app_settings(const QString &path, AppSettings &settings, QString *error);
 
 // Replaces the settings file with the five values, atomically: a failure leaves the old file.

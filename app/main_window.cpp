@@ -1,14 +1,16 @@
 #include "app/main_window.h"
 
 #include "app/app_settings.h"
-#include "section/combo_util.h"
+#include "app/port_tooltips.h"
 #include "fields/fields.h"
 #include "link/prompts.h"
+#include "section/combo_util.h"
 #include "ui_frm_main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
 
@@ -79,6 +81,7 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
             cbo_com_Click();
         com_changed_ = false;
     });
+    new PortTooltips(ui->cbo_com);
     connect(ui->cmd_conn_0, &QPushButton::clicked, this, [this] { cmd_conn_Click(0); });
     connect(ui->cmd_conn_1, &QPushButton::clicked, this, [this] { cmd_conn_Click(1); });
     connect(ui->cmd_clear, &QPushButton::clicked, this, &MainWindow::cmd_clear_Click);
@@ -227,8 +230,14 @@ void MainWindow::choose_section(int s)
 bool MainWindow::arrange_sections(QString *error)
 {
     const int s = state_.open_section;
-    if (s < 0 || s > 2)
+    if (s < 0 || s > 2) {
+        // No section to show, but at start-up both pictures must be there all the same.
+        for (const char *file : { app_files::ball_red_file, app_files::ball_gray_file }) {
+            if (error && !load_ball(nullptr, file, error))
+                return false;
+        }
         return true;
+    }
     const QLabel *shown = s == 0 ? ui->img_ball_proj : s == 1 ? ui->img_ball_orba : ui->img_ball_panel;
     for (QLabel *ball : { ui->img_ball_proj, ui->img_ball_orba, ui->img_ball_panel }) {
         const char *file = ball == shown ? app_files::ball_red_file : app_files::ball_gray_file;
@@ -249,12 +258,14 @@ bool MainWindow::load_ball(QLabel *ball, const char *file, QString *error)
     // Read from the folder each time. A picture gone missing after start-up keeps the old one.
     const QString path = app_files::path(config_dir_, file);
     QPixmap picture;
-    if (!picture.load(path)) {
+    // A named pipe or a device would be waited on for ever: only a regular file is read.
+    if (!QFileInfo(path).isFile() || !picture.load(path)) {
         if (error)
             *error = QStringLiteral("%1: the picture cannot be loaded").arg(QDir::toNativeSeparators(path));
         return false;
     }
-    ball->setPixmap(picture);
+    if (ball)
+        ball->setPixmap(picture);
     return true;
 }
 

@@ -51,6 +51,7 @@ private:
     void form_unload();
     bool fill_option_lists(QString *error);
     bool arrange_sections(QString *error = nullptr);
+    // Loads the picture file into ball, or only checks that it loads when ball is null.
     bool load_ball(QLabel *ball, const char *file, QString *error);
     void cbo_com_Click();
     void cmd_conn_Click(int index);

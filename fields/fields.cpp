@@ -1,8 +1,10 @@
 #include "fields/fields.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,14 +17,14 @@ bool is_line_end(char c)
     return c == '\r' || c == '\n';
 }
 
+QString hex(char32_t value, int digits)
+{
+    return QString::number(quint32(value), 16).toUpper().rightJustified(digits, u'0');
+}
+
 bool is_digit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-QString quoted(const QByteArray &raw)
-{
-    return u"\""_s + QString::fromLocal8Bit(raw) + u"\""_s;
 }
 
 // An optional sign and at least one digit, nothing else.
@@ -92,13 +94,23 @@ bool is_decimal_text(const QByteArray &raw)
 
 } // namespace
 
+// Bytes taken from the file at a time.
+constexpr qint64 chunk_size = 16 * 1024;
+
+FieldReader::FieldReader() = default;
+
 FieldReader::FieldReader(const QByteArray &data)
-    : data_(data)
-{ }
+    : chunk_(data)
+{
+    skip_bom();
+}
+
+FieldReader::~FieldReader() = default;
 
 bool FieldReader::open(const QString &path)
 {
-    data_.clear();
+    file_.reset();
+    chunk_.clear();
     pos_ = 0;
     field_no_ = 0;
     comma_pending_ = false;
@@ -106,25 +118,48 @@ bool FieldReader::open(const QString &path)
     at_end_ = false;
     error_.clear();
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(u"cannot be opened: "_s + file.errorString());
+    // Opening a named pipe waits for a writer, and reading a device may never end: look first.
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        fail(u"is a folder, not a file"_s);
         return false;
     }
-    if (file.size() > max_file_size) {
-        fail(u"is too large to be a settings file (%1 bytes)"_s.arg(file.size()));
+    if (info.exists() && !info.isFile()) {
+        fail(u"is not a regular file (a named pipe, socket or device), so it is not read"_s);
         return false;
     }
-    data_ = file.read(max_file_size + 1);
-    if (file.error() != QFileDevice::NoError) {
-        fail(u"cannot be read: "_s + file.errorString());
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly)) {
+        fail(u"cannot be opened: "_s + file->errorString());
         return false;
     }
-    if (data_.size() > max_file_size) {
-        fail(u"is too large to be a settings file"_s);
+    file_ = std::move(file);
+    if (fill())
+        skip_bom();
+    return !failed_;
+}
+
+bool FieldReader::fill()
+{
+    if (pos_ < chunk_.size())
+        return true;
+    if (!file_ || failed_)
+        return false;
+    chunk_ = file_->read(chunk_size);
+    pos_ = 0;
+    if (file_->error() != QFileDevice::NoError) {
+        chunk_.clear();
+        fail(u"cannot be read: "_s + file_->errorString());
         return false;
     }
-    return true;
+    return !chunk_.isEmpty();
+}
+
+void FieldReader::skip_bom()
+{
+    // Editors that save "UTF-8 with BOM" put EF BB BF before the first field.
+    if (chunk_.size() - pos_ >= 3 && chunk_.mid(pos_, 3) == "\xEF\xBB\xBF")
+        pos_ += 3;
 }
 
 void FieldReader::fail(const QString &why)
@@ -133,14 +168,76 @@ void FieldReader::fail(const QString &why)
     error_ = why;
 }
 
-bool FieldReader::next_field(QByteArray &raw)
+QString FieldReader::quote(const QByteArray &raw, qsizetype more_than)
 {
+    // Enough bytes for quoted_chars characters of up to four bytes each.
+    QString text = QString::fromLocal8Bit(raw.left(quoted_chars * 4));
+    // A field cut short may end inside a character of several bytes: leave that one out.
+    if (more_than >= 0 && text.endsWith(QChar::ReplacementCharacter) && uchar(raw.back()) >= 0x80)
+        text.chop(1);
+    // The quote holds at most quoted_chars characters as shown, an escape counted by its length,
+    // so that a field of control characters is no wider than one of letters.
+    QString shown;
+    qsizetype columns = 0;
+    qsizetype i = 0;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        QString piece;
+        qsizetype used = 1;
+        if (c == u'\r')
+            piece = u"\\r"_s;
+        else if (c == u'\n')
+            piece = u"\\n"_s;
+        else if (c == u'\t')
+            piece = u"\\t"_s;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            piece = u"\\x"_s + hex(c.unicode(), 2);
+        else if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            const char32_t code = QChar::surrogateToUcs4(c, text.at(i + 1));
+            piece = QChar::isPrint(code) ? text.mid(i, 2) : u"\\u"_s + hex(code, 4);
+            used = 2;
+        } else if (c != u' ' && !c.isPrint())
+            piece = u"\\u"_s + hex(c.unicode(), 4);
+        else
+            piece = c;
+        const qsizetype width = used == 2 && piece.size() == 2 ? 1 : piece.size();
+        if (columns + width > quoted_chars)
+            break;
+        columns += width;
+        shown += piece;
+        i += used - 1;
+    }
+    QString out = u"\""_s + shown + u"\""_s;
+    const bool cut = i < text.size() || raw.size() > quoted_chars * 4;
+    if (more_than >= 0)
+        out += u"... (more than %1 bytes)"_s.arg(more_than);
+    else if (cut)
+        out += u"... (%1 bytes)"_s.arg(raw.size());
+    return out;
+}
+
+void FieldReader::fail_too_long(const QByteArray &raw, qsizetype limit, const char *what)
+{
+    fail(u"field %1 is too long%2: %3"_s.arg(field_no_).arg(
+        QLatin1StringView(what), quote(raw.left(limit), limit)));
+}
+
+bool FieldReader::next_field(QByteArray &raw, qsizetype limit, const char *what)
+{
+    raw.clear();
     if (failed_)
         return false;
-    const qsizetype n = data_.size();
-    while (pos_ < n && data_[pos_] == ' ')
+    // Every byte of the field counts against the limit: leading spaces, the quotes and anything
+    // skipped after the closing quote, so that no field can make the reader run on.
+    qsizetype length = 0;
+    while (fill() && chunk_.at(pos_) == ' ') {
         ++pos_;
-    if (pos_ >= n && !comma_pending_) {
+        if (++length > limit)
+            break;
+    }
+    if (failed_)
+        return false;
+    if (length <= limit && pos_ >= chunk_.size() && !comma_pending_) {
         at_end_ = true;
         const QString fields = field_no_ == 1 ? u"1 field"_s : u"%1 fields"_s.arg(field_no_);
         if (expected_ > field_no_)
@@ -151,41 +248,70 @@ bool FieldReader::next_field(QByteArray &raw)
     }
     ++field_no_;
     comma_pending_ = false;
-
-    if (pos_ < n && data_[pos_] == '"') {
-        const qsizetype close = data_.indexOf('"', pos_ + 1);
-        if (close < 0) {
-            fail(u"field %1 has no closing double quote"_s.arg(field_no_));
-            return false;
-        }
-        raw = data_.mid(pos_ + 1, close - pos_ - 1);
-        pos_ = close + 1;
-        while (pos_ < n && data_[pos_] != ',' && !is_line_end(data_[pos_]))
-            ++pos_;
-    } else {
-        const qsizetype start = pos_;
-        while (pos_ < n && data_[pos_] != ',' && !is_line_end(data_[pos_]))
-            ++pos_;
-        qsizetype end = pos_;
-        while (end > start && data_[end - 1] == ' ')
-            --end;
-        raw = data_.mid(start, end - start);
+    if (length > limit) {
+        fail_too_long(QByteArray(limit, ' '), limit, what);
+        return false;
     }
 
-    if (pos_ < n) {
-        const char c = data_[pos_++];
+    auto at_field_end = [this] {
+        const char c = chunk_.at(pos_);
+        return c == ',' || is_line_end(c);
+    };
+    if (fill() && chunk_.at(pos_) == '"') {
+        ++pos_;
+        ++length;
+        for (;;) {
+            if (!fill()) {
+                if (!failed_)
+                    fail(u"field %1 has no closing double quote"_s.arg(field_no_));
+                return false;
+            }
+            const char c = chunk_.at(pos_++);
+            if (++length > limit) {
+                fail_too_long(raw, limit, what);
+                return false;
+            }
+            if (c == '"')
+                break;
+            raw.append(c);
+        }
+        while (fill() && !at_field_end()) {
+            ++pos_;
+            if (++length > limit) {
+                fail_too_long(raw, limit, what);
+                return false;
+            }
+        }
+    } else {
+        while (fill() && !at_field_end()) {
+            raw.append(chunk_.at(pos_++));
+            if (++length > limit) {
+                fail_too_long(raw, limit, what);
+                return false;
+            }
+        }
+        qsizetype end = raw.size();
+        while (end > 0 && raw.at(end - 1) == ' ')
+            --end;
+        raw.truncate(end);
+    }
+    if (failed_)
+        return false;
+
+    if (fill()) {
+        const char c = chunk_.at(pos_++);
         if (c == ',')
             comma_pending_ = true;
-        else if (c == '\r' && pos_ < n && data_[pos_] == '\n')
+        else if (c == '\r' && fill() && chunk_.at(pos_) == '\n')
             ++pos_;
     }
-    return true;
+    return !failed_;
 }
 
 bool FieldReader::read_text(QString &out)
 {
     QByteArray raw;
-    if (!next_field(raw))
+    if (!next_field(raw, max_text_field, ""))
         return false;
     out = QString::fromLocal8Bit(raw);
     return true;
@@ -194,15 +320,15 @@ bool FieldReader::read_text(QString &out)
 bool FieldReader::read_int(int &out)
 {
     QByteArray raw;
-    if (!next_field(raw))
+    if (!next_field(raw, max_number_field, " to be a number"))
         return false;
     bool in_range = true;
     if (!parse_int(raw, out, in_range)) {
-        fail(u"field %1 is not a number: %2"_s.arg(field_no_).arg(quoted(raw)));
+        fail(u"field %1 is not a number: %2"_s.arg(field_no_).arg(quote(raw)));
         return false;
     }
     if (!in_range) {
-        fail(u"field %1 is out of range: %2"_s.arg(field_no_).arg(quoted(raw)));
+        fail(u"field %1 is out of range: %2"_s.arg(field_no_).arg(quote(raw)));
         return false;
     }
     return true;
@@ -211,10 +337,10 @@ bool FieldReader::read_int(int &out)
 bool FieldReader::read_float(float &out)
 {
     QByteArray raw;
-    if (!next_field(raw))
+    if (!next_field(raw, max_number_field, " to be a number"))
         return false;
     if (!is_decimal_text(raw)) {
-        fail(u"field %1 is not a number: %2"_s.arg(field_no_).arg(quoted(raw)));
+        fail(u"field %1 is not a number: %2"_s.arg(field_no_).arg(quote(raw)));
         return false;
     }
     bool ok = false;
@@ -223,7 +349,7 @@ bool FieldReader::read_float(float &out)
     // it, "3.4028235e+38", lies there); from that halfway point on they would become infinite.
     constexpr double float_overflow = 0x1.ffffffp+127;
     if (!ok || !std::isfinite(value) || std::fabs(value) >= float_overflow) {
-        fail(u"field %1 is out of range: %2"_s.arg(field_no_).arg(quoted(raw)));
+        fail(u"field %1 is out of range: %2"_s.arg(field_no_).arg(quote(raw)));
         return false;
     }
     out = static_cast<float>(value);
@@ -360,6 +486,12 @@ bool read_option_list(const QString &path, QStringList &out, QString *error)
         }
         if (value == u"END"_s)
             break;
+        if (entries.size() == max_option_entries) {
+            if (error)
+                *error = u"holds more than %1 entries before an \"END\" field"_s.arg(
+                    max_option_entries);
+            return false;
+        }
         entries.append(value);
     }
     out = entries;

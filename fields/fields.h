@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QFile;
+
 // The delimited field format shared by the settings file, the option-list files and the
 // projector settings files.
 //
@@ -18,16 +22,29 @@
 // double quotes, each field followed by CR LF, encoded with the local 8-bit encoding.
 
 // Reads the fields of a delimited field file one by one, keeping an error text for the operator.
+// A file is read in small pieces as the fields are asked for, never whole, and a field stops being
+// read as soon as it is longer than any valid one: a huge or damaged file costs neither time nor
+// memory. A UTF-8 byte-order mark at the start of the data is skipped.
 class FieldReader
 {
 public:
-    // Files larger than this are refused instead of being loaded whole.
-    static constexpr qint64 max_file_size = 16 * 1024 * 1024;
+    // The longest field, leading spaces and anything after a closing quote included, that can be
+    // read as a number; no number anyone writes comes near it.
+    static constexpr qsizetype max_number_field = 64;
+    // The longest text field: more than the longest path a system accepts.
+    static constexpr qsizetype max_text_field = 32 * 1024;
+    // How many characters of a bad field an error message quotes.
+    static constexpr qsizetype quoted_chars = 40;
 
-    FieldReader() = default;
+    FieldReader();
     explicit FieldReader(const QByteArray &data);
+    ~FieldReader();
+    FieldReader(const FieldReader &) = delete;
+    FieldReader &operator=(const FieldReader &) = delete;
 
-    // Loads the whole file; false (with error()) when it cannot be read.
+    // Opens the file for reading; false (with error()) when it cannot be opened or is not a
+    // regular file. A folder, a named pipe or a device is refused without being opened, so that
+    // nothing waits for a writer that never comes.
     bool open(const QString &path);
 
     // The number of fields the caller means to read, used only to word the "ends after" error.
@@ -41,7 +58,11 @@ public:
     bool read_float(float &out); // a decimal number with '.', optional exponent; finite floats only
 
     // Why the last read failed, without the file name (the caller adds it), e.g.
-    // "field 3 is not a number: \"abc\"" or "ends after 2 fields, 5 expected".
+    // "field 3 is not a number: \"abc\"" or "ends after 2 fields, 5 expected". A bad field is
+    // quoted with control characters written as \r, \n, \t or \xHH (other invisible characters
+    // as \uHHHH), at most quoted_chars characters as written, and is followed by its length when
+    // it is cut short: "field 1 is too long to be a number: \"\x00\x00\x00\"... (more than 64
+    // bytes)".
     QString error() const { return error_; }
     // True when the failure was running out of data (rather than a bad field or an unreadable
     // file).
@@ -49,11 +70,20 @@ public:
     // Fields consumed so far, including one that failed conversion.
     int fields_read() const { return field_no_; }
 
-private:
-    bool next_field(QByteArray &raw);
-    void fail(const QString &why);
+    // raw as an error message quotes it: between double quotes, invisible characters escaped, at
+    // most quoted_chars characters as written, then "..." and the length in bytes when cut.
+    // more_than >= 0 says that raw is only the start of a field longer than more_than bytes.
+    static QString quote(const QByteArray &raw, qsizetype more_than = -1);
 
-    QByteArray data_;
+private:
+    bool next_field(QByteArray &raw, qsizetype limit, const char *what);
+    bool fill();
+    void skip_bom();
+    void fail(const QString &why);
+    void fail_too_long(const QByteArray &raw, qsizetype limit, const char *what);
+
+    std::unique_ptr<QFile> file_; // none when reading from memory
+    QByteArray chunk_;
     qsizetype pos_ = 0;
     int field_no_ = 0;
     int expected_ = 0;
@@ -98,8 +128,12 @@ private:
     QString error_;
 };
 
+// The most entries an option-list file may hold before its "END".
+inline constexpr int max_option_entries = 4096;
+
 // Reads an option-list file: text fields up to the first one equal to "END" (exact,
 // case-sensitive); whatever follows it is never read. True with the entries in out; false with
-// *error set (when given, without the file name) if the file cannot be read, holds a bad field or
-// has no "END" field, in which case out is left unchanged.
+// *error set (when given, without the file name) if the file cannot be read, holds a bad field,
+// has no "END" field or more than max_option_entries entries before it, in which case out is left
+// unchanged.
 bool read_option_list(const QString &path, QStringList &out, QString *error = nullptr);

@@ -26,16 +26,17 @@ void SerialLink::set_comm()
     if (port_open_ || port_.isOpen())
         close_port();
 
-    port_.setPortName(port_device(port_no_));
+    const QString device = port_device(port_no_);
+    port_.setPortName(device);
     const bool opened = port_.setBaudRate(QSerialPort::Baud115200)
             && port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity)
             && port_.setStopBits(QSerialPort::OneStop)
             && port_.setFlowControl(QSerialPort::NoFlowControl)
             && port_.open(QIODevice::ReadWrite) && port_.clear(QSerialPort::AllDirections);
     if (!opened) {
+        const QString reason = port_.errorString();
         port_.close();
-        prompts_.message(QStringLiteral("RS-232 port error on COM %1: !").arg(port_no_),
-                         Prompts::Icon::None);
+        prompts_.message(port_error_text(port_no_, device, reason), Prompts::Icon::None);
         set_look(Look::Disconnected);
         mark_closed();
         tim_rx.stop();

@@ -59,6 +59,21 @@ TEST(AppSettings, WriterThenReaderRoundTrips)
     EXPECT_EQ(file.readAll().left(9), QByteArray("9\r\n1\r\n0\r\n"));
 }
 
+TEST(AppSettings, ByteOrderMarkIsSkipped)
+{
+    QTemporaryDir dir;
+    AppSettings s;
+    QString error;
+    ASSERT_TRUE(read_app_settings(write(dir,
+                                      "\xEF\xBB\xBF"
+                                      "0\r\n1\r\n1\r\n\"\"\r\n2\r\n"),
+        s, &error))
+        << error.toStdString();
+    EXPECT_EQ(s.port_no, 0);
+    EXPECT_EQ(s.auto_clear, 1);
+    EXPECT_EQ(s.open_section, 2);
+}
+
 TEST(AppSettings, OddSectionIsAccepted)
 {
     QTemporaryDir dir;
@@ -81,8 +96,13 @@ class BadSettings : public testing::TestWithParam<BadCase>
 TEST_P(BadSettings, AreRefusedWithAReport)
 {
     QTemporaryDir dir;
-    const QString path = GetParam().bytes ? write(dir, GetParam().bytes)
-                                          : dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
+    const std::string name = GetParam().name;
+    QString path = GetParam().bytes ? write(dir, GetParam().bytes)
+                                    : dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
+    if (name == "ten_megabytes_of_zero_bytes")
+        write(dir, QByteArray(10 * 1024 * 1024, '\0'));
+    else if (name == "folder")
+        QDir(dir.path()).mkdir(QStringLiteral("KZ_ORBA_CTRL.ini"));
     AppSettings s;
     s.port_no = 5;
     QString error;
@@ -91,16 +111,23 @@ TEST_P(BadSettings, AreRefusedWithAReport)
     EXPECT_TRUE(error.contains(QString::fromLatin1(GetParam().report_contains), Qt::CaseInsensitive))
             << error.toStdString();
     EXPECT_EQ(s.port_no, 5) << "nothing is taken from a refused file";
+    EXPECT_LT(error.size(), 300) << "the report quotes a bad field shortly";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-        Files, BadSettings,
-        testing::Values(BadCase{ "missing", nullptr, "" }, BadCase{ "short", "1\r\n0\r\n0\r\n", "3" },
-                        BadCase{ "not_a_number", "1\r\nabc\r\n0\r\n\"\"\r\n1\r\n", "abc" },
-                        BadCase{ "port_out_of_range", "12\r\n0\r\n0\r\n\"\"\r\n1\r\n", "port" },
-                        BadCase{ "view_out_of_range", "1\r\n0\r\n2\r\n\"\"\r\n1\r\n", "view" },
-                        BadCase{ "beyond_16_bits", "1\r\n0\r\n0\r\n\"\"\r\n70000\r\n", "range" }),
-        [](const testing::TestParamInfo<BadCase> &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, BadSettings,
+    testing::Values(BadCase { "missing", nullptr, "" }, BadCase { "short", "1\r\n0\r\n0\r\n", "3" },
+        BadCase { "not_a_number", "1\r\nabc\r\n0\r\n\"\"\r\n1\r\n", "abc" },
+        BadCase { "port_out_of_range", "12\r\n0\r\n0\r\n\"\"\r\n1\r\n", "port" },
+        BadCase { "view_out_of_range", "1\r\n0\r\n2\r\n\"\"\r\n1\r\n", "view" },
+        BadCase { "beyond_16_bits", "1\r\n0\r\n0\r\n\"\"\r\n70000\r\n", "range" },
+        BadCase { "auto_clear_5", "1\r\n5\r\n0\r\n\"\"\r\n1\r\n",
+            "auto-clear 5 is not 0 (off) or 1 (on)" },
+        BadCase { "auto_clear_minus_1", "1\r\n-1\r\n0\r\n\"\"\r\n1\r\n",
+            "auto-clear -1 is not 0 (off) or 1 (on)" },
+        BadCase {
+            "ten_megabytes_of_zero_bytes", nullptr, "field 1 is too long to be a number: \"\\x00" },
+        BadCase { "folder", nullptr, "is a folder, not a file" }),
+    [](const testing::TestParamInfo<BadCase> &info) { return std::string(info.param.name); });
 
 TEST(AppSettings, FailedWriteLeavesTheOldFile)
 {

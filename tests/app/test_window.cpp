@@ -78,7 +78,12 @@ private Q_SLOTS:
         qputenv("KZ_ORBA_COM3", f.path(QStringLiteral("no-such-port")).toLocal8Bit());
         QVERIFY(f.start());
         qunsetenv("KZ_ORBA_COM3");
-        QCOMPARE(f.prompts.texts(), QStringList{ QStringLiteral("RS-232 port error on COM 3: !") });
+        QCOMPARE(f.prompts.texts().size(), 1);
+        const QStringList lines = f.prompts.texts().first().split(u'\n');
+        QCOMPARE(lines.first(), QStringLiteral("RS-232 port error on COM 3: !"));
+        QVERIFY2(
+            lines.size() == 2 && lines.last().startsWith(f.path(QStringLiteral("no-such-port: "))),
+            qPrintable(lines.join(u'|')));
         QCOMPARE(f.ui->cbo_com->currentIndex(), 2);
         QVERIFY(!f.window->link().port_open());
         QCOMPARE(face(f.ui->cmd_conn_0), grey);
@@ -173,6 +178,18 @@ private Q_SLOTS:
         QTest::newRow("list without END") << "auto_off.txt" << QByteArray("Off\r\n60\r\n") << "auto_off.txt";
         QTest::newRow("list missing") << "output_reso.txt" << QByteArray() << "output_reso.txt";
         QTest::newRow("red ball missing") << "ball_red.gif" << QByteArray() << "ball_red.gif";
+        QTest::newRow("auto-clear 5")
+            << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n5\r\n0\r\n\"\"\r\n1\r\n") << "auto-clear 5";
+        QTest::newRow("auto-clear -1")
+            << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n-1\r\n0\r\n\"\"\r\n1\r\n") << "auto-clear -1";
+        // With no section to show, the pictures are checked all the same.
+        const QByteArray section_7 = "1\r\n0\r\n0\r\n\"\"\r\n7\r\n";
+        QTest::newRow("section 7, red ball missing")
+            << "ball_red.gif" << section_7 << "ball_red.gif";
+        QTest::newRow("section 7, gray ball missing")
+            << "ball_gray.bmp" << section_7 << "ball_gray.bmp";
+        QTest::newRow("section -1, red ball missing")
+            << "ball_red.gif" << QByteArray("1\r\n0\r\n0\r\n\"\"\r\n-1\r\n") << "ball_red.gif";
     }
     void broken_files_stop_startup()
     {
@@ -180,13 +197,57 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, report);
         WindowFixture f;
-        if (bytes.isEmpty())
+        if (bytes.isEmpty()) {
             QFile::remove(f.path(file));
-        else
+        } else if (file.startsWith(u"ball_")) {
+            // The settings name the section; the picture goes missing.
+            f.write_file(QStringLiteral("KZ_ORBA_CTRL.ini"), bytes);
+            QFile::remove(f.path(file));
+        } else {
             f.write_file(file, bytes);
+        }
         QString error;
         QVERIFY(!f.start(&error));
         QVERIFY2(error.contains(report), qPrintable(error));
+    }
+
+    void byte_order_marks_are_skipped()
+    {
+        WindowFixture f;
+        f.write_file(QStringLiteral("KZ_ORBA_CTRL.ini"),
+            "\xEF\xBB\xBF"
+            "0\r\n1\r\n0\r\n\"\"\r\n2\r\n");
+        f.write_file(QStringLiteral("auto_off.txt"),
+            "\xEF\xBB\xBF"
+            "Off\r\n60\r\nEND\r\n");
+        START_WINDOW(f);
+        QCOMPARE(f.window->state().open_section, 2);
+        QVERIFY(f.ui->chk_auto->isChecked());
+        QCOMPARE(entries(f.ui->cbo_standby),
+            (QStringList { QStringLiteral("Off"), QStringLiteral("60") }));
+    }
+
+    void port_list_tooltips_name_the_devices()
+    {
+        WindowFixture::Options o;
+        o.port_no = 0;
+        WindowFixture f(o);
+        const QString gone = f.path(QStringLiteral("gone"));
+        qputenv("KZ_ORBA_COM4", gone.toLocal8Bit());
+        START_WINDOW(f);
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), f.ui->cbo_com->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(f.ui->cbo_com, &hover);
+        qunsetenv("KZ_ORBA_COM4");
+
+        const QString com1 = f.path(QStringLiteral("com1"));
+        QCOMPARE(f.ui->cbo_com->itemData(0, Qt::ToolTipRole).toString(),
+            QStringLiteral("COM1: opens %1 (present, set by KZ_ORBA_COM1)").arg(com1));
+        QCOMPARE(f.ui->cbo_com->itemData(3, Qt::ToolTipRole).toString(),
+            QStringLiteral("COM4: opens %1 (missing, set by KZ_ORBA_COM4)").arg(gone));
+        const QString table = f.ui->cbo_com->toolTip();
+        QVERIFY2(table.contains(com1) && table.contains(gone), qPrintable(table));
+        for (int n = 1; n <= 9; ++n)
+            QVERIFY2(table.contains(QStringLiteral("<td>COM%1:</td>").arg(n)), qPrintable(table));
     }
 
     void option_lists_come_from_their_files()

@@ -7,10 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <limits>
@@ -143,7 +147,19 @@ INSTANTIATE_TEST_SUITE_P(Reader, FieldSplit,
         SplitCase { "quoted_field_spans_line_ends", "\"a\r\nb\"\r\nC", { u"a\r\nb"_s, u"C"_s } },
         SplitCase { "empty_quotes", "\"\"\r\n\"\"\r\n", { u""_s, u""_s } },
         SplitCase { "quote_inside_unquoted_field_kept", "ab\"c\r\n", { u"ab\"c"_s } },
-        SplitCase { "empty_data", "", {} }),
+        SplitCase { "empty_data", "", {} },
+        SplitCase { "byte_order_mark_skipped",
+            "\xEF\xBB\xBF"
+            "0\r\n1\r\n",
+            { u"0"_s, u"1"_s } },
+        SplitCase { "byte_order_mark_alone", "\xEF\xBB\xBF", {} },
+        SplitCase { "byte_order_mark_later_is_data",
+            "A\r\n\xEF\xBB\xBF"
+            "B",
+            { u"A"_s,
+                u8("\xEF\xBB\xBF"
+                   "B") } },
+        SplitCase { "byte_order_mark_then_quote", "\xEF\xBB\xBF\"A,B\"\r\n", { u"A,B"_s } }),
     [](const ::testing::TestParamInfo<SplitCase> &info) { return std::string(info.param.name); });
 
 TEST(Reader, UnclosedQuoteIsABadFieldNotTheEnd)
@@ -189,7 +205,12 @@ INSTANTIATE_TEST_SUITE_P(Reader, ReadIntGood,
         IntCase { "leading_zero", "07", 7 },
         IntCase { "int_max", "2147483647", std::numeric_limits<int>::max() },
         IntCase { "int_min", "-2147483648", std::numeric_limits<int>::min() },
-        IntCase { "baud", "115200", 115200 }),
+        IntCase { "baud", "115200", 115200 },
+        IntCase { "after_byte_order_mark",
+            "\xEF\xBB\xBF"
+            "0",
+            0 },
+        IntCase { "longest_number_field", QByteArray(62, '0') + "42", 42 }),
     [](const ::testing::TestParamInfo<IntCase> &info) { return std::string(info.param.name); });
 
 struct BadNumberCase
@@ -334,6 +355,214 @@ TEST_F(FileTest, OpenMissingFileFails)
     EXPECT_TRUE(reader.error().startsWith(u"cannot be opened: "_s)) << reader.error().toStdString();
     QString text;
     EXPECT_FALSE(reader.read_text(text));
+}
+
+// --- Long, damaged and odd fields --------------------------------------------------------------
+
+// What a bad field looks like in the error: at most 40 characters, invisible ones escaped, and the
+// length when cut. The data goes through a file, read in pieces as the fields are asked for.
+enum class ReadAs { Int, Float, Text };
+
+struct BadFieldCase
+{
+    const char *name;
+    QByteArray content;
+    ReadAs read_as;
+    QString error;
+};
+
+class BadField : public FileTest, public ::testing::WithParamInterface<BadFieldCase>
+{
+};
+
+TEST_P(BadField, IsQuotedShortly)
+{
+    write_file(u"f.ini"_s, GetParam().content);
+    FieldReader reader;
+    ASSERT_TRUE(reader.open(path(u"f.ini"_s))) << reader.error().toStdString();
+    int i = 0;
+    float f = 0;
+    QString text;
+    switch (GetParam().read_as) {
+    case ReadAs::Int:
+        EXPECT_FALSE(reader.read_int(i));
+        break;
+    case ReadAs::Float:
+        EXPECT_FALSE(reader.read_float(f));
+        break;
+    case ReadAs::Text:
+        EXPECT_FALSE(reader.read_text(text));
+        break;
+    }
+    EXPECT_EQ(reader.error(), GetParam().error);
+    EXPECT_FALSE(reader.at_end());
+    EXPECT_FALSE(reader.read_text(text)) << "the failure is sticky";
+}
+
+const QByteArray ten_mb = QByteArray(10 * 1024 * 1024, 'N');
+const QByteArray ten_mb_zeros = QByteArray(10 * 1024 * 1024, '\0');
+
+INSTANTIATE_TEST_SUITE_P(Reader, BadField,
+    ::testing::Values(BadFieldCase { "zero_bytes_as_number", ten_mb_zeros, ReadAs::Int,
+                          u"field 1 is too long to be a number: \""_s + u"\\x00"_s.repeated(10)
+                              + u"\"... (more than 64 bytes)"_s },
+        BadFieldCase { "zero_bytes_as_text", ten_mb_zeros, ReadAs::Text,
+            u"field 1 is too long: \""_s + u"\\x00"_s.repeated(10)
+                + u"\"... (more than 32768 bytes)"_s },
+        BadFieldCase { "huge_float_field", "1" + ten_mb, ReadAs::Float,
+            u"field 1 is too long to be a number: \"1"_s + u"N"_s.repeated(39)
+                + u"\"... (more than 64 bytes)"_s },
+        BadFieldCase { "one_digit_too_many", QByteArray(63, '0') + "42\r\n", ReadAs::Int,
+            u"field 1 is too long to be a number: \""_s + u"0"_s.repeated(40)
+                + u"\"... (more than 64 bytes)"_s },
+        BadFieldCase { "huge_unquoted_text", ten_mb, ReadAs::Text,
+            u"field 1 is too long: \""_s + u"N"_s.repeated(40)
+                + u"\"... (more than 32768 bytes)"_s },
+        BadFieldCase { "huge_quoted_text", "\"" + ten_mb + "\"\r\n", ReadAs::Text,
+            u"field 1 is too long: \""_s + u"N"_s.repeated(40)
+                + u"\"... (more than 32768 bytes)"_s },
+        BadFieldCase { "huge_unclosed_quote", "\"" + ten_mb, ReadAs::Text,
+            u"field 1 is too long: \""_s + u"N"_s.repeated(40)
+                + u"\"... (more than 32768 bytes)"_s },
+        BadFieldCase { "huge_tail_after_quote", "\"A\"" + ten_mb, ReadAs::Text,
+            u"field 1 is too long: \"A\"... (more than 32768 bytes)"_s },
+        BadFieldCase { "huge_run_of_spaces", QByteArray(100000, ' ') + "1\r\n", ReadAs::Int,
+            u"field 1 is too long to be a number: \""_s + QString(40, u' ')
+                + u"\"... (more than 64 bytes)"_s },
+        BadFieldCase { "longer_than_quoted", QByteArray(50, 'x') + "\r\n", ReadAs::Int,
+            u"field 1 is not a number: \""_s + u"x"_s.repeated(40) + u"\"... (50 bytes)"_s },
+        BadFieldCase { "control_characters", "1\x01\t2\x7f\x1b[2J\r\n", ReadAs::Int,
+            u"field 1 is not a number: \"1\\x01\\t2\\x7F\\x1B[2J\""_s },
+        BadFieldCase { "line_ends_inside_quotes", "\"1\r\n2\"\r\n", ReadAs::Float,
+            u"field 1 is not a number: \"1\\r\\n2\""_s },
+        BadFieldCase { "right_to_left_override",
+            "\"12\xE2\x80\xAE"
+            "34\"\r\n",
+            ReadAs::Int, u"field 1 is not a number: \"12\\u202E34\""_s },
+        BadFieldCase { "accented_letters_count_as_characters",
+            QByteArray(38, 'a') + QByteArray("\xC3\xA9").repeated(3) + "\r\n", ReadAs::Int,
+            u"field 1 is not a number: \""_s + u"a"_s.repeated(38) + u8("\xC3\xA9").repeated(2)
+                + u"\"... (44 bytes)"_s },
+        BadFieldCase { "cut_inside_a_character", "a" + QByteArray("\xC3\xA9").repeated(50),
+            ReadAs::Int,
+            u"field 1 is too long to be a number: \"a"_s + u8("\xC3\xA9").repeated(31)
+                + u"\"... (more than 64 bytes)"_s },
+        BadFieldCase { "escapes_count_by_their_length",
+            "12345678901234567890123456789012345678\x01\r\n", ReadAs::Int,
+            u"field 1 is not a number: \"12345678901234567890123456789012345678\"... (39 bytes)"_s },
+        BadFieldCase { "wide_character_counts_once",
+            "\"" + QByteArray(39, 'a')
+                + "\xF0\x9F\x98\x80"
+                  "b\"\r\n",
+            ReadAs::Int,
+            u"field 1 is not a number: \""_s + u"a"_s.repeated(39) + u8("\xF0\x9F\x98\x80")
+                + u"\"... (44 bytes)"_s },
+        BadFieldCase { "byte_order_mark_then_bad_number",
+            "\xEF\xBB\xBF"
+            "x\r\n",
+            ReadAs::Int, u"field 1 is not a number: \"x\""_s }),
+    [](const ::testing::TestParamInfo<BadFieldCase> &info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(FileTest, LongestTextFieldIsRead)
+{
+    const QByteArray longest(FieldReader::max_text_field - 2, 'p');
+    write_file(u"f.ini"_s, "\"" + longest + "\"\r\n7\r\n");
+    FieldReader reader;
+    ASSERT_TRUE(reader.open(path(u"f.ini"_s)));
+    QString text;
+    int value = 0;
+    ASSERT_TRUE(reader.read_text(text)) << reader.error().toStdString();
+    ASSERT_TRUE(reader.read_int(value)) << reader.error().toStdString();
+    EXPECT_EQ(text.size(), longest.size());
+    EXPECT_EQ(value, 7);
+}
+
+// Fields that straddle the pieces in which a file is read still split as in memory.
+TEST_F(FileTest, FieldsAcrossReadPiecesSplitAsInMemory)
+{
+    QByteArray content;
+    for (int i = 0; content.size() < 100 * 1024; ++i)
+        content += QByteArray::number(i) + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "," : "\r");
+    content += "\"quoted,\r\nacross\"\r\n";
+    write_file(u"f.ini"_s, content);
+    FieldReader from_file;
+    ASSERT_TRUE(from_file.open(path(u"f.ini"_s)));
+    QStringList values;
+    QString value;
+    while (from_file.read_text(value))
+        values << value;
+    EXPECT_TRUE(from_file.at_end()) << from_file.error().toStdString();
+    EXPECT_EQ(values, read_all(content).values);
+}
+
+TEST_F(FileTest, FolderIsRefusedWithoutReading)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"KZ_ORBA_CTRL.ini"_s));
+    FieldReader reader;
+    EXPECT_FALSE(reader.open(path(u"KZ_ORBA_CTRL.ini"_s)));
+    EXPECT_EQ(reader.error(), u"is a folder, not a file"_s);
+    QStringList out;
+    QString error;
+    EXPECT_FALSE(read_option_list(path(u"KZ_ORBA_CTRL.ini"_s), out, &error));
+    EXPECT_EQ(error, u"is a folder, not a file"_s);
+}
+
+// Opening a named pipe for reading waits for a writer: it must be refused before it is opened.
+// A child process does the reading, so that a reader that does wait cannot hang the test.
+TEST_F(FileTest, NamedPipeIsRefusedWithoutWaiting)
+{
+    const QString fifo = path(u"auto_off.txt"_s);
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0) << std::strerror(errno);
+    int pipe_fds[2];
+    ASSERT_EQ(pipe(pipe_fds), 0);
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        close(pipe_fds[0]);
+        QStringList out;
+        QString error;
+        const bool read = read_option_list(fifo, out, &error);
+        const QByteArray report = (read ? "read" : "refused: ") + error.toUtf8();
+        (void)!write(pipe_fds[1], report.constData(), size_t(report.size()));
+        _exit(0);
+    }
+    close(pipe_fds[1]);
+    // A generous bound: the child either answers at once or waits for ever.
+    pollfd answer { pipe_fds[0], POLLIN, 0 };
+    const int ready = poll(&answer, 1, 20000);
+    if (ready <= 0)
+        kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    char buffer[512] = {};
+    const ssize_t n = ready > 0 ? read(pipe_fds[0], buffer, sizeof buffer - 1) : 0;
+    close(pipe_fds[0]);
+    ASSERT_GT(ready, 0) << "reading a named pipe waited for a writer";
+    EXPECT_EQ(QByteArray(buffer, int(std::max<ssize_t>(n, 0))),
+        QByteArray(
+            "refused: is not a regular file (a named pipe, socket or device), so it is not read"));
+}
+
+TEST_F(FileTest, OptionListWithTooManyEntriesIsRefused)
+{
+    QByteArray content;
+    for (int i = 0; i <= max_option_entries; ++i)
+        content += "x\n";
+    content += "END\n";
+    write_file(u"list.txt"_s, content);
+    QStringList out { u"kept"_s };
+    QString error;
+    EXPECT_FALSE(read_option_list(path(u"list.txt"_s), out, &error));
+    EXPECT_EQ(error, u"holds more than 4096 entries before an \"END\" field"_s);
+    EXPECT_EQ(out, QStringList { u"kept"_s });
+
+    // One fewer is a list.
+    content.remove(0, 2);
+    write_file(u"list.txt"_s, content);
+    ASSERT_TRUE(read_option_list(path(u"list.txt"_s), out, &error)) << error.toStdString();
+    EXPECT_EQ(out.size(), max_option_entries);
 }
 
 // --- Writing -----------------------------------------------------------------------------------

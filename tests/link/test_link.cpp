@@ -203,7 +203,11 @@ private Q_SLOTS:
         QVERIFY(!link_->port_open());
         QVERIFY(!link_->polling());
         QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
-        QCOMPARE(prompts_->texts(), QStringList{ QStringLiteral("RS-232 port error on COM 3: !") });
+        // The known text stays the first line; the device and the system's reason follow.
+        const QString device = dir_.filePath(QStringLiteral("nothing-here"));
+        QCOMPARE(prompts_->texts(),
+            QStringList { QStringLiteral("RS-232 port error on COM 3: !\n") + device
+                + QStringLiteral(": No such file or directory") });
         QCOMPARE(prompts_->shown.first().icon, Prompts::Icon::None);
     }
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <optional>
 #include <sys/resource.h>
@@ -224,6 +225,13 @@ private Q_SLOTS:
         QTest::newRow("stop bits not a number")
             << QByteArray("9600\r\n8\r\n\"NONE\"\r\nx\r\n\"41 \"\r\n\"42 \"\r\n");
         QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("10 MB of zero bytes") << QByteArray(10 * 1024 * 1024, '\0');
+        QTest::newRow("10 MB parity field") << "9600\r\n8\r\n\"" + QByteArray(10 * 1024 * 1024, 'N')
+                + "\"\r\n1\r\n\"\"\r\n\"\"\r\n";
+        QTest::newRow("10 MB hex field without closing quote")
+            << "9600\r\n8\r\n\"NONE\"\r\n1\r\n\"" + QByteArray("41 ").repeated(3500000);
+        QTest::newRow("escape sequence in the baud rate")
+            << QByteArray("\x1b[2J\x1b[31m9600\r\n8\r\n\"NONE\"\r\n1\r\n\"\"\r\n\"\"\r\n");
     }
     void load_of_a_broken_file_changes_nothing()
     {
@@ -241,6 +249,11 @@ private Q_SLOTS:
         QVERIFY2(messages.first().startsWith(f.path(u"broken.ini"_s) + u" cannot be loaded"_s),
             qPrintable(messages.first()));
         QVERIFY(messages.first().endsWith(u" !"_s));
+        // A bad field is quoted shortly, with no control character left as it is.
+        const QString why = messages.first().mid(f.path(u"broken.ini"_s).size());
+        QVERIFY2(why.size() < 300, qPrintable(why.left(400)));
+        QVERIFY2(std::none_of(why.begin(), why.end(), [](QChar c) { return c.unicode() < 0x20; }),
+            qPrintable(why));
         QCOMPARE(f.prompts.shown.last().icon, Prompts::Icon::Critical);
         QCOMPARE(shown_lists(f.ui), room_lists);
         QCOMPARE(boxes(f.ui), room_boxes);
@@ -249,6 +262,18 @@ private Q_SLOTS:
         // Still the old file's settings: nothing to save at exit.
         f.close();
         QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::Question), QStringList());
+    }
+
+    void file_with_a_byte_order_mark_loads()
+    {
+        WindowFixture f(projector_section());
+        START_WINDOW(f);
+        f.write_file(u"room1.ini"_s, "\xEF\xBB\xBF" + room_file);
+        f.prompts.files = { f.path(u"room1.ini"_s) };
+        f.ui->cmd_load->click();
+        QCOMPARE(f.prompts.texts(), QStringList());
+        QCOMPARE(shown_lists(f.ui), room_lists);
+        QCOMPARE(boxes(f.ui), room_boxes);
     }
 
     void load_of_a_name_that_does_not_exist_changes_nothing()

@@ -159,12 +159,3 @@ TEST(Terminator, RecognisesOnlyBracketDollarCr)
         EXPECT_EQ(m.complete(), c.complete) << c.bytes;
     }
 }
-
-TEST(PortNames, EnvironmentMapsComPorts)
-{
-    ::setenv("KZ_ORBA_COM3", "/dev/ttyUSB0", 1);
-    EXPECT_EQ(port_device(3), QStringLiteral("/dev/ttyUSB0"));
-    ::unsetenv("KZ_ORBA_COM3");
-    EXPECT_EQ(port_device(3), QStringLiteral("/dev/ttyS2"));
-    EXPECT_EQ(port_device(1), QStringLiteral("/dev/ttyS0"));
-}

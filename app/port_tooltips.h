@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+
+class QComboBox;
+
+// Tells in the port list's tooltips which device each entry "COMn:" opens and whether it exists:
+// the closed list shows the whole table, each entry of the open list its own line. The system is
+// asked again each time a tooltip is about to show, so an adapter plugged in meanwhile is seen.
+class PortTooltips : public QObject
+{
+    Q_OBJECT
+public:
+    // Watches list, and is deleted with it.
+    explicit PortTooltips(QComboBox *list);
+
+    // Sets the tooltips from the system's port list now.
+    void refresh();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QComboBox *list_;
+};
