@@ -2,9 +2,8 @@
 
 #include "section/window_state.h"
 #include "link/serial_link.h"
+#include "form/readable_fonts.h"
 #include "ui_frm_main.h"
-
-#include <QFont>
 
 namespace {
 constexpr int text_view = 0;
@@ -16,7 +15,7 @@ DisplayEditor::DisplayEditor(const HandlerContext &ctx, QObject *parent)
     , codec_(ctx.link.byte_buf())
 {
     Ui::frm_main *ui = ctx_.ui;
-    const QFont fixed(QStringLiteral("DotumChe"), 12);
+    const QFont fixed = command_box_font();
     for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text,
              ui->txt_proj_disp_on_hex, ui->txt_proj_disp_on_text })
         box->setFont(fixed);
