@@ -5,6 +5,7 @@
 #include "tests/support/window_fixture.h"
 
 #include <QClipboard>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
@@ -119,6 +120,25 @@ private Q_SLOTS:
             QVERIFY(differing_columns(seven, eight).first >= 0);
             // The inverse bullet is a block with a hole: more ink than the dot.
             QVERIFY(dark_pixels(eight) > dark_pixels(seven));
+        }
+    }
+
+    // The command boxes resolve a font that they asked for (DotumChe or a named stand-in), of
+    // fixed pitch, so each placeholder has a whole cell to be drawn in.
+    void command_boxes_resolve_a_fixed_pitch_font()
+    {
+        WindowFixture f(projector_section(0));
+        START_WINDOW(f);
+        for (QLineEdit *box : { f.ui->txt_proj_disp_on_text, f.ui->txt_proj_disp_off_text,
+                 f.ui->txt_proj_disp_on_hex, f.ui->txt_proj_disp_off_hex }) {
+            const QFontInfo info(box->font());
+            QVERIFY2(box->font().families().contains(info.family()), qPrintable(info.family()));
+            // Fixed pitch over the characters a box holds (a Korean font counts as "dual").
+            const QFontMetrics fm(box->font());
+            for (const char16_t c : { u'i', u'W', u'.', u'0' })
+                QVERIFY2(fm.horizontalAdvance(QChar(c)) == fm.horizontalAdvance(u' '),
+                    qPrintable(info.family()));
+            QCOMPARE(box->font().family(), u"DotumChe"_qs);
         }
     }
 
