@@ -3,6 +3,7 @@
 #include "app/app_settings.h"
 #include "app/port_tooltips.h"
 #include "fields/fields.h"
+#include "form/readable_fonts.h"
 #include "link/prompts.h"
 #include "section/combo_util.h"
 #include "ui_frm_main.h"
@@ -58,6 +59,7 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     setMinimumHeight(466);
     setMaximumHeight(ui->txt_rx->geometry().bottom() + 12);
     resize(528, 466);
+    make_captions_readable(ui.get(), this);
 
     for (QWidget *section : { static_cast<QWidget *>(ui->fra_proj), static_cast<QWidget *>(ui->fra_proj_ctrl),
                               static_cast<QWidget *>(ui->fra_wp_ctrl), static_cast<QWidget *>(ui->fra_picture),
@@ -106,7 +108,7 @@ bool MainWindow::form_load(QString *error)
     state_.ui_ready = false;
     state_.single_hdmi = true;
 
-    const QFont dotum(QStringLiteral("DotumChe"), 12);
+    const QFont dotum = command_box_font();
     for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
                             ui->txt_proj_disp_on_text })
         box->setFont(dotum);

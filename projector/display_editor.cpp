@@ -2,9 +2,9 @@
 
 #include "section/window_state.h"
 #include "link/serial_link.h"
+#include "form/placeholder_marks.h"
+#include "form/readable_fonts.h"
 #include "ui_frm_main.h"
-
-#include <QFont>
 
 namespace {
 constexpr int text_view = 0;
@@ -16,10 +16,12 @@ DisplayEditor::DisplayEditor(const HandlerContext &ctx, QObject *parent)
     , codec_(ctx.link.byte_buf())
 {
     Ui::frm_main *ui = ctx_.ui;
-    const QFont fixed(QStringLiteral("DotumChe"), 12);
+    const QFont fixed = command_box_font();
     for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text,
              ui->txt_proj_disp_on_hex, ui->txt_proj_disp_on_text })
         box->setFont(fixed);
+    show_placeholder_marks(ui->txt_proj_disp_on_text);
+    show_placeholder_marks(ui->txt_proj_disp_off_text);
     ui->txt_proj_disp_on_text->setMaxLength(text_box_limit);
     ui->txt_proj_disp_off_text->setMaxLength(text_box_limit);
     ui->txt_proj_disp_on_hex->setMaxLength(hex_box_limit);
