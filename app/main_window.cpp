@@ -197,9 +197,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::form_unload()
 {
-    fail_.stop();
+    // A close that arrives during a wait ends the waiting sequence: its waits end at once and it
+    // runs to its end without sending or showing anything more.
+    fail_.shut_down();
     // From here on every failure is passed over: the window closes whatever happens.
-    link_.close_port();
+    link_.shut_down();
     if (proj_file_.changed()) {
         const auto answer = prompts_.question(
                 QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?"),
