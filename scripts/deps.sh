@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core
+  libx11-dev libxtst-dev
 )
 missing=()
 for p in "${packages[@]}"; do
