@@ -287,28 +287,49 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("section");
         QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("proj_file"); // the projector file's content; none if empty
         QTest::addColumn<bool>("asks");
-        QTest::newRow("at rest") << 1 << QString() << true;
-        QTest::newRow("receiver Read") << 1 << QStringLiteral("cmd_ctrl_read") << true;
-        QTest::newRow("picture Read") << 1 << QStringLiteral("cmd_pic_read") << true;
-        QTest::newRow("Get") << 1 << QStringLiteral("cmd_info") << true;
-        QTest::newRow("projector Send") << 0 << QStringLiteral("cmd_proj_send") << false;
-        QTest::newRow("projector Read") << 0 << QStringLiteral("cmd_proj_read") << false;
-        QTest::newRow("behaviour Read") << 0 << QStringLiteral("cmd_read_proj") << false;
+        // The message whose reply comes late (every one if empty), and the count of messages the
+        // receiver has had when the close comes.
+        QTest::addColumn<QByteArray>("late");
+        QTest::addColumn<int>("close_at");
+        // The same settings as the file; written in lower case, the exit check finds a change.
+        const QByteArray same = QByteArrayLiteral(
+            "115200\r\n8\r\n\"NONE\"\r\n1.5\r\n\"50 57 52 0D \"\r\n\"50 0D \"\r\n");
+        QByteArray changed = same;
+        changed.replace("0D", "0d");
+        const QByteArray all;
+        const QByteArray on = QByteArrayLiteral("WP_DisplayOn[");
+        QTest::newRow("at rest") << 1 << QString() << QByteArray() << true << all << 0;
+        QTest::newRow("receiver Read")
+            << 1 << QStringLiteral("cmd_ctrl_read") << QByteArray() << true << all << 1;
+        QTest::newRow("picture Read")
+            << 1 << QStringLiteral("cmd_pic_read") << QByteArray() << true << all << 1;
+        QTest::newRow("Get") << 1 << QStringLiteral("cmd_info") << QByteArray() << true << all << 1;
+        QTest::newRow("projector Send, first step")
+            << 0 << QStringLiteral("cmd_proj_send") << changed << true << all << 1;
+        QTest::newRow("projector Send, second step")
+            << 0 << QStringLiteral("cmd_proj_send") << changed << true << on << 2;
+        QTest::newRow("projector Read, second step")
+            << 0 << QStringLiteral("cmd_proj_read") << changed << true << on << 2;
+        QTest::newRow("behaviour Read")
+            << 0 << QStringLiteral("cmd_read_proj") << changed << true << all << 1;
+        QTest::newRow("projector Read, no question")
+            << 0 << QStringLiteral("cmd_proj_read") << same << false << all << 1;
     }
     void close_request_ends_the_program()
     {
         QFETCH(int, section);
         QFETCH(QString, button);
+        QFETCH(QByteArray, proj_file);
         QFETCH(bool, asks);
+        QFETCH(QByteArray, late);
+        QFETCH(int, close_at);
         WindowFixture::Options options;
         options.open_section = section;
         WindowFixture files(options);
-        if (!asks) {
-            // Unchanged settings of a file: no exit question.
-            files.write_file(QStringLiteral("room1.ini"),
-                QByteArrayLiteral(
-                    "115200\r\n8\r\n\"NONE\"\r\n1.5\r\n\"50 57 52 0D \"\r\n\"50 0D \"\r\n"));
+        if (!proj_file.isEmpty()) {
+            files.write_file(QStringLiteral("room1.ini"), proj_file);
             options.proj_file = files.path(QStringLiteral("room1.ini"));
             files.write_settings(options);
         }
@@ -332,12 +353,13 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(settings));
 
         if (!button.isEmpty()) {
-            SimFaults late;
-            late.delay_ms = 600;
-            files.sim.set_faults(late);
+            SimFaults faults;
+            faults.delay_ms = 600; // beyond the reply wait
+            faults.delay_only = late;
+            files.sim.set_faults(faults);
             auto *control = layout.findChild<QWidget *>(button);
             x->click(main.origin + control->mapTo(&layout, control->rect().center()));
-            QVERIFY(files.sim.wait_for_received(1, 5000));
+            QVERIFY(files.sim.wait_for_received(close_at, 5000));
         }
         const qsizetype sent_at_close = files.sent().size();
         x->request_close(main.id);
