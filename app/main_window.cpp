@@ -327,8 +327,7 @@ bool MainWindow::key_preview(QObject *watched, QEvent *event)
     // Qt reuses the memory of key events: the same address at the same or a lower widget is a
     // new press; only a strict ancestor of the last receiver sees the press travelling up.
     const bool same_press = event == last_key_event_ && last_key_receiver_
-        && widget != last_key_receiver_
-        && widget->isAncestorOf(last_key_receiver_);
+        && widget != last_key_receiver_ && widget->isAncestorOf(last_key_receiver_);
     if (same_press)
         return false;
     keys_.Form_KeyDown(static_cast<QKeyEvent *>(event)->key());

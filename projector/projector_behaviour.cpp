@@ -8,7 +8,6 @@
 #include "protocol/protocol.h"
 #include "ui_frm_main.h"
 
-
 namespace {
 
 // Command numbers of the three settings, in read-back order.
