@@ -202,9 +202,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::form_unload()
 {
-    fail_.stop();
+    // A close that arrives during a wait ends the waiting sequence: its waits end at once and it
+    // runs to its end without sending or showing anything more.
+    fail_.shut_down();
     // From here on every failure is passed over: the window closes whatever happens.
-    link_.close_port();
+    link_.shut_down();
     if (proj_file_.changed()) {
         const auto answer = prompts_.question(
                 QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?"),
@@ -329,19 +331,31 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 bool MainWindow::key_preview(QObject *watched, QEvent *event)
 {
-    // Sees every key pressed in this window before the control that has the focus, and leaves
-    // the key to that control. A key the control ignores travels on to its parents: that is the
-    // same press again and is not handled twice.
+    // Sees every key pressed in this window, its list popups included, before the control that
+    // has the focus, and leaves the key to that control. A key the control ignores travels on to
+    // its parents: that is the same press again and is not handled twice.
     auto *widget = qobject_cast<QWidget *>(watched);
-    if (!widget || widget->window() != this)
+    if (!widget || !owns(widget))
         return false;
     // Qt reuses the memory of key events: the same address at the same or a lower widget is a
     // new press; only a strict ancestor of the last receiver sees the press travelling up.
-    const bool same_press = event == last_key_event_ && last_key_receiver_ && widget != last_key_receiver_
-            && widget->isAncestorOf(static_cast<const QWidget *>(last_key_receiver_));
+    const bool same_press = event == last_key_event_ && last_key_receiver_
+        && widget != last_key_receiver_ && widget->isAncestorOf(last_key_receiver_);
+    if (same_press)
+        return false;
+    keys_.Form_KeyDown(static_cast<QKeyEvent *>(event)->key());
+    // Noted once the handler is done: its pause lets other events run (this key's release among
+    // them), and the press that goes on to the parents afterwards is still this one.
     last_key_event_ = event;
     last_key_receiver_ = widget;
-    if (!same_press)
-        keys_.Form_KeyDown(static_cast<QKeyEvent *>(event)->key());
     return false;
+}
+
+bool MainWindow::owns(const QWidget *widget) const
+{
+    // A list's popup is a window of its own, opened by a control of this window.
+    const QWidget *top = widget->window();
+    while (top != this && top->windowType() == Qt::Popup && top->parentWidget())
+        top = top->parentWidget()->window();
+    return top == this;
 }

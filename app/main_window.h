@@ -13,6 +13,7 @@
 #include "receiver/picture_controls.h"
 #include "receiver/receiver_controls.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -59,6 +60,7 @@ private:
     void cmd_clear_Click();
     void chk_auto_Click();
     bool key_preview(QObject *watched, QEvent *event);
+    bool owns(const QWidget *widget) const;
 
     std::unique_ptr<Ui::frm_main> ui;
     Prompts &prompts_;
@@ -80,5 +82,5 @@ private:
     bool com_changed_ = false;  // the last cbo_com change has run its handler already
     bool unloaded_ = false;
     const QEvent *last_key_event_ = nullptr;
-    const QObject *last_key_receiver_ = nullptr;
+    QPointer<QWidget> last_key_receiver_;
 };

@@ -68,6 +68,12 @@ void SerialLink::close_port()
     mark_closed();
 }
 
+void SerialLink::shut_down()
+{
+    shut_ = true;
+    close_port();
+}
+
 void SerialLink::mark_closed()
 {
     port_open_ = false;
@@ -87,7 +93,7 @@ bool SerialLink::send_bytes()
 
 bool SerialLink::transact(const QByteArray &bytes)
 {
-    if (link_busy_)
+    if (link_busy_ || shut_)
         return false;
     reply_ok_ = false;
     if (!port_open_) {
@@ -117,7 +123,7 @@ bool SerialLink::transact(const QByteArray &bytes)
 
 void SerialLink::send_cmd_nowait(const QByteArray &text)
 {
-    if (link_busy_)
+    if (link_busy_ || shut_)
         return;
     if (!port_open_) {
         prompts_.message(QStringLiteral("RS232 is disconnected !"), Prompts::Icon::Critical);
@@ -155,14 +161,14 @@ void SerialLink::delay_sec(double seconds)
     QElapsedTimer clock;
     clock.start();
     ++delay_depth_;
-    for (qint64 left = limit_ms; left > 0; left = limit_ms - clock.elapsed())
+    for (qint64 left = limit_ms; left > 0 && !shut_; left = limit_ms - clock.elapsed())
         wait_for(static_cast<int>(left), {});
     --delay_depth_;
 }
 
 void SerialLink::wait_for(int ms, const std::function<bool()> &done)
 {
-    if (done && done())
+    if (shut_ || (done && done()))
         return;
     ++delay_depth_;
     QEventLoop loop;
@@ -170,12 +176,10 @@ void SerialLink::wait_for(int ms, const std::function<bool()> &done)
     deadline.setTimerType(Qt::PreciseTimer);
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    if (done) {
-        connect(this, &SerialLink::wake, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-    }
+    connect(this, &SerialLink::wake, &loop, [&] {
+        if (shut_ || (done && done()))
+            loop.quit();
+    });
     deadline.start(ms);
     loop.exec();
     --delay_depth_;

@@ -44,6 +44,10 @@ public:
     void disconnect_port();
     // Closes the port at exit, whatever its state, without changing the look.
     void close_port();
+    // Closes the line for good at exit: the port is closed, every wait ends at once (the running
+    // ones included) and every later send is refused without a message.
+    void shut_down();
+    bool shut() const { return shut_; }
 
     // Transactions. send_cmd and send_bytes send and wait for a reply; each returns its own
     // outcome: true when a complete reply arrived for this call. A call refused because another
@@ -110,6 +114,7 @@ private:
     bool awaiting_reply_ = false;
     bool reply_ok_ = false;
     bool hang_up_queued_ = false;
+    bool shut_ = false;
     QByteArray rx_text_;
     QByteArray reply_text_;
     TerminatorMatcher term_match_;

@@ -1,13 +1,12 @@
 #include "projector/projector_behaviour.h"
 
 #include "section/apply_reply.h"
+#include "section/focus_keeper.h"
 #include "section/combo_util.h"
 #include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "ui_frm_main.h"
-
-#include <QPointer>
 
 namespace {
 
@@ -64,11 +63,8 @@ void ProjectorBehaviour::send_auto(QComboBox *combo, const QByteArray &prefix)
         return;
     const QByteArray word = combo->currentIndex() == on_position ? "On" : "Off";
     // The list cannot be changed while its command is on the way; the reply is not examined.
-    const QPointer<QComboBox> guarded(combo);
-    combo->setEnabled(false);
+    const FocusKeeper disabled(combo);
     (void)ctx_.link.send_cmd(protocol::setting_message(prefix, word));
-    if (guarded)
-        guarded->setEnabled(true);
 }
 
 void ProjectorBehaviour::cbo_projsw_Click()
@@ -82,23 +78,21 @@ void ProjectorBehaviour::cbo_projsw_Click()
 
 void ProjectorBehaviour::cmd_read_proj_Click()
 {
-    QAbstractButton *button = ctx_.ui->cmd_read_proj;
-    const QPointer<QAbstractButton> guarded(button);
     // A read-back started inside another one's pause leaves that one's guard standing.
     const bool was_reading = ctx_.state.reading;
     ctx_.state.reading = true;
-    button->setEnabled(false);
-    for (int number : { projsw_number, auto_on_number, auto_off_number }) {
-        const QByteArray prefix = protocol::cmd_prefix(number);
-        const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
-        // Taken now: a transaction started during the pause would replace the reply.
-        QByteArray value = ctx_.link.reply_text();
-        ctx_.link.delay_sec(read_pause_sec);
-        if (!ok || !protocol::strip_reply(value, prefix))
-            break;
-        apply_reply(ctx_.ui, ctx_.state, number, value);
+    {
+        const FocusKeeper disabled(ctx_.ui->cmd_read_proj);
+        for (int number : { projsw_number, auto_on_number, auto_off_number }) {
+            const QByteArray prefix = protocol::cmd_prefix(number);
+            const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
+            // Taken now: a transaction started during the pause would replace the reply.
+            QByteArray value = ctx_.link.reply_text();
+            ctx_.link.delay_sec(read_pause_sec);
+            if (!ok || !protocol::strip_reply(value, prefix))
+                break;
+            apply_reply(ctx_.ui, ctx_.state, number, value);
+        }
     }
-    if (guarded)
-        guarded->setEnabled(true);
     ctx_.state.reading = was_reading;
 }

@@ -1,6 +1,7 @@
 #include "projector/projector_transfer.h"
 
 #include "section/fail_indicator.h"
+#include "section/focus_keeper.h"
 #include "section/window_state.h"
 #include "link/prompts.h"
 #include "link/serial_link.h"
@@ -12,7 +13,6 @@
 #include "ui_frm_main.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 #include <algorithm>
 
@@ -84,8 +84,7 @@ void ProjectorTransfer::cmd_proj_send_Click()
         return;
     }
 
-    const QPointer<QAbstractButton> button(ui->cmd_proj_send);
-    button->setEnabled(false);
+    const FocusKeeper disabled(ui->cmd_proj_send);
     QCoreApplication::processEvents();
     if (port_.cmd_send_port_Click()) {
         ctx_.link.delay_sec(step_pause_sec);
@@ -93,8 +92,6 @@ void ProjectorTransfer::cmd_proj_send_Click()
         ctx_.link.delay_sec(step_pause_sec);
         cmd_send_disp_Click(CommandCodec::display_off);
     }
-    if (button)
-        button->setEnabled(true);
 }
 
 void ProjectorTransfer::cmd_send_disp_Click(int selector)
@@ -120,8 +117,7 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
 
 void ProjectorTransfer::cmd_proj_read_Click()
 {
-    const QPointer<QAbstractButton> button(ctx_.ui->cmd_proj_read);
-    button->setEnabled(false);
+    const FocusKeeper disabled(ctx_.ui->cmd_proj_read);
     QCoreApplication::processEvents();
     if (port_.cmd_read_port_Click()) {
         ctx_.link.delay_sec(step_pause_sec);
@@ -129,8 +125,6 @@ void ProjectorTransfer::cmd_proj_read_Click()
         ctx_.link.delay_sec(step_pause_sec);
         cmd_read_disp_Click(CommandCodec::display_off);
     }
-    if (button)
-        button->setEnabled(true);
 }
 
 void ProjectorTransfer::cmd_read_disp_Click(int selector)

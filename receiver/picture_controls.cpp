@@ -1,5 +1,6 @@
 #include "receiver/picture_controls.h"
 
+#include "section/focus_keeper.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
 #include "section/window_state.h"
@@ -101,7 +102,7 @@ void PictureControls::cmd_pic_read_Click()
 {
     Ui::frm_main *ui = ctx_.ui;
     const handler_steps::ReadingGuard guard(ctx_.state);
-    ui->cmd_pic_read->setEnabled(false);
+    const FocusKeeper disabled(ui->cmd_pic_read);
     bool ok = true;
     for (int number = 1; number <= picture_values; ++number) {
         const QByteArray prefix = protocol::pic_prefix(number);
@@ -119,7 +120,6 @@ void PictureControls::cmd_pic_read_Click()
     }
     if (!ok)
         ctx_.fail.show_fail(ui->lab_pic_reply, handler_steps::read_fail_text());
-    ui->cmd_pic_read->setEnabled(true);
 }
 
 void PictureControls::cmd_pic_rst_Click()

@@ -1,5 +1,6 @@
 #include "receiver/receiver_controls.h"
 
+#include "section/focus_keeper.h"
 #include "section/apply_reply.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
@@ -297,7 +298,7 @@ void ReceiverControls::cmd_ctrl_read_Click()
 {
     Ui::frm_main *ui = ctx_.ui;
     const handler_steps::ReadingGuard guard(ctx_.state);
-    ui->cmd_ctrl_read->setEnabled(false);
+    const FocusKeeper disabled(ui->cmd_ctrl_read);
     bool ok = true;
     for (const int number : protocol::readback_order) {
         const QByteArray prefix = protocol::cmd_prefix(number);
@@ -314,7 +315,6 @@ void ReceiverControls::cmd_ctrl_read_Click()
     }
     if (!ok)
         ctx_.fail.show_fail(ui->lab_ctrl_reply, handler_steps::read_fail_text());
-    ui->cmd_ctrl_read->setEnabled(true);
 }
 
 void ReceiverControls::cmd_info_Click()
@@ -322,7 +322,7 @@ void ReceiverControls::cmd_info_Click()
     Ui::frm_main *ui = ctx_.ui;
     ui->lab_fw_ver_rx->clear();
     ui->lab_fw_ver_tx->clear();
-    ui->cmd_info->setEnabled(false);
+    const FocusKeeper disabled(ui->cmd_info);
     QCoreApplication::processEvents();
 
     // Each reply is cut by length alone: its start is not compared with the prefix.
@@ -349,5 +349,4 @@ void ReceiverControls::cmd_info_Click()
             }
         }
     }
-    ui->cmd_info->setEnabled(true);
 }

@@ -9,6 +9,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   xvfb xauth imagemagick fonts-dejavu-core
   fonts-liberation2 fonts-nanum-coding
+  libx11-dev libxtst-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,6 +16,8 @@ void FailIndicator::set_labels(std::initializer_list<QLabel *> labels)
 
 void FailIndicator::show_fail(QLabel *label, const QString &text)
 {
+    if (shut_)
+        return;
     label->setText(text);
     label->show();
     // An already running timer keeps its phase: the next tick hides within one second.

@@ -21,6 +21,12 @@ public:
     // Puts text into label, shows it, and starts the timer whose next tick hides all labels.
     void show_fail(QLabel *label, const QString &text);
     void stop() { tim_fail.stop(); }
+    // Stops for good at exit: later failures show nothing.
+    void shut_down()
+    {
+        shut_ = true;
+        stop();
+    }
     bool active() const { return tim_fail.isActive(); }
 
 private:
@@ -28,4 +34,5 @@ private:
 
     QTimer tim_fail;
     std::vector<QLabel *> labels_;
+    bool shut_ = false;
 };

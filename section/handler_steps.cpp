@@ -1,6 +1,7 @@
 #include "section/handler_steps.h"
 
 #include "section/fail_indicator.h"
+#include "section/focus_keeper.h"
 #include "section/window_state.h"
 #include "link/serial_link.h"
 
@@ -25,13 +26,10 @@ bool send_disabled(
     const HandlerContext &ctx, QWidget *control, const QByteArray &message, QLabel *fail_label)
 {
     // The wait lets window events run; a control that goes away meanwhile is not touched again.
-    const QPointer<QWidget> guarded(control);
-    control->setEnabled(false);
+    const FocusKeeper disabled(control);
     const bool ok = ctx.link.send_cmd(message);
     if (!ok)
         ctx.fail.show_fail(fail_label, send_fail_text());
-    if (guarded)
-        guarded->setEnabled(true);
     return ok;
 }
 
@@ -39,7 +37,7 @@ void press_action(const HandlerContext &ctx, QAbstractButton *button, const QByt
     QLabel *fail_label)
 {
     const QPointer<QAbstractButton> guarded(button);
-    button->setEnabled(false);
+    const FocusKeeper disabled(button);
     QCoreApplication::processEvents();
     if (!guarded)
         return;

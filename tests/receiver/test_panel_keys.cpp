@@ -2,6 +2,7 @@
 // against the simulated receiver.
 #include "tests/receiver/receiver_test_support.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QTest>
 #include <QWindow>
@@ -119,6 +120,50 @@ private Q_SLOTS:
         QTest::keyClick(handle, Qt::Key_J, Qt::ShiftModifier);
         QTest::keyClick(handle, Qt::Key_K);
         QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { plus, plus, menu, minus }));
+    }
+
+    // A tap is shorter than the pause: its release arrives while the pause runs. When the pause
+    // ends, the press goes on to the parents of a control that ignores it, and it is still the
+    // same press.
+    void release_during_the_pause_leaves_one_command_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("menu button") << QStringLiteral("cmd_btn_menu");
+        QTest::newRow("connect button") << QStringLiteral("cmd_conn_0");
+        QTest::newRow("receive log clear button") << QStringLiteral("cmd_clear");
+    }
+    void release_during_the_pause_leaves_one_command()
+    {
+        QFETCH(QString, focus);
+        QVERIFY(open(2));
+        auto *control = child<QWidget>(*fx, focus);
+        QVERIFY(control);
+        const SerialLink &link = fx->window->link();
+        bool released = false;
+        run_when(
+            fx->window.get(), [&] { return link.in_delay(); },
+            [&] {
+                released = true;
+                QTest::keyRelease(control, Qt::Key_K);
+            });
+        QTest::keyPress(control, Qt::Key_K);
+        QVERIFY(released);
+        QCOMPARE(sent_before_barrier(*fx), QList<QByteArray> { minus });
+    }
+
+    // The key preview sees the keys that go to the port list's open popup as well.
+    void keys_act_while_the_port_list_is_open()
+    {
+        QVERIFY(open(2));
+        QComboBox *com = fx->ui->cbo_com;
+        const int chosen = com->currentIndex();
+        com->showPopup();
+        QTRY_VERIFY(com->view()->isVisible());
+        QTest::keyClick(com->view(), Qt::Key_J);
+        QTest::keyClick(com->view(), Qt::Key_L);
+        com->hidePopup();
+        QCOMPARE(com->currentIndex(), chosen);
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { menu, plus }));
     }
 
     void other_keys_send_nothing()

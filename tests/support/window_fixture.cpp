@@ -60,7 +60,8 @@ QByteArray WindowFixture::read_file(const QString &name) const
 
 bool WindowFixture::start(QString *error)
 {
-    window = std::make_unique<MainWindow>(prompts, dir());
+    window = std::make_unique<MainWindow>(
+        options_.prompts ? *options_.prompts : static_cast<Prompts &>(prompts), dir());
     ui = window->form();
     QString why;
     const bool ok = window->form_load(&why);

@@ -23,6 +23,8 @@ public:
         int open_section = 1;
         QByteArray identify = QByteArrayLiteral("TX");
         bool start_sim = true;
+        // Answers prompts instead of the scripted ones (the real message boxes, say).
+        Prompts *prompts = nullptr;
     };
 
     WindowFixture();
