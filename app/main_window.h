@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/port_row.h"
 #include "section/fail_indicator.h"
 #include "section/handler_context.h"
 #include "section/window_state.h"
@@ -36,6 +37,7 @@ public:
 
     Ui::frm_main *form() const { return ui.get(); }
     SerialLink &link() { return link_; }
+    PortRow &port_row() { return port_row_; }
     WindowState &state() { return state_; }
     FailIndicator &fail() { return fail_; }
     const QString &config_dir() const { return config_dir_; }
@@ -52,11 +54,6 @@ private:
     bool fill_option_lists(QString *error);
     bool arrange_sections(QString *error = nullptr);
     bool load_ball(QLabel *ball, const char *file, QString *error);
-    void cbo_com_Click();
-    void cmd_conn_Click(int index);
-    void colour_buttons(SerialLink::Look look);
-    void cmd_clear_Click();
-    void chk_auto_Click();
     bool key_preview(QObject *watched, QEvent *event);
 
     std::unique_ptr<Ui::frm_main> ui;
@@ -64,6 +61,7 @@ private:
     QString config_dir_;
     WindowState state_;
     SerialLink link_;
+    PortRow port_row_;
     FailIndicator fail_;
     HandlerContext ctx_;
 
@@ -76,7 +74,6 @@ private:
     ProjectorTransfer transfer_;
     ProjectorFile proj_file_;
 
-    bool com_changed_ = false;  // the last cbo_com change has run its handler already
     bool unloaded_ = false;
     const QEvent *last_key_event_ = nullptr;
     const QObject *last_key_receiver_ = nullptr;
