@@ -35,15 +35,19 @@ bool LinkCore::open(const QString &address)
     framing_.clear_received();
     if (timing_ == Timing::Window)
         poll_.start();
+    Q_EMIT opened();
     return true;
 }
 
 void LinkCore::close()
 {
     transport_->close();
+    const bool was_open = open_;
     open_ = false;
     if (busy_)
         finish(LinkOutcome::Status::LineLost);
+    if (was_open)
+        Q_EMIT closed();
 }
 
 LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
@@ -122,8 +126,10 @@ void LinkCore::hang_up()
     open_ = false;
     if (busy_)
         finish(LinkOutcome::Status::LineLost);
-    if (was_open)
+    if (was_open) {
         Q_EMIT line_lost();
+        Q_EMIT closed();
+    }
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -65,6 +65,9 @@ public:
 
 Q_SIGNALS:
     void finished(const LinkOutcome &outcome);
+    // The line opened; the line that was open closed (by close(), a new open, or the far end).
+    void opened();
+    void closed();
     // The receive log is to be emptied.
     void log_cleared();
     // The far end went away while the line was open; the line is closed.

@@ -48,7 +48,7 @@ void SerialLink::close_port()
 
 LinkOutcome SerialLink::request(const QByteArray &bytes)
 {
-    if (core_.busy()) {
+    if (link_busy()) {
         LinkOutcome refused;
         refused.status = LinkOutcome::Status::Busy;
         return refused;
@@ -67,7 +67,9 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
         return refused;
     }
     // The core's own reply wait ends it; the loop's limit is only a backstop.
+    busy_ = true;
     wait_for(reply_wait_ms * 10, [&outcome] { return outcome.has_value(); });
+    busy_ = false;
     disconnect(connection);
     if (!outcome) {
         // Not reached while the core keeps its deadline; kept so that a wait can never hang.
@@ -80,6 +82,8 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
 
 void SerialLink::send_cmd_nowait(const QByteArray &text)
 {
+    if (link_busy())
+        return;
     if (core_.send_nowait(text) == LinkOutcome::Status::NotOpen)
         Q_EMIT refused_not_open();
 }

@@ -55,7 +55,7 @@ public:
     // The raw bytes received since the last waiting transaction began, the first 75.
     const ByteBuffer &byte_buf() const { return core_.framing().byte_buf(); }
 
-    bool link_busy() const { return core_.busy(); }
+    bool link_busy() const { return busy_ || core_.busy(); }
     bool in_delay() const { return delay_depth_ > 0; }
     bool awaiting_reply() const { return core_.framing().awaiting(); }
     const QByteArray &rx_text() const { return core_.framing().rx_text(); }
@@ -89,4 +89,8 @@ private:
     int port_no_ = 0;
     int delay_depth_ = 0;
     bool reply_ok_ = false;
+    // From the start of a transaction until its caller has the outcome. The core is done a
+    // little earlier, when it reports the outcome; events that run before the wait has returned
+    // must still find the link busy, or a second transaction would replace the reply unread.
+    bool busy_ = false;
 };

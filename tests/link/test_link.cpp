@@ -147,6 +147,30 @@ private Q_SLOTS:
         QVERIFY(!link_->reply_ok());
     }
 
+    // Events that run inside a transaction's wait, up to the moment the caller has its outcome,
+    // find the link busy: a second transaction there would replace the reply before it is read.
+    void link_is_busy_for_the_whole_wait()
+    {
+        int inside = 0;
+        int idle_inside = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(1);
+        connect(&ticker, &QTimer::timeout, link_.get(), [&] {
+            if (!link_->in_delay())
+                return;
+            ++inside;
+            if (!link_->link_busy())
+                ++idle_inside;
+        });
+        ticker.start();
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        ticker.stop();
+        QVERIFY(inside > 0);
+        QCOMPARE(idle_inside, 0);
+    }
+
     void closed_port_refuses_and_sends_nothing()
     {
         link_->disconnect_port();

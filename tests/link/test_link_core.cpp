@@ -117,7 +117,11 @@ private Q_SLOTS:
         silent.silent = { QByteArray() };
         line.sim->set_faults(silent);
         QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QSignalSpy closed(line.core.get(), &LinkCore::closed);
         line.core->close();
+        QCOMPARE(closed.count(), 1);
+        line.core->close();
+        QCOMPARE(closed.count(), 1);
         QCOMPARE(line.outcomes.size(), 1);
         QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::LineLost);
         QVERIFY(!line.core->busy());
@@ -128,8 +132,10 @@ private Q_SLOTS:
         Line line;
         QVERIFY(open_line(line, 13, LinkCore::Timing::Prompt));
         QSignalSpy lost(line.core.get(), &LinkCore::line_lost);
+        QSignalSpy closed(line.core.get(), &LinkCore::closed);
         line.sim->hang_up();
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+        QCOMPARE(closed.count(), 1);
         QVERIFY(!line.core->is_open());
         QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
     }
