@@ -1,11 +1,10 @@
 #include "app/main_window.h"
 
 #include "app/app_settings.h"
-#include "app/port_tooltips.h"
 #include "fields/fields.h"
 #include "form/readable_fonts.h"
-#include "link/prompts.h"
 #include "section/combo_util.h"
+#include "section/prompts.h"
 #include "ui_frm_main.h"
 
 #include <QApplication>
@@ -25,16 +24,6 @@ Ui::frm_main *set_up_form(QWidget *window)
 }
 
 const QColor light_grey(192, 192, 192);
-const QColor green(0, 192, 0);
-const QColor red(255, 0, 0);
-
-void paint_button(QWidget *button, const QColor &colour)
-{
-    // A flat face with a raised edge, like the solid-colour buttons operators know.
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
-                                         "QPushButton:pressed { border-style: inset; }")
-                                  .arg(colour.name()));
-}
 
 } // namespace
 
@@ -43,7 +32,7 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
       ui(set_up_form(this)),
       prompts_(prompts),
       config_dir_(config_dir),
-      link_(prompts),
+      port_row_(ui.get(), link_, prompts),
       ctx_{ ui.get(), link_, state_, fail_, prompts_, config_dir_ },
       receiver_(ctx_),
       picture_(ctx_),
@@ -69,25 +58,6 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
-    colour_buttons(SerialLink::Look::Untried);
-
-    connect(&link_, &SerialLink::look_changed, this, &MainWindow::colour_buttons);
-    connect(&link_, &SerialLink::log_cleared, ui->txt_rx, &QPlainTextEdit::clear);
-    connect(ui->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
-        com_changed_ = true;
-        cbo_com_Click();
-    });
-    // Choosing the entry already shown reconnects too; a change has already run the handler.
-    connect(ui->cbo_com, &QComboBox::activated, this, [this] {
-        if (!com_changed_)
-            cbo_com_Click();
-        com_changed_ = false;
-    });
-    new PortTooltips(ui->cbo_com);
-    connect(ui->cmd_conn_0, &QPushButton::clicked, this, [this] { cmd_conn_Click(0); });
-    connect(ui->cmd_conn_1, &QPushButton::clicked, this, [this] { cmd_conn_Click(1); });
-    connect(ui->cmd_clear, &QPushButton::clicked, this, &MainWindow::cmd_clear_Click);
-    connect(ui->chk_auto, &QCheckBox::stateChanged, this, &MainWindow::chk_auto_Click);
 
     for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj), static_cast<QWidget *>(ui->img_ball_proj),
                             static_cast<QWidget *>(ui->lab_title_orba), static_cast<QWidget *>(ui->img_ball_orba),
@@ -142,16 +112,13 @@ bool MainWindow::form_load(QString *error)
         return false;
 
     ui->chk_auto->setChecked(settings.auto_clear == 1);
-    link_.set_auto_clear(settings.auto_clear);
+    port_row_.set_auto_clear(settings.auto_clear);
 
     ui->lab_fw_ver_rx->clear();
     ui->lab_fw_ver_tx->clear();
     ui->txt_rx->clear();
 
-    if (settings.port_no > 0) {
-        ui->cbo_com->setCurrentIndex(settings.port_no - 1);
-        com_changed_ = false;
-    }
+    port_row_.select_port(settings.port_no);
 
     setAutoFillBackground(true);
     QPalette background = palette();
@@ -216,7 +183,7 @@ void MainWindow::form_unload()
     }
     AppSettings settings;
     settings.port_no = link_.port_no();
-    settings.auto_clear = link_.auto_clear();
+    settings.auto_clear = port_row_.auto_clear();
     settings.cmd_fmt = state_.cmd_fmt;
     settings.proj_file = state_.proj_file;
     settings.open_section = state_.open_section;
@@ -271,37 +238,6 @@ bool MainWindow::load_ball(QLabel *ball, const char *file, QString *error)
     if (ball)
         ball->setPixmap(picture);
     return true;
-}
-
-void MainWindow::cbo_com_Click()
-{
-    link_.set_port_no(ui->cbo_com->currentIndex() + 1);
-    link_.set_comm();
-}
-
-void MainWindow::cmd_conn_Click(int index)
-{
-    if (index == 0)
-        link_.set_comm();
-    else
-        link_.disconnect_port();
-}
-
-void MainWindow::colour_buttons(SerialLink::Look look)
-{
-    paint_button(ui->cmd_conn_0, look == SerialLink::Look::Connected ? green : light_grey);
-    paint_button(ui->cmd_conn_1, look == SerialLink::Look::Disconnected ? red : light_grey);
-}
-
-void MainWindow::cmd_clear_Click()
-{
-    ui->txt_rx->clear();
-    link_.clear_rx();
-}
-
-void MainWindow::chk_auto_Click()
-{
-    link_.set_auto_clear(ui->chk_auto->isChecked() ? 1 : 0);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/port_row.h"
 #include "section/fail_indicator.h"
 #include "section/handler_context.h"
 #include "section/window_state.h"
@@ -37,6 +38,7 @@ public:
 
     Ui::frm_main *form() const { return ui.get(); }
     SerialLink &link() { return link_; }
+    PortRow &port_row() { return port_row_; }
     WindowState &state() { return state_; }
     FailIndicator &fail() { return fail_; }
     const QString &config_dir() const { return config_dir_; }
@@ -54,11 +56,6 @@ private:
     bool arrange_sections(QString *error = nullptr);
     // Loads the picture file into ball, or only checks that it loads when ball is null.
     bool load_ball(QLabel *ball, const char *file, QString *error);
-    void cbo_com_Click();
-    void cmd_conn_Click(int index);
-    void colour_buttons(SerialLink::Look look);
-    void cmd_clear_Click();
-    void chk_auto_Click();
     bool key_preview(QObject *watched, QEvent *event);
     bool owns(const QWidget *widget) const;
 
@@ -67,6 +64,7 @@ private:
     QString config_dir_;
     WindowState state_;
     SerialLink link_;
+    PortRow port_row_;
     FailIndicator fail_;
     HandlerContext ctx_;
 
@@ -79,7 +77,6 @@ private:
     ProjectorTransfer transfer_;
     ProjectorFile proj_file_;
 
-    bool com_changed_ = false;  // the last cbo_com change has run its handler already
     bool unloaded_ = false;
     const QEvent *last_key_event_ = nullptr;
     QPointer<QWidget> last_key_receiver_;

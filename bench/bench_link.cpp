@@ -2,7 +2,6 @@
 // time this process spends, as a share of the wall time. Usage: bench_link [count]
 #include "link/serial_link.h"
 #include "sim/pty_sim.h"
-#include "tests/support/scripted_prompts.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,7 +15,7 @@ namespace {
 
 double cpu_seconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
@@ -29,8 +28,7 @@ struct Figures
     int ok;
 };
 
-template<typename Run>
-Figures measure(int count, Run run)
+template <typename Run> Figures measure(int count, Run run)
 {
     QElapsedTimer wall;
     const double cpu0 = cpu_seconds();
@@ -55,8 +53,7 @@ int main(int argc, char *argv[])
     if (!sim.start(path))
         return 1;
     qputenv("KZ_ORBA_COM1", path.toLocal8Bit());
-    ScriptedPrompts prompts;
-    SerialLink link(prompts);
+    SerialLink link;
     link.set_port_no(1);
     link.set_comm();
     if (!link.port_open())
@@ -65,21 +62,23 @@ int main(int argc, char *argv[])
     // The simulator answers at once; the 100 ms receive poll sets the pace.
     const Figures answered = measure(count, [&] { return link.send_cmd("WP_Aspect[?]$\r"); });
     std::printf("answered transactions: %d of %d, %.1f ms each, CPU %.1f%% of wall time\n",
-                answered.ok, count, answered.wall_ms_per_call, answered.cpu_percent);
+        answered.ok, count, answered.wall_ms_per_call, answered.cpu_percent);
 
     SimFaults silent;
     silent.silent = { QByteArray() };
     sim.set_faults(silent);
     const int unanswered_count = std::max(1, count / 5);
-    const Figures unanswered = measure(unanswered_count, [&] { return link.send_cmd("WP_Aspect[?]$\r"); });
-    std::printf("unanswered transactions: %d, %.1f ms each (the full reply wait), CPU %.1f%% of wall time\n",
-                unanswered_count, unanswered.wall_ms_per_call, unanswered.cpu_percent);
+    const Figures unanswered
+        = measure(unanswered_count, [&] { return link.send_cmd("WP_Aspect[?]$\r"); });
+    std::printf("unanswered transactions: %d, %.1f ms each (the full reply wait), CPU %.1f%% of "
+                "wall time\n",
+        unanswered_count, unanswered.wall_ms_per_call, unanswered.cpu_percent);
 
     const Figures delays = measure(20, [&] {
         link.delay_sec(0.05);
         return true;
     });
     std::printf("delay_sec(0.05): %.1f ms each, CPU %.1f%% of wall time\n", delays.wall_ms_per_call,
-                delays.cpu_percent);
+        delays.cpu_percent);
     return 0;
 }

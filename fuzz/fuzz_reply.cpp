@@ -1,13 +1,13 @@
 // Fuzzes the receive side of the line: arbitrary byte streams, cut into polls and transactions,
-// go through the terminator matcher and the 75-byte buffer the way the receive poll feeds them,
-// and every completed reply goes through strip_reply, cut_reply, reply_number and
-// reply_position. Invariants: the buffer never passes 75 bytes and holds exactly the first bytes
-// of the transaction, a reply completes only on "]$" + CR and always on one that the matcher
-// cannot have been confused before, and the value functions stay in range.
+// go through the receive framing the way the receive poll feeds it, and every completed reply
+// goes through strip_reply, cut_reply, reply_number and reply_position. Invariants: the buffer
+// never passes 75 bytes and holds exactly the first bytes of the transaction, a reply completes
+// only on "]$" + CR and always on one that the matcher cannot have been confused before, the
+// reply text is the received text from then on, and the value functions stay in range.
 #include "fuzz/fuzz_check.h"
-#include "link/terminator.h"
 #include "protocol/byte_buffer.h"
 #include "protocol/protocol.h"
+#include "protocol/reply_framing.h"
 #include "protocol/reply_values.h"
 
 #include <QStringList>
@@ -114,17 +114,10 @@ void check_reply(const QByteArray &reply, const QList<QByteArray> &prefixes, std
         "cut_reply did not cut by length");
 }
 
-// The receive side of the link as the poll drives it.
-struct Line
+// What the checks compare the framing with: the bytes since the buffer was last emptied, and
+// those received since the waiting transaction began.
+struct Expected
 {
-    TerminatorMatcher term;
-    ByteBuffer buf;
-    QByteArray rx_text;
-    QByteArray reply_text;
-    bool awaiting = false;
-    bool reply_ok = false;
-    // What the checks compare with: the bytes since the buffer was last emptied, and those the
-    // matcher was stepped with since the transaction began.
     QByteArray since_clear;
     QByteArray matched;
 };
@@ -134,22 +127,18 @@ struct Line
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     static const QList<QByteArray> prefixes = all_prefixes();
-    Line line;
+    ReplyFraming framing;
+    Expected expected;
     std::size_t i = 0;
     while (i < size) {
         // A control byte: bit 7 starts a waiting transaction, bit 6 a no-wait send, bit 5 ends
         // the wait; the low five bits are how many bytes the next poll reads.
         const std::uint8_t control = data[i++];
         if (control & 0x80) {
-            line.rx_text.clear();
-            line.term.reset();
-            line.awaiting = true;
-            line.reply_ok = false;
-            line.buf.clear();
-            line.since_clear.clear();
-            line.matched.clear();
+            framing.begin_wait();
+            expected = {};
         } else if (control & 0x40) {
-            line.awaiting = false;
+            framing.end_wait();
         }
         const std::size_t count = std::min<std::size_t>(control & 0x1F, size - i);
         const QByteArray poll(
@@ -157,41 +146,51 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         i += count;
         check_value(poll);
 
+        // One byte at a time, so that the moment of completion is seen.
         for (const char c : poll) {
-            const auto b = static_cast<std::uint8_t>(c);
-            line.rx_text.append(c);
-            const bool stored = line.buf.append(b);
-            line.since_clear.append(c);
-            check(stored == (line.since_clear.size() <= ByteBuffer::capacity),
-                "the buffer stored a byte past its 75th or dropped one before");
-            check(line.buf.len >= 0 && line.buf.len <= ByteBuffer::capacity,
-                "byte_len outside 0 to 75");
-            check(line.buf.data() == line.since_clear.left(ByteBuffer::capacity),
+            const bool awaiting = framing.awaiting();
+            const bool was_ok = framing.reply_ok();
+            const QByteArray reply_before = framing.reply_text();
+            framing.take(QByteArrayView(&c, 1), false);
+            expected.since_clear.append(c);
+            const ByteBuffer &buf = framing.byte_buf();
+            check(buf.len >= 0 && buf.len <= ByteBuffer::capacity, "byte_len outside 0 to 75");
+            check(buf.data() == expected.since_clear.left(ByteBuffer::capacity),
                 "the buffer does not hold the first bytes since it was emptied");
-            if (line.awaiting) {
-                line.matched.append(c);
-                const bool was_ok = line.reply_ok;
-                if (line.term.step(b) == TerminatorMatcher::State::Complete) {
-                    line.reply_text = line.rx_text;
-                    line.reply_ok = true;
+            if (awaiting) {
+                expected.matched.append(c);
+                check(framing.rx_text() == expected.matched,
+                    "the received text is not the bytes since the transaction began");
+                if (framing.reply_ok() && !was_ok) {
+                    check(
+                        expected.matched.endsWith("]$\r"), "a reply completed without \"]$\" + CR");
+                    check_reply(framing.reply_text(), prefixes, control);
                 }
-                if (line.reply_ok && !was_ok) {
-                    check(line.matched.endsWith("]$\r"), "a reply completed without \"]$\" + CR");
-                    check_reply(line.reply_text, prefixes, control);
-                }
+                if (framing.reply_ok())
+                    check(framing.reply_text() == framing.rx_text(),
+                        "after completion the reply text is not the received text");
+                else
+                    check(framing.reply_text() == reply_before,
+                        "an incomplete reply changed the reply text");
                 // "]$" + CR after a byte that is neither "]" nor "$" cannot be missed.
-                const qsizetype n = line.matched.size();
-                if (line.matched.endsWith("]$\r")
-                    && (n == 3 || (line.matched.at(n - 4) != ']' && line.matched.at(n - 4) != '$')))
-                    check(line.reply_ok, "a plainly framed reply did not complete");
+                const qsizetype n = expected.matched.size();
+                if (expected.matched.endsWith("]$\r")
+                    && (n == 3
+                        || (expected.matched.at(n - 4) != ']'
+                            && expected.matched.at(n - 4) != '$')))
+                    check(framing.reply_ok(), "a plainly framed reply did not complete");
             } else {
-                line.rx_text.clear();
+                check(framing.rx_text().isEmpty(),
+                    "a byte received while no reply is awaited was kept");
+                check(
+                    framing.reply_text() == reply_before, "a dropped byte changed the reply text");
             }
         }
-        if (line.awaiting)
-            check(line.reply_ok == line.term.complete(), "reply_ok and the matcher disagree");
-        if (control & 0x20)
-            line.awaiting = false;
+        if (control & 0x20) {
+            const QByteArray reply = framing.reply_text();
+            framing.end_wait();
+            check(framing.reply_text() == reply, "ending the wait changed the reply text");
+        }
     }
     return 0;
 }

@@ -1,60 +1,53 @@
 #pragma once
 
-#include "link/terminator.h"
+#include "link/link_core.h"
+#include "link/link_outcome.h"
 #include "protocol/byte_buffer.h"
+#include "protocol/reply_framing.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
-#include <QTimer>
 
 #include <functional>
 
-class Prompts;
-
-// The serial line to the receiver: opens the chosen COM port, runs one command transaction at a
-// time, polls the port for reply bytes, and recognises a complete reply by its terminator.
-// Waits let window events run in a nested event loop, so the window stays live during a transaction.
+// The window's line to the receiver: the chosen COM port, one transaction at a time over a
+// LinkCore in the window's timing, and waits that let window events run in a nested event loop,
+// so the window stays live during a transaction. What the operator sees of it (messages, the
+// Connect/Disconnect colours, the receive log) is the window's, told by the signals below.
 class SerialLink : public QObject
 {
     Q_OBJECT
 public:
-    // How the Connect/Disconnect buttons look.
-    enum class Look { Untried, Connected, Disconnected };
+    static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
+    static constexpr int poll_interval_ms = LinkCore::poll_interval_ms;
+    static constexpr quint32 auto_clear_limit = ReplyFraming::auto_clear_limit;
+    static constexpr quint32 rx_count_limit = ReplyFraming::rx_count_limit;
 
-    // The reply wait: 151 steps of a 1 ms delay, each ending once the millisecond clock has
-    // advanced by more than 1 ms, so about 302 ms.
-    static constexpr int reply_wait_ms = 302;
-    static constexpr int poll_interval_ms = 100;
-    // More received characters than this empty the receive log when auto-clear is on.
-    static constexpr quint32 auto_clear_limit = 300;
-    static constexpr quint32 rx_count_limit = 65530;
-
-    explicit SerialLink(Prompts &prompts, QObject *parent = nullptr);
+    explicit SerialLink(QObject *parent = nullptr);
     ~SerialLink() override;
 
     // Connection.
     int port_no() const { return port_no_; }
     void set_port_no(int port_no) { port_no_ = port_no; }
-    bool port_open() const { return port_open_; }
-    Look look() const { return look_; }
+    bool port_open() const { return core_.is_open(); }
     // Opens port_no at 115200 baud, 8 data bits, no parity, 1 stop bit, closing it first if open.
     void set_comm();
     // The Disconnect button: closes an open port; does nothing when none is open.
     void disconnect_port();
-    // Closes the port at exit, whatever its state, without changing the look.
+    // Closes the port at exit, whatever its state, without telling the window.
     void close_port();
     // Closes the line for good at exit: the port is closed, every wait ends at once (the running
-    // ones included) and every later send is refused without a message.
+    // ones included) and every later send is refused without a word to the window.
     void shut_down();
     bool shut() const { return shut_; }
 
-    // Transactions. send_cmd and send_bytes send and wait for a reply; each returns its own
-    // outcome: true when a complete reply arrived for this call. A call refused because another
-    // transaction is running returns false and leaves that transaction's reply_ok alone.
-    [[nodiscard]] bool send_cmd(const QByteArray &text);
-    // Sends the first byte_len bytes of byte_buf.
-    [[nodiscard]] bool send_bytes();
+    // A waiting transaction and its outcome. A call refused because another transaction is
+    // running leaves that transaction's reply_ok alone.
+    LinkOutcome request(const QByteArray &bytes);
+    // send_cmd and send_bytes send and wait for a reply; true when a complete reply arrived for
+    // this call.
+    [[nodiscard]] bool send_cmd(const QByteArray &text) { return request(text).replied(); }
+    [[nodiscard]] bool send_bytes(const QByteArray &bytes) { return request(bytes).replied(); }
     // Sends and returns at once; a later reply is dropped.
     void send_cmd_nowait(const QByteArray &text);
     // Waits the given time while window events run.
@@ -62,63 +55,50 @@ public:
 
     // Outcome of the last waiting transaction, kept until the next one starts.
     bool reply_ok() const { return reply_ok_; }
-    const QByteArray &reply_text() const { return reply_text_; }
-    QByteArray &reply_text() { return reply_text_; }
-    // The 75-byte buffer: what send_bytes sends, and the raw bytes of the last reply.
-    ByteBuffer &byte_buf() { return byte_buf_; }
-    const ByteBuffer &byte_buf() const { return byte_buf_; }
+    const QByteArray &reply_text() const { return core_.framing().reply_text(); }
+    // The raw bytes received since the last waiting transaction began, the first 75.
+    const ByteBuffer &byte_buf() const { return core_.framing().byte_buf(); }
 
-    bool link_busy() const { return link_busy_; }
+    bool link_busy() const { return busy_ || core_.busy(); }
     bool in_delay() const { return delay_depth_ > 0; }
-    bool awaiting_reply() const { return awaiting_reply_; }
-    const QByteArray &rx_text() const { return rx_text_; }
-    quint32 rx_count() const { return rx_count_; }
-    bool polling() const { return tim_rx.isActive(); }
+    bool awaiting_reply() const { return core_.framing().awaiting(); }
+    const QByteArray &rx_text() const { return core_.framing().rx_text(); }
+    quint32 rx_count() const { return core_.framing().rx_count(); }
+    bool polling() const { return core_.polling(); }
 
-    // The receive-log controls: auto-clear (0 or 1) and the "C" button.
-    int auto_clear() const { return auto_clear_; }
-    void set_auto_clear(int value) { auto_clear_ = value; }
-    void clear_rx();
+    // The receive log's "Auto" tick, as the window passes it on, and its "C" button.
+    void set_auto_clear(bool on) { core_.set_auto_clear(on); }
+    void clear_rx() { core_.clear_received(); }
 
 Q_SIGNALS:
-    void look_changed(SerialLink::Look look);
+    // The port opened (set_comm).
+    void opened();
+    // The port could not be opened (set_comm): the port number the operator chose, the device
+    // it stands for, and the system's reason.
+    void open_failed(int port_no, const QString &device, const QString &reason);
+    // Disconnect is closing the open port.
+    void disconnected();
+    // The far end went away and the port was closed.
+    void line_lost();
+    // A send was refused because no port is open; nothing was sent.
+    void refused_not_open();
     // The receive log is to be emptied.
     void log_cleared();
-    // Something a wait may be waiting for has happened (a reply completed, the port closed).
-    void wake();
+    // shut_down() has closed the line for good: every wait ends.
+    void shutting_down();
 
 private:
-    bool transact(const QByteArray &bytes);
-    void write_now(const QByteArray &bytes);
-    void drain_output();
-    void tim_rx_Timer();
-    void take_byte(std::uint8_t b);
-    void on_port_error(QSerialPort::SerialPortError error);
-    void hang_up();
-    void set_look(Look look);
-    void mark_closed();
-    // Runs a nested event loop for at most ms, or until done() holds after a wake().
+    // Runs a nested event loop for at most ms, or until done() holds after one of the core's
+    // transactions has finished.
     void wait_for(int ms, const std::function<bool()> &done);
 
-    Prompts &prompts_;
-    QSerialPort port_;
-    QTimer tim_rx;
-
+    LinkCore core_;
     int port_no_ = 0;
-    bool port_open_ = false;
-    quint64 port_generation_ = 0; // counts closes, so a wait notices the port going away
-    Look look_ = Look::Untried;
-
-    bool link_busy_ = false;
     int delay_depth_ = 0;
-    bool awaiting_reply_ = false;
     bool reply_ok_ = false;
-    bool hang_up_queued_ = false;
+    // From the start of a transaction until its caller has the outcome. The core is done a
+    // little earlier, when it reports the outcome; events that run before the wait has returned
+    // must still find the link busy, or a second transaction would replace the reply unread.
+    bool busy_ = false;
     bool shut_ = false;
-    QByteArray rx_text_;
-    QByteArray reply_text_;
-    TerminatorMatcher term_match_;
-    quint32 rx_count_ = 0;
-    ByteBuffer byte_buf_;
-    int auto_clear_ = 0;
 };

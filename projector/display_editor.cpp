@@ -1,7 +1,6 @@
 #include "projector/display_editor.h"
 
 #include "section/window_state.h"
-#include "link/serial_link.h"
 #include "form/placeholder_marks.h"
 #include "form/readable_fonts.h"
 #include "ui_frm_main.h"
@@ -13,7 +12,7 @@ constexpr int text_view = 0;
 DisplayEditor::DisplayEditor(const HandlerContext &ctx, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
-    , codec_(ctx.link.byte_buf())
+    , codec_(codec_buf_)
 {
     Ui::frm_main *ui = ctx_.ui;
     const QFont fixed = command_box_font();

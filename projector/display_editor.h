@@ -55,5 +55,7 @@ private:
     QString &disp_hex(int selector);
 
     HandlerContext ctx_;
+    // The codec's own working buffer, apart from the link's receive buffer.
+    ByteBuffer codec_buf_;
     CommandCodec codec_;
 };

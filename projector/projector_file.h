@@ -1,7 +1,7 @@
 #pragma once
 
 #include "section/handler_context.h"
-#include "link/prompts.h"
+#include "section/prompts.h"
 #include "projector/projector_port.h"
 
 #include <QObject>

@@ -3,7 +3,7 @@
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
 #include "section/window_state.h"
-#include "link/prompts.h"
+#include "section/prompts.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
 #include "codec/display_reply.h"
@@ -108,8 +108,10 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
             = QString::fromLatin1(display_prefix(selector) + QByteArray::number(n) + ',');
         QString message = codec.text_to_hex(framing, selector) + command
             + codec.text_to_hex(QString::fromLatin1(protocol::terminator), selector);
-        hex_to_buf(message, ctx_.link.byte_buf());
-        ok = ctx_.link.send_bytes();
+        // The message is built in a buffer of its own; the link only sends its bytes.
+        ByteBuffer buf;
+        hex_to_buf(message, buf);
+        ok = ctx_.link.send_bytes(buf.data());
     }
     if (!ok)
         ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
@@ -130,10 +132,10 @@ void ProjectorTransfer::cmd_proj_read_Click()
 void ProjectorTransfer::cmd_read_disp_Click(int selector)
 {
     const QByteArray prefix = display_prefix(selector);
-    const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
-    ByteBuffer &buf = ctx_.link.byte_buf();
+    LinkOutcome outcome = ctx_.link.request(protocol::query_message(prefix));
+    ByteBuffer &buf = outcome.bytes;
     const std::optional<QByteArray> bytes
-            = ok ? display_command_from_reply(prefix, ctx_.link.reply_text(), buf) : std::nullopt;
+        = outcome.replied() ? display_command_from_reply(prefix, outcome.reply, buf) : std::nullopt;
     if (bytes) {
         // The command bytes move to the front of the buffer, which then holds the command alone.
         std::copy(bytes->begin(), bytes->end(), buf.bytes.begin());

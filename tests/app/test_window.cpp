@@ -296,7 +296,7 @@ private Q_SLOTS:
     {
         WindowFixture f;
         QVERIFY(f.start());
-        QSignalSpy looks(&f.window->link(), &SerialLink::look_changed);
+        QSignalSpy looks(&f.window->port_row(), &PortRow::look_changed);
         Q_EMIT f.ui->cbo_com->activated(0);
         QCOMPARE(looks.count(), 1);
         QVERIFY(f.window->link().port_open());
@@ -346,7 +346,7 @@ private Q_SLOTS:
         QVERIFY(f.ui->txt_rx->toPlainText().isEmpty());
         QCOMPARE(f.window->link().rx_count(), 0u);
         f.ui->chk_auto->setChecked(true);
-        QCOMPARE(f.window->link().auto_clear(), 1);
+        QCOMPARE(f.window->port_row().auto_clear(), 1);
     }
 
     void apply_reply_data()

@@ -403,14 +403,14 @@ private Q_SLOTS:
         if (f == hang_up) {
             QVERIFY(fx->sim.hung_up());
             QVERIFY(!link.port_open());
-            QCOMPARE(link.look(), SerialLink::Look::Disconnected);
+            QCOMPARE(fx->window->port_row().look(), PortRow::Look::Disconnected);
             QCOMPARE(face(fx->ui->cmd_conn_0), grey);
             QCOMPARE(face(fx->ui->cmd_conn_1), red);
             fx->sim.set_faults({});
             QVERIFY(fx->sim.restart());
             fx->ui->cmd_conn_0->click();
             QVERIFY(link.port_open());
-            QCOMPARE(link.look(), SerialLink::Look::Connected);
+            QCOMPARE(fx->window->port_row().look(), PortRow::Look::Connected);
             QCOMPARE(face(fx->ui->cmd_conn_0), green);
             QCOMPARE(face(fx->ui->cmd_conn_1), grey);
         } else {

@@ -1,7 +1,6 @@
 // The serial link over a real pseudo-terminal against the simulated receiver.
 #include "link/serial_link.h"
 #include "sim/pty_sim.h"
-#include "tests/support/scripted_prompts.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -15,7 +14,6 @@ class TestLink : public QObject
 private:
     QTemporaryDir dir_;
     std::unique_ptr<PtySimulator> sim_;
-    std::unique_ptr<ScriptedPrompts> prompts_;
     std::unique_ptr<SerialLink> link_;
 
     QString link_path() const { return dir_.filePath(QStringLiteral("com1")); }
@@ -33,8 +31,7 @@ private Q_SLOTS:
         sim_ = std::make_unique<PtySimulator>();
         QVERIFY(sim_->start(link_path()));
         qputenv("KZ_ORBA_COM1", link_path().toLocal8Bit());
-        prompts_ = std::make_unique<ScriptedPrompts>();
-        link_ = std::make_unique<SerialLink>(*prompts_);
+        link_ = std::make_unique<SerialLink>();
         connect_link();
     }
 
@@ -46,11 +43,15 @@ private Q_SLOTS:
 
     void reply_completes_and_is_kept_whole()
     {
+        const LinkOutcome outcome = link_->request("WP_Aspect[16:9]$\r");
+        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.reply, QByteArray("WP_Aspect[16:9]$\r"));
+        QCOMPARE(outcome.bytes.data(), QByteArray("WP_Aspect[16:9]$\r"));
         QVERIFY(link_->send_cmd("WP_Aspect[16:9]$\r"));
         QVERIFY(link_->reply_ok());
         QCOMPARE(link_->reply_text(), QByteArray("WP_Aspect[16:9]$\r"));
         QCOMPARE(link_->byte_buf().data(), QByteArray("WP_Aspect[16:9]$\r"));
-        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[16:9]$\r" });
+        QCOMPARE(sim_->received(), QList<QByteArray>(2, "WP_Aspect[16:9]$\r"));
         QVERIFY(!link_->link_busy());
         QVERIFY(!link_->awaiting_reply());
     }
@@ -103,7 +104,7 @@ private Q_SLOTS:
         sim_->set_faults(faults);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::NoReply);
         QVERIFY(!link_->reply_ok());
         // 151 steps of more than a millisecond each: the wait is never cut short.
         QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
@@ -134,28 +135,63 @@ private Q_SLOTS:
         QVERIFY(!link_->reply_text().contains("KeyMenu"));
     }
 
+    void disconnect_mid_wait_ends_it_as_line_lost()
+    {
+        SimFaults faults;
+        faults.silent = { QByteArray() };
+        sim_->set_faults(faults);
+        QTimer::singleShot(40, link_.get(), [&] { link_->disconnect_port(); });
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::LineLost);
+        QVERIFY(!link_->port_open());
+        QVERIFY(!link_->link_busy());
+        QVERIFY(!link_->reply_ok());
+    }
+
+    // Events that run inside a transaction's wait, up to the moment the caller has its outcome,
+    // find the link busy: a second transaction there would replace the reply before it is read.
+    void link_is_busy_for_the_whole_wait()
+    {
+        int inside = 0;
+        int idle_inside = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        ticker.setInterval(1);
+        connect(&ticker, &QTimer::timeout, link_.get(), [&] {
+            if (!link_->in_delay())
+                return;
+            ++inside;
+            if (!link_->link_busy())
+                ++idle_inside;
+        });
+        ticker.start();
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        ticker.stop();
+        QVERIFY(inside > 0);
+        QCOMPARE(idle_inside, 0);
+    }
+
     void closed_port_refuses_and_sends_nothing()
     {
         link_->disconnect_port();
         QVERIFY(!link_->port_open());
+        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::NotOpen);
         QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
-        link_->byte_buf().clear();
-        link_->byte_buf().append('A');
-        QVERIFY(!link_->send_bytes());
-        QCOMPARE(prompts_->texts(), QStringList(3, QStringLiteral("RS232 is disconnected !")));
-        QCOMPARE(prompts_->shown.first().icon, Prompts::Icon::Critical);
+        QVERIFY(!link_->send_bytes("A"));
+        QCOMPARE(refused.count(), 4);
         QTest::qWait(50);
         QVERIFY(sim_->received().isEmpty());
     }
 
     void disconnect_without_a_port_changes_nothing()
     {
+        QSignalSpy disconnected(link_.get(), &SerialLink::disconnected);
         link_->disconnect_port();
-        QSignalSpy looks(link_.get(), &SerialLink::look_changed);
+        QCOMPARE(disconnected.count(), 1);
         link_->disconnect_port();
-        QCOMPARE(looks.count(), 0);
-        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+        QCOMPARE(disconnected.count(), 1);
     }
 
     void refused_send_leaves_the_running_transaction_alone()
@@ -163,13 +199,15 @@ private Q_SLOTS:
         SimFaults faults;
         faults.delay_ms = 150;
         sim_->set_faults(faults);
-        bool refused_outcome = true;
-        QTimer::singleShot(40, link_.get(), [&] { refused_outcome = link_->send_cmd("WP_Display[?]$\r"); });
+        LinkOutcome refused_outcome;
+        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QTimer::singleShot(
+            40, link_.get(), [&] { refused_outcome = link_->request("WP_Display[?]$\r"); });
         QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
-        QVERIFY(!refused_outcome);
+        QCOMPARE(refused_outcome.status, LinkOutcome::Status::Busy);
         QVERIFY(link_->reply_ok());
-        QVERIFY(prompts_->shown.isEmpty());
-        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[?]$\r" });
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(sim_->received(), QList<QByteArray> { "WP_Aspect[?]$\r" });
     }
 
     void refused_nowait_changes_nothing()
@@ -179,7 +217,7 @@ private Q_SLOTS:
         sim_->set_faults(faults);
         QTimer::singleShot(40, link_.get(), [&] { link_->send_cmd_nowait("WP_KeyPlus[]$\r"); });
         QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
-        QCOMPARE(sim_->received(), QList<QByteArray>{ "WP_Aspect[?]$\r" });
+        QCOMPARE(sim_->received(), QList<QByteArray> { "WP_Aspect[?]$\r" });
     }
 
     void reopening_discards_what_was_received()
@@ -198,23 +236,21 @@ private Q_SLOTS:
     void failed_open_names_the_port()
     {
         qputenv("KZ_ORBA_COM3", dir_.filePath(QStringLiteral("nothing-here")).toLocal8Bit());
+        QSignalSpy failed(link_.get(), &SerialLink::open_failed);
+        QSignalSpy opened(link_.get(), &SerialLink::opened);
         link_->set_port_no(3);
         link_->set_comm();
         QVERIFY(!link_->port_open());
         QVERIFY(!link_->polling());
-        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
-        // The known text stays the first line; the device and the system's reason follow.
-        const QString device = dir_.filePath(QStringLiteral("nothing-here"));
-        QCOMPARE(prompts_->texts(),
-            QStringList { QStringLiteral("RS-232 port error on COM 3: !\n") + device
-                + QStringLiteral(": No such file or directory") });
-        QCOMPARE(prompts_->shown.first().icon, Prompts::Icon::None);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().first().toInt(), 3);
+        QCOMPARE(opened.count(), 0);
     }
 
     void auto_clear_empties_the_log_past_300_characters()
     {
         QSignalSpy cleared(link_.get(), &SerialLink::log_cleared);
-        link_->set_auto_clear(1);
+        link_->set_auto_clear(true);
         const QByteArray chunk(100, 'x');
         for (int i = 0; i < 4; ++i) {
             QVERIFY(sim_->send_raw(chunk));
@@ -264,31 +300,31 @@ private Q_SLOTS:
         faults.hang_up = true;
         faults.hang_up_only = "WP_Aspect[";
         sim_->set_faults(faults);
-        QSignalSpy looks(link_.get(), &SerialLink::look_changed);
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QSignalSpy lost(link_.get(), &SerialLink::line_lost);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::LineLost);
         QVERIFY(!link_->port_open());
-        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
-        QCOMPARE(looks.count(), 1);
+        QCOMPARE(lost.count(), 1);
         QVERIFY(!link_->link_busy());
 
         // The line comes back: Connect works again.
         sim_->set_faults({});
         QVERIFY(sim_->restart());
+        QSignalSpy opened(link_.get(), &SerialLink::opened);
         link_->set_comm();
         QVERIFY(link_->port_open());
-        QCOMPARE(link_->look(), SerialLink::Look::Connected);
+        QCOMPARE(opened.count(), 1);
         QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
     }
 
     void hang_up_while_idle_is_noticed()
     {
+        QSignalSpy lost(link_.get(), &SerialLink::line_lost);
+        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
         sim_->hang_up();
         QTRY_VERIFY_WITH_TIMEOUT(!link_->port_open(), 2000);
-        QCOMPARE(link_->look(), SerialLink::Look::Disconnected);
+        QCOMPARE(lost.count(), 1);
         QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
-        QCOMPARE(prompts_->texts(), QStringList{ QStringLiteral("RS232 is disconnected !") });
+        QCOMPARE(refused.count(), 1);
     }
 
     void delay_lets_events_run_and_counts_as_in_delay()

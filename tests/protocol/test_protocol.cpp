@@ -1,6 +1,6 @@
 // Message building, reply cutting, reply values and the terminator matcher, byte for byte.
 #include "link/port_names.h"
-#include "link/terminator.h"
+#include "protocol/terminator.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
 

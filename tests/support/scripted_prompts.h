@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/prompts.h"
+#include "section/prompts.h"
 
 #include <QList>
 #include <QStringList>

@@ -6,7 +6,7 @@
 #include <optional>
 
 // Every message box, question and file dialog of the utility goes through this interface,
-// so that the link and the handlers never open a window themselves and tests can answer.
+// so that the handlers never open a window themselves and tests can answer.
 class Prompts
 {
 public:
@@ -15,11 +15,11 @@ public:
 
     struct FileRequest
     {
-        bool save = false;       // a save dialog rather than an open dialog
-        QString title;           // "Load File" / "Save File"
-        QStringList filters;     // name filters, first one selected, e.g. "Projector INI (*.ini)"
-        QString folder;          // folder shown first
-        QString file_name;       // file name (or full path) filled in
+        bool save = false; // a save dialog rather than an open dialog
+        QString title; // "Load File" / "Save File"
+        QStringList filters; // name filters, first one selected, e.g. "Projector INI (*.ini)"
+        QString folder; // folder shown first
+        QString file_name; // file name (or full path) filled in
     };
 
     virtual ~Prompts() = default;

@@ -1,4 +1,4 @@
-#include "link/terminator.h"
+#include "protocol/terminator.h"
 
 TerminatorMatcher::State TerminatorMatcher::step(std::uint8_t b)
 {

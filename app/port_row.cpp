@@ -1,0 +1,109 @@
+#include "app/port_row.h"
+
+#include "app/port_tooltips.h"
+#include "link/port_names.h"
+#include "link/serial_link.h"
+#include "section/prompts.h"
+#include "ui_frm_main.h"
+
+namespace {
+
+const QColor light_grey(192, 192, 192);
+const QColor green(0, 192, 0);
+const QColor red(255, 0, 0);
+
+void paint_button(QWidget *button, const QColor &colour)
+{
+    // A flat face with a raised edge, like the solid-colour buttons operators know.
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; border: 2px outset %1; }"
+                       "QPushButton:pressed { border-style: inset; }")
+            .arg(colour.name()));
+}
+
+} // namespace
+
+PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *parent)
+    : QObject(parent)
+    , ui_(ui)
+    , link_(link)
+    , prompts_(prompts)
+{
+    set_look(Look::Untried);
+
+    connect(&link_, &SerialLink::opened, this, [this] { set_look(Look::Connected); });
+    connect(&link_, &SerialLink::open_failed, this,
+        [this](int port_no, const QString &device, const QString &reason) {
+        prompts_.message(port_error_text(port_no, device, reason), Prompts::Icon::None);
+        set_look(Look::Disconnected);
+    });
+    connect(&link_, &SerialLink::disconnected, this, [this] { set_look(Look::Disconnected); });
+    connect(&link_, &SerialLink::line_lost, this, [this] { set_look(Look::Disconnected); });
+    connect(&link_, &SerialLink::refused_not_open, this, [this] {
+        prompts_.message(QStringLiteral("RS232 is disconnected !"), Prompts::Icon::Critical);
+    });
+    connect(&link_, &SerialLink::log_cleared, ui_->txt_rx, &QPlainTextEdit::clear);
+
+    connect(ui_->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
+        com_changed_ = true;
+        cbo_com_Click();
+    });
+    // Choosing the entry already shown reconnects too; a change has already run the handler.
+    connect(ui_->cbo_com, &QComboBox::activated, this, [this] {
+        if (!com_changed_)
+            cbo_com_Click();
+        com_changed_ = false;
+    });
+    new PortTooltips(ui_->cbo_com);
+    connect(ui_->cmd_conn_0, &QPushButton::clicked, this, [this] { cmd_conn_Click(0); });
+    connect(ui_->cmd_conn_1, &QPushButton::clicked, this, [this] { cmd_conn_Click(1); });
+    connect(ui_->cmd_clear, &QPushButton::clicked, this, &PortRow::cmd_clear_Click);
+    connect(ui_->chk_auto, &QCheckBox::stateChanged, this, &PortRow::chk_auto_Click);
+}
+
+void PortRow::set_auto_clear(int value)
+{
+    auto_clear_ = value;
+    link_.set_auto_clear(value == 1);
+}
+
+void PortRow::select_port(int port_no)
+{
+    if (port_no <= 0)
+        return;
+    ui_->cbo_com->setCurrentIndex(port_no - 1);
+    com_changed_ = false;
+}
+
+void PortRow::cbo_com_Click()
+{
+    link_.set_port_no(ui_->cbo_com->currentIndex() + 1);
+    link_.set_comm();
+}
+
+void PortRow::cmd_conn_Click(int index)
+{
+    if (index == 0)
+        link_.set_comm();
+    else
+        link_.disconnect_port();
+}
+
+void PortRow::cmd_clear_Click()
+{
+    ui_->txt_rx->clear();
+    link_.clear_rx();
+}
+
+void PortRow::chk_auto_Click()
+{
+    set_auto_clear(ui_->chk_auto->isChecked() ? 1 : 0);
+}
+
+void PortRow::set_look(Look look)
+{
+    look_ = look;
+    paint_button(ui_->cmd_conn_0, look == Look::Connected ? green : light_grey);
+    paint_button(ui_->cmd_conn_1, look == Look::Disconnected ? red : light_grey);
+    Q_EMIT look_changed(look);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+
+class Prompts;
+class SerialLink;
+namespace Ui {
+class frm_main;
+}
+
+// The window's side of the link: the COM list and the Connect/Disconnect buttons with their
+// colours, the messages about the port, and the receive log with its "C" and "Auto" controls.
+// The link tells what happened; this decides what the operator sees.
+class PortRow : public QObject
+{
+    Q_OBJECT
+public:
+    // How the Connect/Disconnect buttons look.
+    enum class Look { Untried, Connected, Disconnected };
+
+    PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *parent = nullptr);
+
+    Look look() const { return look_; }
+    // The receive log's auto-clear setting, 0 or 1, as the settings file keeps it.
+    int auto_clear() const { return auto_clear_; }
+    void set_auto_clear(int value);
+    // Start-up: shows the saved port in the list, which connects to it.
+    void select_port(int port_no);
+
+Q_SIGNALS:
+    void look_changed(PortRow::Look look);
+
+private:
+    void cbo_com_Click();
+    void cmd_conn_Click(int index);
+    void cmd_clear_Click();
+    void chk_auto_Click();
+    void set_look(Look look);
+
+    Ui::frm_main *ui_;
+    SerialLink &link_;
+    Prompts &prompts_;
+    Look look_ = Look::Untried;
+    int auto_clear_ = 0;
+    bool com_changed_ = false; // the last cbo_com change has run its handler already
+};

@@ -1,0 +1,141 @@
+#include "link/link_core.h"
+
+#include "link/serial_transport.h"
+
+LinkCore::LinkCore(Timing timing, std::unique_ptr<Transport> transport, QObject *parent)
+    : QObject(parent)
+    , timing_(timing)
+    , transport_(std::move(transport))
+{
+    if (!transport_)
+        transport_ = std::make_unique<SerialTransport>();
+    poll_.setInterval(poll_interval_ms);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    deadline_.setSingleShot(true);
+    connect(&poll_, &QTimer::timeout, this, &LinkCore::take_arrived);
+    connect(&deadline_, &QTimer::timeout, this, [this] { finish(LinkOutcome::Status::NoReply); });
+    connect(transport_.get(), &Transport::failed, this, &LinkCore::hang_up);
+    if (timing_ == Timing::Prompt)
+        connect(transport_.get(), &Transport::ready_read, this, &LinkCore::take_arrived);
+}
+
+LinkCore::~LinkCore()
+{
+    transport_->close();
+}
+
+bool LinkCore::open(const QString &address)
+{
+    if (open_ || transport_->is_open())
+        close();
+    if (!transport_->open(address))
+        return false;
+    open_ = true;
+    hang_up_queued_ = false;
+    framing_.clear_received();
+    if (timing_ == Timing::Window)
+        poll_.start();
+    Q_EMIT opened();
+    return true;
+}
+
+void LinkCore::close()
+{
+    transport_->close();
+    const bool was_open = open_;
+    open_ = false;
+    if (busy_)
+        finish(LinkOutcome::Status::LineLost);
+    if (was_open)
+        Q_EMIT closed();
+}
+
+LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
+{
+    if (busy_)
+        return LinkOutcome::Status::Busy;
+    if (!open_)
+        return LinkOutcome::Status::NotOpen;
+    busy_ = true;
+    framing_.begin_wait();
+    transport_->drain_output();
+    transport_->discard_input();
+    write_now(bytes);
+    // A write can find the line gone and end the transaction at once.
+    if (busy_)
+        deadline_.start(reply_wait_ms);
+    return LinkOutcome::Status::Pending;
+}
+
+LinkOutcome::Status LinkCore::send_nowait(const QByteArray &bytes)
+{
+    if (busy_)
+        return LinkOutcome::Status::Busy;
+    if (!open_)
+        return LinkOutcome::Status::NotOpen;
+    framing_.end_wait();
+    transport_->drain_output();
+    write_now(bytes);
+    return LinkOutcome::Status::Replied;
+}
+
+void LinkCore::write_now(const QByteArray &bytes)
+{
+    transport_->write(bytes);
+    if (timing_ == Timing::Window && !poll_.isActive())
+        poll_.start();
+}
+
+void LinkCore::take_arrived()
+{
+    // A closed line has nothing waiting.
+    if (!open_ || !transport_->is_open() || transport_->bytes_available() == 0)
+        return;
+    const QByteArray bytes = transport_->read(max_poll_bytes);
+    const ReplyFraming::Poll poll = framing_.take(bytes, auto_clear_);
+    if (poll.log_cleared)
+        Q_EMIT log_cleared();
+    if (busy_ && framing_.reply_ok())
+        finish(LinkOutcome::Status::Replied);
+}
+
+void LinkCore::finish(LinkOutcome::Status status)
+{
+    if (!busy_)
+        return;
+    deadline_.stop();
+    LinkOutcome outcome;
+    outcome.status = status;
+    if (status == LinkOutcome::Status::Replied) {
+        outcome.reply = framing_.reply_text();
+        outcome.bytes = framing_.byte_buf();
+    }
+    framing_.end_wait();
+    busy_ = false;
+    Q_EMIT finished(outcome);
+}
+
+void LinkCore::hang_up()
+{
+    // The line keeps reporting the error for as long as it stays open, so close it, but from the
+    // event loop: not inside the notification that is reporting the error.
+    if (hang_up_queued_ || !transport_->is_open())
+        return;
+    hang_up_queued_ = true;
+    const bool was_open = open_;
+    open_ = false;
+    if (busy_)
+        finish(LinkOutcome::Status::LineLost);
+    if (was_open) {
+        Q_EMIT line_lost();
+        Q_EMIT closed();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (hang_up_queued_ && !open_)
+                transport_->close();
+            hang_up_queued_ = false;
+        },
+        Qt::QueuedConnection);
+}

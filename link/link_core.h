@@ -1,0 +1,93 @@
+#pragma once
+
+#include "link/link_outcome.h"
+#include "link/transport.h"
+#include "protocol/reply_framing.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+// One line to one receiver, driven by events alone: it owns the line, starts a transaction and
+// reports its outcome by finished() when the reply is complete, the wait has run out or the line
+// has gone. Nothing here waits, so several cores on one thread serve several lines at once.
+//
+// Two timings:
+// - Window: a receive poll every 100 ms takes what has arrived, so a reply is noticed at the
+//   first poll after its terminator; the reply wait is 302 ms. This is the pace of the window.
+// - Prompt: the bytes are taken as soon as they arrive, and a reply ends its transaction as
+//   soon as it is complete; the same reply wait.
+class LinkCore : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Timing { Window, Prompt };
+
+    // The reply wait: 151 steps of a 1 ms delay, each ending once the millisecond clock has
+    // advanced by more than 1 ms, so about 302 ms.
+    static constexpr int reply_wait_ms = 302;
+    static constexpr int poll_interval_ms = 100;
+    // The most bytes one poll takes; a flood leaves the rest for the next poll.
+    static constexpr qint64 max_poll_bytes = 64 * 1024;
+
+    // Without a transport, a serial port.
+    explicit LinkCore(
+        Timing timing, std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
+    ~LinkCore() override;
+
+    // Opens the line at address, closing it first when open. On success the received text and
+    // count start over and the receive poll runs. False when the line cannot be opened.
+    bool open(const QString &address);
+    // Closes the line; a running transaction ends as LineLost.
+    void close();
+    bool is_open() const { return open_; }
+    // Why the last open failed, in the system's words.
+    QString open_error() const { return transport_->open_error(); }
+
+    // Starts a waiting transaction with bytes: Pending, and finished() later; or at once Busy or
+    // NotOpen, with nothing sent and nothing emitted.
+    LinkOutcome::Status start(const QByteArray &bytes);
+    // Sends bytes and does not wait: Replied when written (later bytes are dropped), else Busy
+    // or NotOpen.
+    LinkOutcome::Status send_nowait(const QByteArray &bytes);
+    bool busy() const { return busy_; }
+
+    // The receive poll (Window timing): runs from a successful open and from every send; the
+    // failure path of an open stops it.
+    bool polling() const { return poll_.isActive(); }
+    void stop_polling() { poll_.stop(); }
+
+    const ReplyFraming &framing() const { return framing_; }
+    // "C": the received text and count start over.
+    void clear_received() { framing_.clear_received(); }
+    // The receive log's "Auto" tick: more than 300 characters empty the log at the next poll.
+    void set_auto_clear(bool on) { auto_clear_ = on; }
+    bool auto_clear() const { return auto_clear_; }
+
+Q_SIGNALS:
+    void finished(const LinkOutcome &outcome);
+    // The line opened; the line that was open closed (by close(), a new open, or the far end).
+    void opened();
+    void closed();
+    // The receive log is to be emptied.
+    void log_cleared();
+    // The far end went away while the line was open; the line is closed.
+    void line_lost();
+
+private:
+    void take_arrived();
+    void finish(LinkOutcome::Status status);
+    void hang_up();
+    void write_now(const QByteArray &bytes);
+
+    Timing timing_;
+    std::unique_ptr<Transport> transport_;
+    QTimer poll_;
+    QTimer deadline_;
+    ReplyFraming framing_;
+    bool open_ = false;
+    bool busy_ = false;
+    bool auto_clear_ = false;
+    bool hang_up_queued_ = false;
+};

@@ -1,0 +1,77 @@
+#include "link/serial_transport.h"
+
+SerialTransport::SerialTransport(QObject *parent)
+    : Transport(parent)
+{
+    // A line that pours bytes faster than it is read leaves them in the driver instead of
+    // growing this buffer without end; each read takes a bounded share.
+    port_.setReadBufferSize(read_buffer_size);
+    connect(&port_, &QSerialPort::readyRead, this, &Transport::ready_read);
+    connect(&port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        switch (error) {
+        case QSerialPort::ReadError:
+        case QSerialPort::WriteError:
+        case QSerialPort::ResourceError:
+            Q_EMIT failed();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+SerialTransport::~SerialTransport()
+{
+    port_.close();
+}
+
+bool SerialTransport::open(const QString &address)
+{
+    port_.setPortName(address);
+    const bool opened = port_.setBaudRate(QSerialPort::Baud115200)
+        && port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity)
+        && port_.setStopBits(QSerialPort::OneStop)
+        && port_.setFlowControl(QSerialPort::NoFlowControl) && port_.open(QIODevice::ReadWrite)
+        && port_.clear(QSerialPort::AllDirections);
+    open_error_.clear();
+    if (!opened) {
+        open_error_ = port_.errorString();
+        port_.close();
+    }
+    return opened;
+}
+
+void SerialTransport::close()
+{
+    port_.close();
+}
+
+qint64 SerialTransport::bytes_available() const
+{
+    return port_.isOpen() ? port_.bytesAvailable() : 0;
+}
+
+QByteArray SerialTransport::read(qint64 max)
+{
+    return port_.isOpen() ? port_.read(max) : QByteArray();
+}
+
+void SerialTransport::write(const QByteArray &bytes)
+{
+    port_.write(bytes);
+    // QSerialPort writes from the event loop; hand the bytes to the driver now.
+    port_.flush();
+}
+
+void SerialTransport::drain_output()
+{
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(1000))
+            break;
+    }
+}
+
+void SerialTransport::discard_input()
+{
+    port_.clear(QSerialPort::Input);
+}

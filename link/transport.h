@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The byte line under the link: opened by an address, read and written as raw bytes. The
+// framing and the transactions above it do not care what carries the bytes.
+class Transport : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens the line with the receiver's fixed settings and discards whatever waits in either
+    // direction. False, with the line closed, when any step fails.
+    virtual bool open(const QString &address) = 0;
+    // Why the last open failed, in the system's words.
+    virtual QString open_error() const = 0;
+    virtual void close() = 0;
+    virtual bool is_open() const = 0;
+    virtual qint64 bytes_available() const = 0;
+    // At most max bytes of what has arrived.
+    virtual QByteArray read(qint64 max) = 0;
+    // Writes the bytes and hands them to the driver at once.
+    virtual void write(const QByteArray &bytes) = 0;
+    // Waits, without running events, until earlier writes have left; gives up on a line that
+    // takes nothing for a second.
+    virtual void drain_output() = 0;
+    virtual void discard_input() = 0;
+
+Q_SIGNALS:
+    void ready_read();
+    // The far end is gone (adapter unplugged, line closed): a read, write or resource error.
+    // May come again and again until the line is closed.
+    void failed();
+};

@@ -1,0 +1,65 @@
+#include "protocol/reply_framing.h"
+
+void ReplyFraming::detach_reply()
+{
+    if (reply_is_rx_) {
+        reply_text_ = rx_text_;
+        reply_is_rx_ = false;
+    }
+}
+
+void ReplyFraming::begin_wait()
+{
+    detach_reply();
+    rx_count_ = 0;
+    rx_text_.clear();
+    term_.reset();
+    awaiting_ = true;
+    reply_ok_ = false;
+    byte_buf_.clear();
+}
+
+void ReplyFraming::end_wait()
+{
+    detach_reply();
+    awaiting_ = false;
+}
+
+void ReplyFraming::clear_received()
+{
+    detach_reply();
+    rx_text_.clear();
+    rx_count_ = 0;
+}
+
+ReplyFraming::Poll ReplyFraming::take(QByteArrayView bytes, bool auto_clear)
+{
+    Poll poll;
+    if (auto_clear && rx_count_ > auto_clear_limit) {
+        rx_count_ = 0;
+        poll.log_cleared = true;
+    }
+    const bool was_ok = reply_ok_;
+    for (const char c : bytes) {
+        const auto b = static_cast<std::uint8_t>(c);
+        ++rx_count_;
+        byte_buf_.append(b);
+        if (awaiting_) {
+            rx_text_.append(c);
+            // From the terminator on, the reply text is the received text, byte for byte.
+            if (term_.step(b) == TerminatorMatcher::State::Complete) {
+                reply_ok_ = true;
+                reply_is_rx_ = true;
+            }
+        } else {
+            // Dropped: nothing is awaited. (The reply text was detached when the wait ended.)
+            rx_text_.clear();
+        }
+        if (rx_count_ > rx_count_limit) {
+            rx_count_ = 0;
+            poll.log_cleared = true;
+        }
+    }
+    poll.reply_completed = reply_ok_ && !was_ok;
+    return poll;
+}

@@ -1,0 +1,145 @@
+// The event-driven link core over pseudo-terminals against simulated receivers: outcomes come by
+// signal, nothing waits, and one thread serves several lines at once in either timing.
+#include "link/link_core.h"
+#include "sim/pty_sim.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+Q_DECLARE_METATYPE(LinkCore::Timing)
+
+namespace {
+
+// One simulated receiver with a core on it, and the outcomes the core reported.
+struct Line
+{
+    std::unique_ptr<PtySimulator> sim = std::make_unique<PtySimulator>();
+    std::unique_ptr<LinkCore> core;
+    QList<LinkOutcome> outcomes;
+};
+
+} // namespace
+
+class TestLinkCore : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+
+    bool open_line(Line &line, int n, LinkCore::Timing timing)
+    {
+        const QString path = dir_.filePath(QStringLiteral("line%1").arg(n));
+        if (!line.sim->start(path))
+            return false;
+        line.core = std::make_unique<LinkCore>(timing);
+        connect(line.core.get(), &LinkCore::finished, this,
+            [&line](const LinkOutcome &outcome) { line.outcomes << outcome; });
+        return line.core->open(path);
+    }
+
+private Q_SLOTS:
+    void several_lines_on_one_thread_data()
+    {
+        QTest::addColumn<LinkCore::Timing>("timing");
+        QTest::newRow("window timing") << LinkCore::Timing::Window;
+        QTest::newRow("prompt timing") << LinkCore::Timing::Prompt;
+    }
+    void several_lines_on_one_thread()
+    {
+        QFETCH(LinkCore::Timing, timing);
+        std::vector<Line> lines(3);
+        const QList<QByteArray> queries
+            = { "WP_Aspect[?]$\r", "WP_Input[?]$\r", "WP_Display[?]$\r" };
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(open_line(lines[std::size_t(i)], i, timing));
+        // All three transactions run at the same time.
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(lines[std::size_t(i)].core->start(queries[i]), LinkOutcome::Status::Pending);
+        for (Line &line : lines)
+            QVERIFY(line.core->busy());
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(lines.begin(), lines.end(),
+                                     [](const Line &l) { return !l.outcomes.isEmpty(); }),
+            5000);
+        for (int i = 0; i < 3; ++i) {
+            const Line &line = lines[std::size_t(i)];
+            QCOMPARE(line.outcomes.size(), 1);
+            QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+            const QByteArray prefix = queries[i].left(queries[i].indexOf('[') + 1);
+            QVERIFY2(line.outcomes.first().reply.startsWith(prefix), line.outcomes.first().reply);
+            QVERIFY(line.outcomes.first().reply.endsWith("]$\r"));
+            QCOMPARE(line.outcomes.first().bytes.data(), line.outcomes.first().reply);
+            QCOMPARE(line.sim->received(), QList<QByteArray> { queries[i] });
+        }
+    }
+
+    void prompt_timing_never_polls()
+    {
+        Line line;
+        QVERIFY(open_line(line, 10, LinkCore::Timing::Prompt));
+        QVERIFY(!line.core->polling());
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QVERIFY(!line.core->polling());
+        QTRY_COMPARE_WITH_TIMEOUT(line.outcomes.size(), 1, 2000);
+        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+    }
+
+    void refusals_come_at_once_and_emit_nothing()
+    {
+        Line line;
+        QVERIFY(open_line(line, 11, LinkCore::Timing::Window));
+        SimFaults silent;
+        silent.silent = { QByteArray() };
+        line.sim->set_faults(silent);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QCOMPARE(line.core->start("WP_Input[?]$\r"), LinkOutcome::Status::Busy);
+        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::Busy);
+        QTRY_COMPARE_WITH_TIMEOUT(line.outcomes.size(), 1, 2000);
+        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::NoReply);
+        QVERIFY(line.outcomes.first().reply.isEmpty());
+        line.core->close();
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
+        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::NotOpen);
+        QTest::qWait(50);
+        QCOMPARE(line.outcomes.size(), 1);
+        QCOMPARE(line.sim->received(), QList<QByteArray> { "WP_Aspect[?]$\r" });
+    }
+
+    void closing_ends_the_transaction_as_line_lost()
+    {
+        Line line;
+        QVERIFY(open_line(line, 12, LinkCore::Timing::Prompt));
+        SimFaults silent;
+        silent.silent = { QByteArray() };
+        line.sim->set_faults(silent);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QSignalSpy closed(line.core.get(), &LinkCore::closed);
+        line.core->close();
+        QCOMPARE(closed.count(), 1);
+        line.core->close();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(line.outcomes.size(), 1);
+        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::LineLost);
+        QVERIFY(!line.core->busy());
+    }
+
+    void far_end_gone_is_reported()
+    {
+        Line line;
+        QVERIFY(open_line(line, 13, LinkCore::Timing::Prompt));
+        QSignalSpy lost(line.core.get(), &LinkCore::line_lost);
+        QSignalSpy closed(line.core.get(), &LinkCore::closed);
+        line.sim->hang_up();
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!line.core->is_open());
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkCore)
+#include "test_link_core.moc"
