@@ -136,8 +136,8 @@ bool MainWindow::form_load(QString *error)
     if (!proj_file_.load_proj_file(error))
         return false;
 
-    ui->chk_auto->setChecked(settings.auto_clear == 1);
-    link_.set_auto_clear(settings.auto_clear);
+    ui->chk_auto->setChecked(settings.auto_clear == AutoClear::On);
+    link_.set_auto_clear(static_cast<int>(settings.auto_clear));
 
     ui->lab_fw_ver_rx->clear();
     ui->lab_fw_ver_tx->clear();
@@ -209,14 +209,14 @@ void MainWindow::form_unload()
     }
     AppSettings settings;
     settings.port_no = link_.port_no();
-    settings.auto_clear = link_.auto_clear();
+    settings.auto_clear = static_cast<AutoClear>(link_.auto_clear());
     settings.cmd_fmt = state_.cmd_fmt;
     settings.proj_file = state_.proj_file;
     settings.open_section = state_.open_section;
     write_app_settings(app_files::path(config_dir_, app_files::settings_file), settings);
 }
 
-void MainWindow::choose_section(int s)
+void MainWindow::choose_section(Section s)
 {
     if (state_.open_section == s)
         return;
@@ -226,21 +226,23 @@ void MainWindow::choose_section(int s)
 
 bool MainWindow::arrange_sections(QString *error)
 {
-    const int s = state_.open_section;
-    if (s < 0 || s > 2)
+    const Section s = state_.open_section;
+    if (s != Section::Projector && s != Section::Receiver && s != Section::Panel)
         return true;
-    const QLabel *shown = s == 0 ? ui->img_ball_proj : s == 1 ? ui->img_ball_orba : ui->img_ball_panel;
+    const QLabel *shown = s == Section::Projector ? ui->img_ball_proj
+            : s == Section::Receiver              ? ui->img_ball_orba
+                                                  : ui->img_ball_panel;
     for (QLabel *ball : { ui->img_ball_proj, ui->img_ball_orba, ui->img_ball_panel }) {
         const char *file = ball == shown ? app_files::ball_red_file : app_files::ball_gray_file;
         // During start-up (error given) a missing picture stops the window from opening.
         if (!load_ball(ball, file, error) && error)
             return false;
     }
-    ui->fra_proj->setVisible(s == 0);
-    ui->fra_proj_ctrl->setVisible(s == 0);
-    ui->fra_wp_ctrl->setVisible(s == 1);
-    ui->fra_picture->setVisible(s == 1);
-    ui->pic_panel->setVisible(s == 2);
+    ui->fra_proj->setVisible(s == Section::Projector);
+    ui->fra_proj_ctrl->setVisible(s == Section::Projector);
+    ui->fra_wp_ctrl->setVisible(s == Section::Receiver);
+    ui->fra_picture->setVisible(s == Section::Receiver);
+    ui->pic_panel->setVisible(s == Section::Panel);
     return true;
 }
 
@@ -301,10 +303,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     {
         const QObject *title;
         const QObject *ball;
-        int section;
-    } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, 0 },
-                     { ui->lab_title_orba, ui->img_ball_orba, 1 },
-                     { ui->lab_title_panel, ui->img_ball_panel, 2 } };
+        Section section;
+    } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, Section::Projector },
+                     { ui->lab_title_orba, ui->img_ball_orba, Section::Receiver },
+                     { ui->lab_title_panel, ui->img_ball_panel, Section::Panel } };
     for (const auto &section : sections) {
         if (watched == section.title || watched == section.ball) {
             choose_section(section.section);

@@ -40,8 +40,8 @@ public:
     FailIndicator &fail() { return fail_; }
     const QString &config_dir() const { return config_dir_; }
 
-    // Chooses section s (0 Projector, 1 receiver, 2 Control Panel), as a click on its title does.
-    void choose_section(int s);
+    // Chooses section s, as a click on its title does.
+    void choose_section(Section s);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -6,10 +6,6 @@
 
 #include <QFont>
 
-namespace {
-constexpr int text_view = 0;
-} // namespace
-
 DisplayEditor::DisplayEditor(const HandlerContext &ctx, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
@@ -26,26 +22,26 @@ DisplayEditor::DisplayEditor(const HandlerContext &ctx, QObject *parent)
     ui->txt_proj_disp_off_hex->setMaxLength(hex_box_limit);
 
     // clicked, not toggled: a click on the option already selected runs the handler too.
-    connect(ui->opt_cmd_fmt_0, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(0); });
-    connect(ui->opt_cmd_fmt_1, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(1); });
+    connect(ui->opt_cmd_fmt_0, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(CommandView::Text); });
+    connect(ui->opt_cmd_fmt_1, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(CommandView::Hex); });
     connect(
         ui->cmd_cr_disp_on, &QAbstractButton::clicked, this, &DisplayEditor::cmd_cr_disp_on_Click);
     connect(ui->cmd_cr_disp_off, &QAbstractButton::clicked, this,
         &DisplayEditor::cmd_cr_disp_off_Click);
 }
 
-void DisplayEditor::select_view(int index)
+void DisplayEditor::select_view(CommandView index)
 {
     Ui::frm_main *ui = ctx_.ui;
-    (index == text_view ? ui->opt_cmd_fmt_0 : ui->opt_cmd_fmt_1)->setChecked(true);
+    (index == CommandView::Text ? ui->opt_cmd_fmt_0 : ui->opt_cmd_fmt_1)->setChecked(true);
     opt_cmd_fmt_Click(index);
 }
 
-void DisplayEditor::opt_cmd_fmt_Click(int index)
+void DisplayEditor::opt_cmd_fmt_Click(CommandView index)
 {
     Ui::frm_main *ui = ctx_.ui;
     if (ctx_.state.ui_ready) {
-        if (ctx_.state.cmd_fmt == text_view) {
+        if (ctx_.state.cmd_fmt == CommandView::Text) {
             codec_.disp_on_hex
                 = codec_.text_to_hex(ui->txt_proj_disp_on_text->text(), CommandCodec::display_on);
             codec_.disp_off_hex
@@ -63,7 +59,7 @@ void DisplayEditor::opt_cmd_fmt_Click(int index)
         }
     }
     ctx_.state.cmd_fmt = index;
-    const bool text = index == text_view;
+    const bool text = index == CommandView::Text;
     for (QWidget *w : { static_cast<QWidget *>(ui->txt_proj_disp_on_text),
              static_cast<QWidget *>(ui->txt_proj_disp_off_text),
              static_cast<QWidget *>(ui->cmd_cr_disp_on),
@@ -94,7 +90,7 @@ void DisplayEditor::cr_click(int selector)
 void DisplayEditor::capture_disp_cmds()
 {
     Ui::frm_main *ui = ctx_.ui;
-    if (ctx_.state.cmd_fmt == text_view) {
+    if (ctx_.state.cmd_fmt == CommandView::Text) {
         codec_.disp_on_hex
             = codec_.text_to_hex(ui->txt_proj_disp_on_text->text(), CommandCodec::display_on);
         codec_.disp_off_hex

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "section/handler_context.h"
+#include "section/window_state.h"
 #include "codec/codec.h"
 
 #include <QObject>
@@ -22,13 +23,13 @@ public:
 
     explicit DisplayEditor(const HandlerContext &ctx, QObject *parent = nullptr);
 
-    // Selects the option of view index (0 Text, 1 Hex) and runs its handler, as the operator's
+    // Selects the option of view index and runs its handler, as the operator's
     // click would. During start-up (ui_ready false) it only records and shows the view.
-    void select_view(int index);
+    void select_view(CommandView index);
 
     // The "Text"/"Hex" option handler, run by every click, the selected option's included. Once
     // the window has started it first carries both commands over from the view that was showing.
-    void opt_cmd_fmt_Click(int index);
+    void opt_cmd_fmt_Click(CommandView index);
 
     // The CR buttons: append the carriage-return placeholder to the command's text box and a 13
     // to its control-byte record. A full box keeps its text, but the record still takes the 13,

@@ -5,9 +5,10 @@
 #include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
+#include "protocol/vocabulary.h"
+#include "section/setting_list.h"
 #include "ui_frm_main.h"
 
-#include <QPointer>
 
 namespace {
 
@@ -15,10 +16,6 @@ namespace {
 constexpr int projsw_number = 21;
 constexpr int auto_on_number = 22;
 constexpr int auto_off_number = 23;
-
-constexpr int on_position = 0; // "On"; any other entry is "Off"
-constexpr int projsw_step = 5;
-constexpr int projsw_max = 300;
 
 constexpr double read_pause_sec = 0.1;
 
@@ -39,66 +36,43 @@ ProjectorBehaviour::ProjectorBehaviour(const HandlerContext &ctx, QObject *paren
         &ProjectorBehaviour::cmd_read_proj_Click);
 }
 
+QComboBox *ProjectorBehaviour::list_of(int number) const
+{
+    switch (number) {
+    case projsw_number:
+        return ctx_.ui->cbo_projsw;
+    case auto_on_number:
+        return ctx_.ui->cbo_auto_on;
+    case auto_off_number:
+        return ctx_.ui->cbo_auto_off;
+    default:
+        return nullptr;
+    }
+}
+
 void ProjectorBehaviour::fill_lists()
 {
-    Ui::frm_main *ui = ctx_.ui;
-    const QStringList on_off = { QStringLiteral("On"), QStringLiteral("Off") };
-    fill_combo(ui->cbo_auto_on, on_off);
-    fill_combo(ui->cbo_auto_off, on_off);
-    fill_combo(ui->cbo_projsw, number_entries(0, projsw_max, projsw_step));
+    for (int number : { auto_on_number, auto_off_number, projsw_number })
+        fill_combo(list_of(number), protocol::fixed_entries(*protocol::command_by_number(number)));
 }
 
-void ProjectorBehaviour::cbo_auto_on_Click()
+void ProjectorBehaviour::choose(int number)
 {
-    send_auto(ctx_.ui->cbo_auto_on, protocol::cmd_prefix(auto_on_number));
+    send_list_choice(
+        ctx_, *protocol::command_by_number(number), list_of(number), ctx_.ui->lab_proj_reply);
 }
 
-void ProjectorBehaviour::cbo_auto_off_Click()
-{
-    send_auto(ctx_.ui->cbo_auto_off, protocol::cmd_prefix(auto_off_number));
-}
-
-void ProjectorBehaviour::send_auto(QComboBox *combo, const QByteArray &prefix)
-{
-    if (ctx_.state.reading || combo->currentIndex() < 0)
-        return;
-    const QByteArray word = combo->currentIndex() == on_position ? "On" : "Off";
-    // The list cannot be changed while its command is on the way; the reply is not examined.
-    const QPointer<QComboBox> guarded(combo);
-    combo->setEnabled(false);
-    (void)ctx_.link.send_cmd(protocol::setting_message(prefix, word));
-    if (guarded)
-        guarded->setEnabled(true);
-}
-
-void ProjectorBehaviour::cbo_projsw_Click()
-{
-    QComboBox *combo = ctx_.ui->cbo_projsw;
-    if (ctx_.state.reading || combo->currentIndex() < 0)
-        return;
-    ctx_.link.send_cmd_nowait(protocol::setting_message(
-        protocol::cmd_prefix(projsw_number), combo->currentText().trimmed().toLatin1()));
-}
+void ProjectorBehaviour::cbo_auto_on_Click() { choose(auto_on_number); }
+void ProjectorBehaviour::cbo_auto_off_Click() { choose(auto_off_number); }
+void ProjectorBehaviour::cbo_projsw_Click() { choose(projsw_number); }
 
 void ProjectorBehaviour::cmd_read_proj_Click()
 {
-    QAbstractButton *button = ctx_.ui->cmd_read_proj;
-    const QPointer<QAbstractButton> guarded(button);
-    // A read-back started inside another one's pause leaves that one's guard standing.
-    const bool was_reading = ctx_.state.reading;
-    ctx_.state.reading = true;
-    button->setEnabled(false);
-    for (int number : { projsw_number, auto_on_number, auto_off_number }) {
-        const QByteArray prefix = protocol::cmd_prefix(number);
-        const bool ok = ctx_.link.send_cmd(protocol::query_message(prefix));
-        // Taken now: a transaction started during the pause would replace the reply.
-        QByteArray value = ctx_.link.reply_text();
-        ctx_.link.delay_sec(read_pause_sec);
-        if (!ok || !protocol::strip_reply(value, prefix))
-            break;
-        apply_reply(ctx_.ui, ctx_.state, number, value);
-    }
-    if (guarded)
-        guarded->setEnabled(true);
-    ctx_.state.reading = was_reading;
+    ReadBack read{ ctx_.ui->cmd_read_proj, {}, read_pause_sec, nullptr,
+        [this](const protocol::Command &command, const QByteArray &value) {
+            apply_reply(ctx_.ui, ctx_.state, command.cmd_number, value);
+        } };
+    for (int number : { projsw_number, auto_on_number, auto_off_number })
+        read.commands.push_back(protocol::command_by_number(number));
+    read_back(ctx_, read);
 }

@@ -29,7 +29,8 @@ public:
     void cmd_read_proj_Click();
 
 private:
-    void send_auto(QComboBox *combo, const QByteArray &prefix);
+    QComboBox *list_of(int number) const;
+    void choose(int number);
 
     HandlerContext ctx_;
 };

@@ -59,24 +59,24 @@ qsizetype last_separator(const QString &path, qsizetype before)
 
 } // namespace
 
-QString split_path(const QString &path, int mode)
+QString split_path(const QString &path, PathPart part)
 {
     if (path.isEmpty())
         return {};
     const qsizetype a = last_separator(path, path.size());
     const qsizetype root = root_length(path);
-    switch (mode) {
-    case split_folder:
+    switch (part) {
+    case PathPart::Folder:
         if (a < 0)
             return {};
         return a < root ? path.left(root) : path.left(a);
-    case split_display: {
+    case PathPart::Display: {
         const qsizetype b = a < 0 ? -1 : last_separator(path, a);
         if (b < 0 || b < root)
             return path;
         return path.left(root) + QStringLiteral("...") + path.mid(b);
     }
-    case split_file:
+    case PathPart::File:
         return path.mid(a + 1);
     default:
         return {};
@@ -133,7 +133,7 @@ QString ProjectorFile::title_for(const QString &path)
 {
     if (path.isEmpty())
         return app_title;
-    return app_title + u' ' + split_path(QDir::toNativeSeparators(path), split_display);
+    return app_title + u' ' + split_path(QDir::toNativeSeparators(path), PathPart::Display);
 }
 
 void ProjectorFile::set_title(const QString &path)
@@ -244,7 +244,7 @@ Prompts::FileRequest ProjectorFile::file_request(bool save) const
     request.filters = { QStringLiteral("Projector INI (*.ini)"), QStringLiteral("*.* (*)") };
     const QString &current = ctx_.state.proj_file;
     if (proj_file_exists(current)) {
-        request.folder = split_path(current, split_folder);
+        request.folder = split_path(current, PathPart::Folder);
         if (save)
             request.file_name = current;
     } else {

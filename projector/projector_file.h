@@ -10,22 +10,22 @@
 class DisplayEditor;
 
 // The parts of a path that split_path() gives.
-enum SplitPathMode : int {
-    split_folder = 0, // the folder, without its closing separator unless it is the root
-    split_display = 1, // the form shown in the window title
-    split_file = 2, // the file name
+enum class PathPart : int {
+    Folder = 0, // the folder, without its closing separator unless it is the root
+    Display = 1, // the form shown in the window title
+    File = 2, // the file name
 };
 
 // Splits a path at its separators, "\" and "/" alike, whatever the system.
-// - split_folder: everything before the last separator ("C:\proj\room1.ini" -> "C:\proj"); a file
+// - Folder: everything before the last separator ("C:\proj\room1.ini" -> "C:\proj"); a file
 //   in a root folder gives the root with its separator ("C:\room1.ini" -> "C:\", "/a.ini" -> "/").
-// - split_display: the path whole when at most one folder lies between its root and the file
+// - Display: the path whole when at most one folder lies between its root and the file
 //   ("C:\proj\room1.ini", "/proj/room1.ini"); otherwise the root, "...", and the last folder with
 //   the file name ("C:\...\proj\room1.ini", "/.../proj/room1.ini"). The root is "X:\", a single
 //   leading separator, or "\\server\share\"; a relative path has none ("...\proj\room1.ini").
-// - split_file: what follows the last separator (the whole path when there is none).
-// An empty path or any other mode gives the empty text.
-QString split_path(const QString &path, int mode);
+// - File: what follows the last separator (the whole path when there is none).
+// An empty path or any other part gives the empty text.
+QString split_path(const QString &path, PathPart part);
 
 // The six settings a projector settings file holds.
 struct ProjSettings

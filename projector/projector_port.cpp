@@ -2,17 +2,19 @@
 
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
+#include "section/handler_steps.h"
 #include "fields/fields.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
 #include "ui_frm_main.h"
 
 #include <array>
 
 namespace {
 
-const QByteArray port_prefix = QByteArrayLiteral("WP_DisplaySet[");
+const QByteArray port_prefix(protocol::find_command("projector_port")->prefix);
 
 // The entries of the four lists, position 0 first, with the value each one stores.
 constexpr std::array<int, 7> baud_rates = { 2400, 9600, 19200, 38400, 56000, 57600, 115200 };
@@ -181,7 +183,7 @@ bool ProjectorPort::cmd_send_port_Click()
 {
     const bool ok = ctx_.link.send_cmd(port_message(values_));
     if (!ok)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::send_fail_text());
     return ok;
 }
 
@@ -193,6 +195,6 @@ bool ProjectorPort::cmd_read_port_Click()
         show_proj_port();
         return true;
     }
-    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::read_fail_text());
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "projector/projector_transfer.h"
 
 #include "section/fail_indicator.h"
+#include "section/handler_steps.h"
 #include "section/window_state.h"
 #include "link/prompts.h"
 #include "link/serial_link.h"
@@ -9,6 +10,7 @@
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
 #include "ui_frm_main.h"
 
 #include <QCoreApplication>
@@ -18,13 +20,13 @@
 
 namespace {
 
-constexpr int hex_view = 1;
 constexpr double step_pause_sec = 0.1;
 
 QByteArray display_prefix(int selector)
 {
-    return selector == CommandCodec::display_on ? QByteArrayLiteral("WP_DisplayOn[")
-                                                : QByteArrayLiteral("WP_DisplayOff[");
+    return protocol::find_command(
+        selector == CommandCodec::display_on ? "display_on_command" : "display_off_command")
+        ->prefix;
 }
 
 // Bytes of a normalized hex text.
@@ -73,7 +75,7 @@ void ProjectorTransfer::cmd_proj_send_Click()
 {
     Ui::frm_main *ui = ctx_.ui;
     editor_.capture_disp_cmds();
-    if (ctx_.state.cmd_fmt == hex_view) {
+    if (ctx_.state.cmd_fmt == CommandView::Hex) {
         // The operator sees the normalized form; an entry that was not hex leaves its box empty.
         ui->txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
         ui->txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
@@ -115,7 +117,7 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
         ok = ctx_.link.send_bytes();
     }
     if (!ok)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::send_fail_text());
 }
 
 void ProjectorTransfer::cmd_proj_read_Click()
@@ -150,5 +152,5 @@ void ProjectorTransfer::cmd_read_disp_Click(int selector)
         editor_.show_disp_cmd(selector);
         return;
     }
-    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::read_fail_text());
 }

@@ -10,8 +10,6 @@ class PanelKeys : public QObject
 {
     Q_OBJECT
 public:
-    // The Control Panel's number in WindowState::open_section.
-    static constexpr int panel_section = 2;
     // The pause after a key command from the keyboard; J, K, L pressed meanwhile are dropped.
     static constexpr double key_pause_sec = 0.15;
 

@@ -33,9 +33,9 @@ public:
     void cmd_pic_rst_Click();
 
 private:
-    void send_value(const QComboBox *combo, const char *prefix);
     // The list of picture number 1 to 5 (brightness, contrast, saturation, hue, sharpness).
     QComboBox *list_of(int number) const;
+    void choose(int number);
 
     HandlerContext ctx_;
 };

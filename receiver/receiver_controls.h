@@ -5,7 +5,12 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <vector>
+
 class QComboBox;
+namespace protocol {
+struct Command;
+}
 
 // The receiver's setting lists and action buttons, their read-back, and the device information.
 class ReceiverControls : public QObject
@@ -46,13 +51,14 @@ public:
     void cmd_info_Click();
 
 private:
-    // A list whose change waits for the reply with the list disabled.
-    void send_waiting(QComboBox *combo, const char *prefix, const QByteArray &argument);
-    // A list whose change is sent without waiting.
-    void send_nowait(const char *prefix, const QByteArray &argument);
-    // The selected position, or -1 when the handler must not send (a read-back runs, or
-    // nothing is selected).
-    int chosen(const QComboBox *combo) const;
+    // The change handler of every setting list: the list's command decides what is sent.
+    void choose(QComboBox *combo);
 
+    struct SettingList
+    {
+        QComboBox *combo;
+        const protocol::Command *command;
+    };
     HandlerContext ctx_;
+    std::vector<SettingList> lists_;
 };

@@ -3,6 +3,7 @@
 #include "section/combo_util.h"
 #include "section/window_state.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
 #include "ui_frm_main.h"
 
 namespace {
@@ -49,10 +50,7 @@ void apply_reply(Ui::frm_main *ui, WindowState &state, int number, const QByteAr
         state.ui_ready = false;
         state.single_hdmi = value != "TX";
         fill_combo(ui->cbo_input,
-                   state.single_hdmi
-                           ? QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }
-                           : QStringList{ QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"),
-                                          QStringLiteral("Vga") });
+                   protocol::fixed_entries(*protocol::find_command("input_source"), state.single_hdmi));
         state.ui_ready = true;
         return;
     }
