@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/widget_prompts.h"
+#include "build_info.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,7 +14,7 @@ int main(int argc, char *argv[])
     // One style everywhere, so that the Connect/Disconnect colours show on every platform.
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setApplicationName(QStringLiteral("KZ-ORBA-320-RX"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.5"));
+    QApplication::setApplicationVersion(QString::fromLatin1(build_info::version));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -61,6 +61,10 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
                               static_cast<QWidget *>(ui->fra_wp_ctrl), static_cast<QWidget *>(ui->fra_picture),
                               static_cast<QWidget *>(ui->pic_panel) })
         section->hide();
+    // The version comes from the build; the title names the projector file once one is in use.
+    setWindowTitle(ProjectorFile::title_for(QString()));
+    connect(&proj_file_, &ProjectorFile::file_in_use, this,
+            [this](const QString &path) { setWindowTitle(ProjectorFile::title_for(path)); });
     fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();

@@ -6,13 +6,14 @@
 #include "codec/codec.h"
 #include "projector/display_editor.h"
 #include "ui_frm_main.h"
+#include "build_info.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
 
-const QString app_title = QStringLiteral("KZ-ORBA-320-RX v1.0.5");
+const QString app_title = QString::fromLatin1(build_info::app_title);
 
 // The entries selected when no projector settings file is in use: 115200, 8, None, 1.5.
 constexpr int default_baud_position = 6;
@@ -136,11 +137,6 @@ QString ProjectorFile::title_for(const QString &path)
     return app_title + u' ' + split_path(QDir::toNativeSeparators(path), PathPart::Display);
 }
 
-void ProjectorFile::set_title(const QString &path)
-{
-    ctx_.ui->fra_proj->window()->setWindowTitle(title_for(path));
-}
-
 bool ProjectorFile::load_proj_file(QString *error)
 {
     const QString path = ctx_.state.proj_file;
@@ -152,7 +148,7 @@ bool ProjectorFile::load_proj_file(QString *error)
         select_position(ui->cbo_proj_stopbit, default_stopbits_position);
         // Also when a list already showed its default entry and so ran no handler.
         port_.set_values(default_port);
-        set_title(QString());
+        Q_EMIT file_in_use(QString());
         return true;
     }
     ProjSettings settings;
@@ -163,7 +159,7 @@ bool ProjectorFile::load_proj_file(QString *error)
         return false;
     }
     apply(settings);
-    set_title(path);
+    Q_EMIT file_in_use(path);
     return true;
 }
 
@@ -198,7 +194,7 @@ bool ProjectorFile::save_proj_file(const QString &path)
         return false;
     }
     ctx_.state.proj_file = path;
-    set_title(path);
+    Q_EMIT file_in_use(path);
     return true;
 }
 
@@ -275,7 +271,7 @@ void ProjectorFile::cmd_load_Click()
     }
     ctx_.state.proj_file = path;
     apply(settings);
-    set_title(path);
+    Q_EMIT file_in_use(path);
 }
 
 void ProjectorFile::cmd_save_Click()

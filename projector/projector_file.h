@@ -42,7 +42,7 @@ bool read_proj_settings(const QString &path, ProjSettings &out, QString *error);
 // Whether an ordinary file exists at path under exactly that name, letter case included.
 bool proj_file_exists(const QString &path);
 
-// Projector settings files: load, save, the window title, and the change check at exit.
+// Projector settings files: load, save, the file in use, and the change check at exit.
 class ProjectorFile : public QObject
 {
     Q_OBJECT
@@ -51,12 +51,12 @@ public:
         QObject *parent = nullptr);
 
     // Reads state.proj_file into the settings and their controls, or applies the port defaults
-    // when there is no such file; sets the window title. False, with a report in *error, when an
+    // when there is no such file; tells file_in_use. False, with a report in *error, when an
     // existing file cannot be read to its end (start-up then ends); nothing is applied then.
     bool load_proj_file(QString *error);
     // Takes the commands from the visible view and writes the six settings to path, replacing
-    // any old file in one step. On success path becomes state.proj_file and the title names it;
-    // on failure the operator is told, and the old file, proj_file and the title stay.
+    // any old file in one step. On success path becomes state.proj_file and file_in_use tells it;
+    // on failure the operator is told, and the old file and proj_file stay.
     bool save_proj_file(const QString &path);
     // Whether the projector settings differ from the file state.proj_file (true when none).
     bool changed();
@@ -66,12 +66,17 @@ public:
     // The "Save" button's action, with its file dialog and the overwrite question.
     void cmd_save_Click();
 
-    // "KZ-ORBA-320-RX v1.0.5", followed by a space and the display form of path when not empty.
+    // The window title for a file in use: the name and version, followed by a space and the
+    // display form of path when not empty.
     static QString title_for(const QString &path);
+
+Q_SIGNALS:
+    // The file in use (empty for none) after a load or a successful save; the window shows it
+    // in its title.
+    void file_in_use(const QString &path);
 
 private:
     void apply(const ProjSettings &settings);
-    void set_title(const QString &path);
     Prompts::FileRequest file_request(bool save) const;
 
     HandlerContext ctx_;
