@@ -21,6 +21,33 @@ Ui::frm_main *set_up_form(QWidget *window)
     return form;
 }
 
+// Each section's handlers are given only the widgets they use.
+ReceiverControls::Widgets receiver_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cbo_input, ui->cbo_aspect, ui->cbo_display, ui->cbo_disp_mode, ui->cbo_output,
+             ui->cbo_in_prefer, ui->cbo_hdcp_in, ui->cbo_overscan_en, ui->cbo_overscan_h,
+             ui->cbo_overscan_v, ui->cbo_audio_en, ui->cbo_audio_hdmi, ui->cbo_audio_lr,
+             ui->cbo_standby, ui->cbo_baudrate, ui->cmd_sys_rst, ui->cmd_vga_auto,
+             ui->cmd_ctrl_read, ui->cmd_info, ui->lab_ctrl_reply, ui->lab_fw_ver_rx,
+             ui->lab_fw_ver_tx };
+}
+
+PictureControls::Widgets picture_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cbo_pic_bri, ui->cbo_pic_con, ui->cbo_pic_sat, ui->cbo_pic_hue, ui->cbo_pic_sha,
+             ui->cmd_pic_read, ui->cmd_pic_rst, ui->lab_pic_reply };
+}
+
+PanelKeys::Widgets key_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cmd_btn_menu, ui->cmd_btn_minus, ui->cmd_btn_plus };
+}
+
+ProjectorBehaviour::Widgets behaviour_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cbo_auto_on, ui->cbo_auto_off, ui->cbo_projsw, ui->cmd_read_proj, ui->lab_proj_reply };
+}
+
 const QColor light_grey(192, 192, 192);
 const QColor green(0, 192, 0);
 const QColor red(255, 0, 0);
@@ -42,12 +69,12 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
       config_dir_(config_dir),
       link_(prompts),
       ctx_{ ui.get(), link_, state_, fail_, prompts_, config_dir_ },
-      receiver_(ctx_),
-      picture_(ctx_),
-      keys_(ctx_),
+      receiver_(ctx_, receiver_widgets(ui.get())),
+      picture_(ctx_, picture_widgets(ui.get())),
+      keys_(ctx_, key_widgets(ui.get())),
       proj_port_(ctx_),
       editor_(ctx_),
-      behaviour_(ctx_),
+      behaviour_(ctx_, behaviour_widgets(ui.get())),
       transfer_(ctx_, proj_port_, editor_),
       proj_file_(ctx_, proj_port_, editor_)
 {

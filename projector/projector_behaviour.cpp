@@ -7,7 +7,9 @@
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 #include "section/setting_list.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 
 
 namespace {
@@ -21,18 +23,19 @@ constexpr double read_pause_sec = 0.1;
 
 } // namespace
 
-ProjectorBehaviour::ProjectorBehaviour(const HandlerContext &ctx, QObject *parent)
+ProjectorBehaviour::ProjectorBehaviour(
+    const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
 {
-    Ui::frm_main *ui = ctx_.ui;
-    connect(ui->cbo_auto_on, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_auto_on, &QComboBox::currentIndexChanged, this,
         &ProjectorBehaviour::cbo_auto_on_Click);
-    connect(ui->cbo_auto_off, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_auto_off, &QComboBox::currentIndexChanged, this,
         &ProjectorBehaviour::cbo_auto_off_Click);
-    connect(ui->cbo_projsw, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_projsw, &QComboBox::currentIndexChanged, this,
         &ProjectorBehaviour::cbo_projsw_Click);
-    connect(ui->cmd_read_proj, &QAbstractButton::clicked, this,
+    connect(w_.cmd_read_proj, &QAbstractButton::clicked, this,
         &ProjectorBehaviour::cmd_read_proj_Click);
 }
 
@@ -40,11 +43,11 @@ QComboBox *ProjectorBehaviour::list_of(int number) const
 {
     switch (number) {
     case projsw_number:
-        return ctx_.ui->cbo_projsw;
+        return w_.cbo_projsw;
     case auto_on_number:
-        return ctx_.ui->cbo_auto_on;
+        return w_.cbo_auto_on;
     case auto_off_number:
-        return ctx_.ui->cbo_auto_off;
+        return w_.cbo_auto_off;
     default:
         return nullptr;
     }
@@ -59,7 +62,7 @@ void ProjectorBehaviour::fill_lists()
 void ProjectorBehaviour::choose(int number)
 {
     send_list_choice(
-        ctx_, *protocol::command_by_number(number), list_of(number), ctx_.ui->lab_proj_reply);
+        ctx_, *protocol::command_by_number(number), list_of(number), w_.lab_proj_reply);
 }
 
 void ProjectorBehaviour::cbo_auto_on_Click() { choose(auto_on_number); }
@@ -68,9 +71,10 @@ void ProjectorBehaviour::cbo_projsw_Click() { choose(projsw_number); }
 
 void ProjectorBehaviour::cmd_read_proj_Click()
 {
-    ReadBack read{ ctx_.ui->cmd_read_proj, {}, read_pause_sec, nullptr,
-        [this](const protocol::Command &command, const QByteArray &value) {
-            apply_reply(ctx_.ui, ctx_.state, command.cmd_number, value);
+    const ReplyTargets targets{ [this](int number) { return list_of(number); } };
+    ReadBack read{ w_.cmd_read_proj, {}, read_pause_sec, nullptr,
+        [this, &targets](const protocol::Command &command, const QByteArray &value) {
+            apply_reply(targets, ctx_.state, command.cmd_number, value);
         } };
     for (int number : { projsw_number, auto_on_number, auto_off_number })
         read.commands.push_back(protocol::command_by_number(number));

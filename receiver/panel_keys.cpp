@@ -4,7 +4,7 @@
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
 
 namespace {
 
@@ -15,14 +15,14 @@ const char *key_prefix(const char *name)
 
 } // namespace
 
-PanelKeys::PanelKeys(const HandlerContext &ctx, QObject *parent)
+PanelKeys::PanelKeys(const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
 {
-    connect(ctx_.ui->cmd_btn_menu, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_menu_Click);
+    connect(widgets.cmd_btn_menu, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_menu_Click);
     connect(
-        ctx_.ui->cmd_btn_minus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_minus_Click);
-    connect(ctx_.ui->cmd_btn_plus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_plus_Click);
+        widgets.cmd_btn_minus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_minus_Click);
+    connect(widgets.cmd_btn_plus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_plus_Click);
 }
 
 void PanelKeys::press(const char *prefix)

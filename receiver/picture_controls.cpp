@@ -9,7 +9,9 @@
 #include "section/handler_steps.h"
 #include "section/setting_list.h"
 #include "protocol/vocabulary.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
 
 namespace {
 
@@ -19,18 +21,18 @@ constexpr int picture_reset = 6;
 
 } // namespace
 
-PictureControls::PictureControls(const HandlerContext &ctx, QObject *parent)
+PictureControls::PictureControls(const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
 {
-    Ui::frm_main *ui = ctx_.ui;
     for (int number = 1; number <= picture_values; ++number) {
         connect(list_of(number), &QComboBox::currentIndexChanged, this,
             [this, number] { choose(number); });
     }
     connect(
-        ui->cmd_pic_read, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_read_Click);
-    connect(ui->cmd_pic_rst, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_rst_Click);
+        w_.cmd_pic_read, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_read_Click);
+    connect(w_.cmd_pic_rst, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_rst_Click);
 }
 
 void PictureControls::fill_lists()
@@ -41,18 +43,17 @@ void PictureControls::fill_lists()
 
 QComboBox *PictureControls::list_of(int number) const
 {
-    Ui::frm_main *ui = ctx_.ui;
     switch (number) {
     case 1:
-        return ui->cbo_pic_bri;
+        return w_.cbo_pic_bri;
     case 2:
-        return ui->cbo_pic_con;
+        return w_.cbo_pic_con;
     case 3:
-        return ui->cbo_pic_sat;
+        return w_.cbo_pic_sat;
     case 4:
-        return ui->cbo_pic_hue;
+        return w_.cbo_pic_hue;
     case 5:
-        return ui->cbo_pic_sha;
+        return w_.cbo_pic_sha;
     default:
         return nullptr;
     }
@@ -60,7 +61,7 @@ QComboBox *PictureControls::list_of(int number) const
 
 void PictureControls::choose(int number)
 {
-    send_list_choice(ctx_, *protocol::picture_by_number(number), list_of(number), ctx_.ui->lab_pic_reply);
+    send_list_choice(ctx_, *protocol::picture_by_number(number), list_of(number), w_.lab_pic_reply);
 }
 
 void PictureControls::cbo_pic_bri_Click() { choose(1); }
@@ -71,7 +72,7 @@ void PictureControls::cbo_pic_sha_Click() { choose(5); }
 
 void PictureControls::cmd_pic_read_Click()
 {
-    ReadBack read{ ctx_.ui->cmd_pic_read, {}, 0.1, ctx_.ui->lab_pic_reply,
+    ReadBack read{ w_.cmd_pic_read, {}, 0.1, w_.lab_pic_reply,
         [this](const protocol::Command &command, const QByteArray &value) {
             // The entry at position n reads n; a value outside 0 to 100 has no entry and leaves
             // the list as it was.
@@ -85,7 +86,7 @@ void PictureControls::cmd_pic_read_Click()
 
 void PictureControls::cmd_pic_rst_Click()
 {
-    handler_steps::press_action(ctx_, ctx_.ui->cmd_pic_rst,
+    handler_steps::press_action(ctx_, w_.cmd_pic_rst,
         protocol::setting_message(protocol::pic_prefix(picture_reset), "Go"),
-        ctx_.ui->lab_pic_reply);
+        w_.lab_pic_reply);
 }
