@@ -48,6 +48,25 @@ ProjectorBehaviour::Widgets behaviour_widgets(const Ui::frm_main *ui)
     return { ui->cbo_auto_on, ui->cbo_auto_off, ui->cbo_projsw, ui->cmd_read_proj, ui->lab_proj_reply };
 }
 
+ProjectorPort::Widgets port_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cbo_proj_baudrate, ui->cbo_proj_databit, ui->cbo_proj_parity, ui->cbo_proj_stopbit,
+             ui->lab_proj_reply };
+}
+
+DisplayEditor::Widgets editor_widgets(const Ui::frm_main *ui)
+{
+    return { ui->txt_proj_disp_on_text, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
+             ui->txt_proj_disp_off_hex, ui->opt_cmd_fmt_0, ui->opt_cmd_fmt_1, ui->cmd_cr_disp_on,
+             ui->cmd_cr_disp_off };
+}
+
+ProjectorFile::Widgets file_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cmd_load, ui->cmd_save, ui->cbo_proj_baudrate, ui->cbo_proj_databit, ui->cbo_proj_parity,
+             ui->cbo_proj_stopbit };
+}
+
 const QColor light_grey(192, 192, 192);
 const QColor green(0, 192, 0);
 const QColor red(255, 0, 0);
@@ -72,11 +91,11 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
       receiver_(ctx_, receiver_widgets(ui.get())),
       picture_(ctx_, picture_widgets(ui.get())),
       keys_(ctx_, key_widgets(ui.get())),
-      proj_port_(ctx_),
-      editor_(ctx_),
+      proj_port_(ctx_, port_widgets(ui.get())),
+      editor_(ctx_, editor_widgets(ui.get())),
       behaviour_(ctx_, behaviour_widgets(ui.get())),
       transfer_(ctx_, proj_port_, editor_),
-      proj_file_(ctx_, proj_port_, editor_)
+      proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
 {
     // The designed client area; the receive log below it shows when the window is made taller.
     setFixedWidth(528);

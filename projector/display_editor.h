@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class QAbstractButton;
 class QLineEdit;
 
 // The editor of the display-on and display-off commands, in the Text or the Hex view.
@@ -21,7 +22,15 @@ public:
     static constexpr int text_box_limit = 50;
     static constexpr int hex_box_limit = 150;
 
-    explicit DisplayEditor(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The display command boxes, the Text/Hex options and the CR buttons.
+    struct Widgets
+    {
+        QLineEdit *txt_proj_disp_on_text, *txt_proj_disp_off_text, *txt_proj_disp_on_hex,
+            *txt_proj_disp_off_hex;
+        QAbstractButton *opt_cmd_fmt_0, *opt_cmd_fmt_1, *cmd_cr_disp_on, *cmd_cr_disp_off;
+    };
+
+    DisplayEditor(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Selects the option of view index and runs its handler, as the operator's
     // click would. During start-up (ui_ready false) it only records and shows the view.
@@ -56,5 +65,6 @@ private:
     QString &disp_hex(int selector);
 
     HandlerContext ctx_;
+    Widgets w_;
     CommandCodec codec_;
 };

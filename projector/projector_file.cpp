@@ -5,7 +5,8 @@
 #include "fields/fields.h"
 #include "codec/codec.h"
 #include "projector/display_editor.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
+#include <QComboBox>
 #include "build_info.h"
 
 #include <QDir>
@@ -119,15 +120,16 @@ bool proj_file_exists(const QString &path)
     return names.contains(info.fileName(), Qt::CaseSensitive);
 }
 
-ProjectorFile::ProjectorFile(
-    const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+ProjectorFile::ProjectorFile(const HandlerContext &ctx, const Widgets &widgets,
+    ProjectorPort &port, DisplayEditor &editor, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
     , port_(port)
     , editor_(editor)
 {
-    connect(ctx_.ui->cmd_load, &QAbstractButton::clicked, this, &ProjectorFile::cmd_load_Click);
-    connect(ctx_.ui->cmd_save, &QAbstractButton::clicked, this, &ProjectorFile::cmd_save_Click);
+    connect(w_.cmd_load, &QAbstractButton::clicked, this, &ProjectorFile::cmd_load_Click);
+    connect(w_.cmd_save, &QAbstractButton::clicked, this, &ProjectorFile::cmd_save_Click);
 }
 
 QString ProjectorFile::title_for(const QString &path)
@@ -141,11 +143,10 @@ bool ProjectorFile::load_proj_file(QString *error)
 {
     const QString path = ctx_.state.proj_file;
     if (!proj_file_exists(path)) {
-        Ui::frm_main *ui = ctx_.ui;
-        select_position(ui->cbo_proj_baudrate, default_baud_position);
-        select_position(ui->cbo_proj_databit, default_databits_position);
-        select_position(ui->cbo_proj_parity, default_parity_position);
-        select_position(ui->cbo_proj_stopbit, default_stopbits_position);
+            select_position(w_.cbo_proj_baudrate, default_baud_position);
+        select_position(w_.cbo_proj_databit, default_databits_position);
+        select_position(w_.cbo_proj_parity, default_parity_position);
+        select_position(w_.cbo_proj_stopbit, default_stopbits_position);
         // Also when a list already showed its default entry and so ran no handler.
         port_.set_values(default_port);
         Q_EMIT file_in_use(QString());

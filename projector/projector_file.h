@@ -7,6 +7,9 @@
 #include <QObject>
 #include <QString>
 
+class QAbstractButton;
+class QComboBox;
+
 class DisplayEditor;
 
 // The parts of a path that split_path() gives.
@@ -47,8 +50,15 @@ class ProjectorFile : public QObject
 {
     Q_OBJECT
 public:
-    ProjectorFile(const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor,
-        QObject *parent = nullptr);
+    // Load, Save, and the four port lists that take their defaults when there is no file.
+    struct Widgets
+    {
+        QAbstractButton *cmd_load, *cmd_save;
+        QComboBox *cbo_proj_baudrate, *cbo_proj_databit, *cbo_proj_parity, *cbo_proj_stopbit;
+    };
+
+    ProjectorFile(const HandlerContext &ctx, const Widgets &widgets, ProjectorPort &port,
+        DisplayEditor &editor, QObject *parent = nullptr);
 
     // Reads state.proj_file into the settings and their controls, or applies the port defaults
     // when there is no such file; tells file_in_use. False, with a report in *error, when an
@@ -80,6 +90,7 @@ private:
     Prompts::FileRequest file_request(bool save) const;
 
     HandlerContext ctx_;
+    Widgets w_;
     ProjectorPort &port_;
     DisplayEditor &editor_;
 };
