@@ -67,6 +67,12 @@ ProjectorFile::Widgets file_widgets(const Ui::frm_main *ui)
              ui->cbo_proj_stopbit };
 }
 
+ProjectorTransfer::Widgets transfer_widgets(const Ui::frm_main *ui)
+{
+    return { ui->cmd_proj_send, ui->cmd_proj_read, ui->lab_proj_reply, ui->txt_proj_disp_on_hex,
+             ui->txt_proj_disp_off_hex };
+}
+
 const QColor light_grey(192, 192, 192);
 const QColor green(0, 192, 0);
 const QColor red(255, 0, 0);
@@ -87,14 +93,14 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
       prompts_(prompts),
       config_dir_(config_dir),
       link_(prompts),
-      ctx_{ ui.get(), link_, state_, fail_, prompts_, config_dir_ },
+      ctx_{ link_, state_, fail_, prompts_, config_dir_ },
       receiver_(ctx_, receiver_widgets(ui.get())),
       picture_(ctx_, picture_widgets(ui.get())),
       keys_(ctx_, key_widgets(ui.get())),
       proj_port_(ctx_, port_widgets(ui.get())),
       editor_(ctx_, editor_widgets(ui.get())),
       behaviour_(ctx_, behaviour_widgets(ui.get())),
-      transfer_(ctx_, proj_port_, editor_),
+      transfer_(ctx_, transfer_widgets(ui.get()), proj_port_, editor_),
       proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
 {
     // The designed client area; the receive log below it shows when the window is made taller.

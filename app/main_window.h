@@ -19,6 +19,9 @@
 
 class QLabel;
 class Prompts;
+namespace Ui {
+class frm_main;
+}
 
 // The one window of the utility: its start-up and exit, the port row, the section switching and
 // the receive log. The handlers of each section live in classes of their own, wired here.

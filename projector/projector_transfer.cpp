@@ -11,7 +11,9 @@
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
 #include "protocol/vocabulary.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -44,16 +46,17 @@ int message_size(int selector, int n)
 
 } // namespace
 
-ProjectorTransfer::ProjectorTransfer(
-    const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+ProjectorTransfer::ProjectorTransfer(const HandlerContext &ctx, const Widgets &widgets,
+    ProjectorPort &port, DisplayEditor &editor, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
     , port_(port)
     , editor_(editor)
 {
-    connect(ctx_.ui->cmd_proj_send, &QAbstractButton::clicked, this,
+    connect(w_.cmd_proj_send, &QAbstractButton::clicked, this,
         &ProjectorTransfer::cmd_proj_send_Click);
-    connect(ctx_.ui->cmd_proj_read, &QAbstractButton::clicked, this,
+    connect(w_.cmd_proj_read, &QAbstractButton::clicked, this,
         &ProjectorTransfer::cmd_proj_read_Click);
 }
 
@@ -73,12 +76,11 @@ QString ProjectorTransfer::refusal() const
 
 void ProjectorTransfer::cmd_proj_send_Click()
 {
-    Ui::frm_main *ui = ctx_.ui;
     editor_.capture_disp_cmds();
     if (ctx_.state.cmd_fmt == CommandView::Hex) {
         // The operator sees the normalized form; an entry that was not hex leaves its box empty.
-        ui->txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
-        ui->txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
+        w_.txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
+        w_.txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
     }
     const QString why = refusal();
     if (!why.isEmpty()) {
@@ -86,7 +88,7 @@ void ProjectorTransfer::cmd_proj_send_Click()
         return;
     }
 
-    const QPointer<QAbstractButton> button(ui->cmd_proj_send);
+    const QPointer<QAbstractButton> button(w_.cmd_proj_send);
     button->setEnabled(false);
     QCoreApplication::processEvents();
     if (port_.cmd_send_port_Click()) {
@@ -117,12 +119,12 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
         ok = ctx_.link.send_bytes();
     }
     if (!ok)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::send_fail_text());
+        ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
 }
 
 void ProjectorTransfer::cmd_proj_read_Click()
 {
-    const QPointer<QAbstractButton> button(ctx_.ui->cmd_proj_read);
+    const QPointer<QAbstractButton> button(w_.cmd_proj_read);
     button->setEnabled(false);
     QCoreApplication::processEvents();
     if (port_.cmd_read_port_Click()) {
@@ -152,5 +154,5 @@ void ProjectorTransfer::cmd_read_disp_Click(int selector)
         editor_.show_disp_cmd(selector);
         return;
     }
-    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, handler_steps::read_fail_text());
+    ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::read_fail_text());
 }
