@@ -1,16 +1,15 @@
 #include "projector/projector_behaviour.h"
 
-#include "section/apply_reply.h"
-#include "section/combo_util.h"
-#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
+#include "section/apply_reply.h"
+#include "section/combo_util.h"
 #include "section/setting_list.h"
+#include "section/window_state.h"
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
-
 
 namespace {
 
@@ -65,14 +64,23 @@ void ProjectorBehaviour::choose(int number)
         ctx_, *protocol::command_by_number(number), list_of(number), w_.lab_proj_reply);
 }
 
-void ProjectorBehaviour::cbo_auto_on_Click() { choose(auto_on_number); }
-void ProjectorBehaviour::cbo_auto_off_Click() { choose(auto_off_number); }
-void ProjectorBehaviour::cbo_projsw_Click() { choose(projsw_number); }
+void ProjectorBehaviour::cbo_auto_on_Click()
+{
+    choose(auto_on_number);
+}
+void ProjectorBehaviour::cbo_auto_off_Click()
+{
+    choose(auto_off_number);
+}
+void ProjectorBehaviour::cbo_projsw_Click()
+{
+    choose(projsw_number);
+}
 
 void ProjectorBehaviour::cmd_read_proj_Click()
 {
-    const ReplyTargets targets{ [this](int number) { return list_of(number); } };
-    ReadBack read{ w_.cmd_read_proj, {}, read_pause_sec, nullptr,
+    const ReplyTargets targets { [this](int number) { return list_of(number); } };
+    ReadBack read { w_.cmd_read_proj, {}, read_pause_sec, nullptr,
         [this, &targets](const protocol::Command &command, const QByteArray &value) {
             apply_reply(targets, ctx_.state, command.cmd_number, value);
         } };

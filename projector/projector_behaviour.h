@@ -22,7 +22,8 @@ public:
         QLabel *lab_proj_reply;
     };
 
-    ProjectorBehaviour(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
+    ProjectorBehaviour(
+        const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Fills "On"/"Off" twice and the ProjSW times 0, 5, ... 300, none selected.
     void fill_lists();

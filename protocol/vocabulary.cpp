@@ -11,29 +11,33 @@ namespace {
 constexpr Choice on_off[] = { { "On", "On" }, { "Off", "Off" } };
 constexpr Choice yes_no[] = { { "Yes", "Yes" }, { "No", "No" } };
 constexpr Choice aspects[] = { { "Full", "Full" }, { "16:9 TV", "16:9" }, { "16:10 TV", "16:10" },
-                               { "4:3 TV", "4:3" }, { "Keep Ratio", "Keep" } };
-constexpr Choice display_modes[] = { { "DispSW AVon", "DispSWAVOn" }, { "DispSW AVSW", "DispSWAVSW" },
-                                     { "AV SW", "AVSW" }, { "Always ON", "AlwaysOn" } };
-constexpr Choice hdcp_modes[] = { { "Compliant", "HDCP" }, { "Noncompliant", "NotHDCP" }, { "Auto", "Auto" } };
+    { "4:3 TV", "4:3" }, { "Keep Ratio", "Keep" } };
+constexpr Choice display_modes[] = { { "DispSW AVon", "DispSWAVOn" },
+    { "DispSW AVSW", "DispSWAVSW" }, { "AV SW", "AVSW" }, { "Always ON", "AlwaysOn" } };
+constexpr Choice hdcp_modes[]
+    = { { "Compliant", "HDCP" }, { "Noncompliant", "NotHDCP" }, { "Auto", "Auto" } };
 constexpr Choice baud_rates[] = { { "9600", "9600" }, { "115200", "115200" } };
 constexpr Choice inputs_two[] = { { "Hdmi", "Hdmi" }, { "Vga", "Vga" } };
 constexpr Choice inputs_three[] = { { "Hdmi1", "Hdmi1" }, { "Hdmi2", "Hdmi2" }, { "Vga", "Vga" } };
 
-constexpr NumberRange no_numbers{};
-constexpr NumberRange overscan_steps{ 50, 1 };
-constexpr NumberRange picture_steps{ 100, 1 };
-constexpr NumberRange projsw_seconds{ 300, 5 };
+constexpr NumberRange no_numbers {};
+constexpr NumberRange overscan_steps { 50, 1 };
+constexpr NumberRange picture_steps { 100, 1 };
+constexpr NumberRange projsw_seconds { 300, 5 };
 
 // A setting chosen from a list.
-constexpr Command list(const char *name, const char *prefix, int cmd, int pic, Send send, Argument argument,
-                       ReplyRead reply, std::span<const Choice> choices, NumberRange numbers = no_numbers)
+constexpr Command list(const char *name, const char *prefix, int cmd, int pic, Send send,
+    Argument argument, ReplyRead reply, std::span<const Choice> choices,
+    NumberRange numbers = no_numbers)
 {
     return { name, prefix, cmd, pic, Kind::List, send, argument, reply, choices, numbers, true };
 }
 
-constexpr Command other(const char *name, const char *prefix, int cmd, int pic, Kind kind, bool readable)
+constexpr Command other(
+    const char *name, const char *prefix, int cmd, int pic, Kind kind, bool readable)
 {
-    return { name, prefix, cmd, pic, kind, Send::Wait, Argument::Word, ReplyRead::None, {}, no_numbers, readable };
+    return { name, prefix, cmd, pic, kind, Send::Wait, Argument::Word, ReplyRead::None, {},
+        no_numbers, readable };
 }
 
 using enum Send;
@@ -46,8 +50,10 @@ const std::array table = {
     other("rx_firmware", "WP_Info[", 4, 0, Kind::Info, true),
     list("output_resolution", "WP_Output[", 5, 0, Wait, Position, ReplyRead::Number, {}),
     list("overscan", "WP_OverscanEn[", 6, 0, Wait, EntryText, ReplyRead::Word, yes_no),
-    list("overscan_h", "WP_OverscanH[", 7, 0, NoWait, EntryText, ReplyRead::Number, {}, overscan_steps),
-    list("overscan_v", "WP_OverscanV[", 8, 0, NoWait, EntryText, ReplyRead::Number, {}, overscan_steps),
+    list("overscan_h", "WP_OverscanH[", 7, 0, NoWait, EntryText, ReplyRead::Number, {},
+        overscan_steps),
+    list("overscan_v", "WP_OverscanV[", 8, 0, NoWait, EntryText, ReplyRead::Number, {},
+        overscan_steps),
     list("audio", "WP_AudioEn[", 9, 0, Wait, EntryText, ReplyRead::Word, on_off),
     list("audio_hdmi", "WP_AudioHdmi[", 10, 0, Wait, EntryText, ReplyRead::Word, on_off),
     list("audio_lr", "WP_AudioLR[", 11, 0, Wait, EntryText, ReplyRead::Word, on_off),
@@ -60,14 +66,19 @@ const std::array table = {
     list("input_resolution", "WP_InputPrefer[", 18, 0, Wait, Position, ReplyRead::Number, {}),
     other("tx_firmware", "WP_InfoTx[", 19, 0, Kind::Info, true),
     list("tx_baudrate", "WP_BaudrateTx[", 20, 0, Wait, Word, ReplyRead::Word, baud_rates),
-    list("projsw_mode", "WP_ProjSW[", 21, 0, NoWait, EntryText, ReplyRead::FiveSeconds, {}, projsw_seconds),
+    list("projsw_mode", "WP_ProjSW[", 21, 0, NoWait, EntryText, ReplyRead::FiveSeconds, {},
+        projsw_seconds),
     list("auto_display_on", "WP_AutoDispOn[", 22, 0, WaitQuiet, Word, ReplyRead::Word, on_off),
     list("auto_display_off", "WP_AutoDispOff[", 23, 0, WaitQuiet, Word, ReplyRead::Word, on_off),
-    list("brightness", "WP_PictureBri[", 0, 1, NoWait, EntryText, ReplyRead::Number, {}, picture_steps),
-    list("contrast", "WP_PictureCon[", 0, 2, NoWait, EntryText, ReplyRead::Number, {}, picture_steps),
-    list("saturation", "WP_PictureSat[", 0, 3, NoWait, EntryText, ReplyRead::Number, {}, picture_steps),
+    list("brightness", "WP_PictureBri[", 0, 1, NoWait, EntryText, ReplyRead::Number, {},
+        picture_steps),
+    list("contrast", "WP_PictureCon[", 0, 2, NoWait, EntryText, ReplyRead::Number, {},
+        picture_steps),
+    list("saturation", "WP_PictureSat[", 0, 3, NoWait, EntryText, ReplyRead::Number, {},
+        picture_steps),
     list("hue", "WP_PictureHue[", 0, 4, NoWait, EntryText, ReplyRead::Number, {}, picture_steps),
-    list("sharpness", "WP_PictureSha[", 0, 5, NoWait, EntryText, ReplyRead::Number, {}, picture_steps),
+    list("sharpness", "WP_PictureSha[", 0, 5, NoWait, EntryText, ReplyRead::Number, {},
+        picture_steps),
     other("picture_reset", "WP_PictureRst[", 0, 6, Kind::Action, false),
     other("key_menu", "WP_KeyMenu[", 0, 0, Kind::Key, false),
     other("key_minus", "WP_KeyMinus[", 0, 0, Kind::Key, false),
@@ -144,8 +155,8 @@ QStringList fixed_entries(const Command &command, bool single_hdmi)
     return entries;
 }
 
-std::optional<QByteArray> choice_argument(const Command &command, int position, const QString &entry_text,
-                                          bool single_hdmi)
+std::optional<QByteArray> choice_argument(
+    const Command &command, int position, const QString &entry_text, bool single_hdmi)
 {
     if (position < 0)
         return std::nullopt;
@@ -166,8 +177,8 @@ std::optional<QByteArray> choice_argument(const Command &command, int position, 
     return std::nullopt;
 }
 
-std::optional<int> reply_position(const Command &command, const QByteArray &value, bool single_hdmi,
-                                  const QStringList &entries)
+std::optional<int> reply_position(
+    const Command &command, const QByteArray &value, bool single_hdmi, const QStringList &entries)
 {
     switch (command.reply) {
     case ReplyRead::None:

@@ -23,11 +23,11 @@ struct Choice
 
 // What a command is for.
 enum class Kind {
-    List,     // a setting chosen from a list
-    Action,   // a one-shot button that sends "Go"
-    Key,      // a front-panel key: prefix and terminator only
-    Info,     // read only: the reply is shown as text (or changes the input layout)
-    Special,  // carries its own argument format (projector port, display commands)
+    List, // a setting chosen from a list
+    Action, // a one-shot button that sends "Go"
+    Key, // a front-panel key: prefix and terminator only
+    Info, // read only: the reply is shown as text (or changes the input layout)
+    Special, // carries its own argument format (projector port, display commands)
 };
 
 // How a choice is sent: waiting for the reply with the list disabled and "Send fail !" when
@@ -36,19 +36,19 @@ enum class Send { Wait, WaitQuiet, NoWait };
 
 // Which argument a choice sends.
 enum class Argument {
-    Word,          // the argument word of the chosen position in choices
-    EntryText,     // the entry text itself, surrounding spaces removed
-    Position,      // the position as a decimal number (option-list resolutions)
-    ZeroOrEntry,   // "0" for the first entry, otherwise the entry text (auto-off)
+    Word, // the argument word of the chosen position in choices
+    EntryText, // the entry text itself, surrounding spaces removed
+    Position, // the position as a decimal number (option-list resolutions)
+    ZeroOrEntry, // "0" for the first entry, otherwise the entry text (auto-off)
 };
 
 // How the value of a reply selects an entry.
 enum class ReplyRead {
-    None,          // the reply selects nothing
-    Word,          // the position of the matching argument word
-    Number,        // the value read as a number is the position
-    FiveSeconds,   // the number of seconds divided by five, rounded down
-    EntryOrZero,   // "0" is the first entry, otherwise the entry with that text
+    None, // the reply selects nothing
+    Word, // the position of the matching argument word
+    Number, // the value read as a number is the position
+    FiveSeconds, // the number of seconds divided by five, rounded down
+    EntryOrZero, // "0" is the first entry, otherwise the entry with that text
 };
 
 // Entries 0, step, 2 * step ... up to last, as list texts.
@@ -60,17 +60,17 @@ struct NumberRange
 
 struct Command
 {
-    const char *name;   // stable lower-case name, e.g. "aspect"
+    const char *name; // stable lower-case name, e.g. "aspect"
     const char *prefix; // e.g. "WP_Aspect["
-    int cmd_number;     // cmd_prefix number 1 to 23, or 0
-    int pic_number;     // pic_prefix number 1 to 6, or 0
+    int cmd_number; // cmd_prefix number 1 to 23, or 0
+    int pic_number; // pic_prefix number 1 to 6, or 0
     Kind kind;
     Send send;
     Argument argument;
     ReplyRead reply;
     std::span<const Choice> choices; // fixed entries (empty for numbers or option-list files)
-    NumberRange numbers;             // numbered entries when numbers.last >= 0
-    bool readable;                   // answers a query ("?")
+    NumberRange numbers; // numbered entries when numbers.last >= 0
+    bool readable; // answers a query ("?")
 };
 
 // Every command, in table order.
@@ -94,13 +94,13 @@ QStringList fixed_entries(const Command &command, bool single_hdmi = true);
 
 // The argument that choosing position (showing entry_text) sends; none when the position holds
 // nothing to send. An entry text is sent as it stands, even when empty.
-std::optional<QByteArray> choice_argument(const Command &command, int position, const QString &entry_text,
-                           bool single_hdmi = true);
+std::optional<QByteArray> choice_argument(
+    const Command &command, int position, const QString &entry_text, bool single_hdmi = true);
 
 // The list position that the value of a reply selects, or none when it names no entry. entries
 // are the texts of the list (used by EntryOrZero only). The position is not checked against the
 // list's size: a caller selects it only when the list has it.
 std::optional<int> reply_position(const Command &command, const QByteArray &value, bool single_hdmi,
-                                  const QStringList &entries = {});
+    const QStringList &entries = {});
 
 } // namespace protocol

@@ -1,14 +1,14 @@
 #include "receiver/picture_controls.h"
 
-#include "section/combo_util.h"
-#include "section/fail_indicator.h"
-#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
+#include "section/combo_util.h"
+#include "section/fail_indicator.h"
 #include "section/handler_steps.h"
 #include "section/setting_list.h"
-#include "protocol/vocabulary.h"
+#include "section/window_state.h"
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -30,8 +30,7 @@ PictureControls::PictureControls(const HandlerContext &ctx, const Widgets &widge
         connect(list_of(number), &QComboBox::currentIndexChanged, this,
             [this, number] { choose(number); });
     }
-    connect(
-        w_.cmd_pic_read, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_read_Click);
+    connect(w_.cmd_pic_read, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_read_Click);
     connect(w_.cmd_pic_rst, &QAbstractButton::clicked, this, &PictureControls::cmd_pic_rst_Click);
 }
 
@@ -64,15 +63,30 @@ void PictureControls::choose(int number)
     send_list_choice(ctx_, *protocol::picture_by_number(number), list_of(number), w_.lab_pic_reply);
 }
 
-void PictureControls::cbo_pic_bri_Click() { choose(1); }
-void PictureControls::cbo_pic_con_Click() { choose(2); }
-void PictureControls::cbo_pic_sat_Click() { choose(3); }
-void PictureControls::cbo_pic_hue_Click() { choose(4); }
-void PictureControls::cbo_pic_sha_Click() { choose(5); }
+void PictureControls::cbo_pic_bri_Click()
+{
+    choose(1);
+}
+void PictureControls::cbo_pic_con_Click()
+{
+    choose(2);
+}
+void PictureControls::cbo_pic_sat_Click()
+{
+    choose(3);
+}
+void PictureControls::cbo_pic_hue_Click()
+{
+    choose(4);
+}
+void PictureControls::cbo_pic_sha_Click()
+{
+    choose(5);
+}
 
 void PictureControls::cmd_pic_read_Click()
 {
-    ReadBack read{ w_.cmd_pic_read, {}, 0.1, w_.lab_pic_reply,
+    ReadBack read { w_.cmd_pic_read, {}, 0.1, w_.lab_pic_reply,
         [this](const protocol::Command &command, const QByteArray &value) {
             // The entry at position n reads n; a value outside 0 to 100 has no entry and leaves
             // the list as it was.
@@ -87,6 +101,5 @@ void PictureControls::cmd_pic_read_Click()
 void PictureControls::cmd_pic_rst_Click()
 {
     handler_steps::press_action(ctx_, w_.cmd_pic_rst,
-        protocol::setting_message(protocol::pic_prefix(picture_reset), "Go"),
-        w_.lab_pic_reply);
+        protocol::setting_message(protocol::pic_prefix(picture_reset), "Go"), w_.lab_pic_reply);
 }

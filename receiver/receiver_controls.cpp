@@ -86,21 +86,66 @@ void ReceiverControls::choose(QComboBox *combo)
     }
 }
 
-void ReceiverControls::cbo_input_Click() { choose(w_.cbo_input); }
-void ReceiverControls::cbo_aspect_Click() { choose(w_.cbo_aspect); }
-void ReceiverControls::cbo_display_Click() { choose(w_.cbo_display); }
-void ReceiverControls::cbo_disp_mode_Click() { choose(w_.cbo_disp_mode); }
-void ReceiverControls::cbo_output_Click() { choose(w_.cbo_output); }
-void ReceiverControls::cbo_in_prefer_Click() { choose(w_.cbo_in_prefer); }
-void ReceiverControls::cbo_hdcp_in_Click() { choose(w_.cbo_hdcp_in); }
-void ReceiverControls::cbo_overscan_en_Click() { choose(w_.cbo_overscan_en); }
-void ReceiverControls::cbo_overscan_h_Click() { choose(w_.cbo_overscan_h); }
-void ReceiverControls::cbo_overscan_v_Click() { choose(w_.cbo_overscan_v); }
-void ReceiverControls::cbo_audio_en_Click() { choose(w_.cbo_audio_en); }
-void ReceiverControls::cbo_audio_hdmi_Click() { choose(w_.cbo_audio_hdmi); }
-void ReceiverControls::cbo_audio_lr_Click() { choose(w_.cbo_audio_lr); }
-void ReceiverControls::cbo_standby_Click() { choose(w_.cbo_standby); }
-void ReceiverControls::cbo_baudrate_Click() { choose(w_.cbo_baudrate); }
+void ReceiverControls::cbo_input_Click()
+{
+    choose(w_.cbo_input);
+}
+void ReceiverControls::cbo_aspect_Click()
+{
+    choose(w_.cbo_aspect);
+}
+void ReceiverControls::cbo_display_Click()
+{
+    choose(w_.cbo_display);
+}
+void ReceiverControls::cbo_disp_mode_Click()
+{
+    choose(w_.cbo_disp_mode);
+}
+void ReceiverControls::cbo_output_Click()
+{
+    choose(w_.cbo_output);
+}
+void ReceiverControls::cbo_in_prefer_Click()
+{
+    choose(w_.cbo_in_prefer);
+}
+void ReceiverControls::cbo_hdcp_in_Click()
+{
+    choose(w_.cbo_hdcp_in);
+}
+void ReceiverControls::cbo_overscan_en_Click()
+{
+    choose(w_.cbo_overscan_en);
+}
+void ReceiverControls::cbo_overscan_h_Click()
+{
+    choose(w_.cbo_overscan_h);
+}
+void ReceiverControls::cbo_overscan_v_Click()
+{
+    choose(w_.cbo_overscan_v);
+}
+void ReceiverControls::cbo_audio_en_Click()
+{
+    choose(w_.cbo_audio_en);
+}
+void ReceiverControls::cbo_audio_hdmi_Click()
+{
+    choose(w_.cbo_audio_hdmi);
+}
+void ReceiverControls::cbo_audio_lr_Click()
+{
+    choose(w_.cbo_audio_lr);
+}
+void ReceiverControls::cbo_standby_Click()
+{
+    choose(w_.cbo_standby);
+}
+void ReceiverControls::cbo_baudrate_Click()
+{
+    choose(w_.cbo_baudrate);
+}
 
 void ReceiverControls::cmd_sys_rst_Click()
 {
@@ -116,15 +161,15 @@ void ReceiverControls::cmd_vga_auto_Click()
 
 void ReceiverControls::cmd_ctrl_read_Click()
 {
-    const ReplyTargets targets{ [this](int number) -> QComboBox * {
-                                   for (const SettingList &list : lists_) {
-                                       if (list.command->cmd_number == number)
-                                           return list.combo;
-                                   }
-                                   return nullptr;
-                               },
+    const ReplyTargets targets { [this](int number) -> QComboBox * {
+                                    for (const SettingList &list : lists_) {
+                                        if (list.command->cmd_number == number)
+                                            return list.combo;
+                                    }
+                                    return nullptr;
+                                },
         w_.cbo_input, w_.lab_fw_ver_rx, w_.lab_fw_ver_tx };
-    ReadBack read{ w_.cmd_ctrl_read, {}, 0.05, w_.lab_ctrl_reply,
+    ReadBack read { w_.cmd_ctrl_read, {}, 0.05, w_.lab_ctrl_reply,
         [this, &targets](const protocol::Command &command, const QByteArray &value) {
             apply_reply(targets, ctx_.state, command.cmd_number, value);
         } };

@@ -25,7 +25,8 @@ struct ReplyTargets
 // selects the matching list entry or sets a label. Any other number, or a value that names no
 // entry, changes nothing. Selections run the lists' change handlers; a read-back holds
 // state.reading so that they send nothing.
-void apply_reply(const ReplyTargets &targets, WindowState &state, int number, const QByteArray &value);
+void apply_reply(
+    const ReplyTargets &targets, WindowState &state, int number, const QByteArray &value);
 
 // The same on the whole form, each command's list as the window places it.
 void apply_reply(Ui::frm_main *ui, WindowState &state, int number, const QByteArray &value);

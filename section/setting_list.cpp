@@ -12,13 +12,13 @@
 #include <QPointer>
 
 void send_list_choice(const HandlerContext &ctx, const protocol::Command &command, QComboBox *combo,
-                      QLabel *fail_label)
+    QLabel *fail_label)
 {
     if (ctx.state.reading)
         return;
     const int position = combo->currentIndex();
     const std::optional<QByteArray> argument
-            = protocol::choice_argument(command, position, combo->currentText(), ctx.state.single_hdmi);
+        = protocol::choice_argument(command, position, combo->currentText(), ctx.state.single_hdmi);
     if (!argument)
         return;
     const QByteArray message = protocol::setting_message(command.prefix, *argument);

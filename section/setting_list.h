@@ -21,7 +21,7 @@ struct Command;
 // when nothing is selected. A waiting send disables the list; Send::Wait shows "Send fail !" in
 // fail_label when no complete reply comes, Send::WaitQuiet does not examine the reply.
 void send_list_choice(const HandlerContext &ctx, const protocol::Command &command, QComboBox *combo,
-                      QLabel *fail_label);
+    QLabel *fail_label);
 
 // One read-back button: queries each command in turn, pausing pause_sec after each query, and
 // hands every value (the reply without prefix and terminator) to apply. Stops at the first

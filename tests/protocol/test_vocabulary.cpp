@@ -22,23 +22,40 @@ struct NamedPrefix
 
 // The names a command-line tool and its profiles use, with the prefix each one sends.
 const NamedPrefix named_prefixes[] = {
-    { "transmitter", "WP_IdentifyTx[" },     { "aspect", "WP_Aspect[" },
-    { "vga_auto", "WP_VgaAuto[" },           { "rx_firmware", "WP_Info[" },
-    { "output_resolution", "WP_Output[" },   { "overscan", "WP_OverscanEn[" },
-    { "overscan_h", "WP_OverscanH[" },       { "overscan_v", "WP_OverscanV[" },
-    { "audio", "WP_AudioEn[" },              { "audio_hdmi", "WP_AudioHdmi[" },
-    { "audio_lr", "WP_AudioLR[" },           { "reset", "WP_SystemRst[" },
-    { "auto_off", "WP_AutoOff[" },           { "display_mode", "WP_DisplayMode[" },
-    { "display", "WP_Display[" },            { "input_source", "WP_Input[" },
-    { "hdcp", "WP_HdcpInput[" },             { "input_resolution", "WP_InputPrefer[" },
-    { "tx_firmware", "WP_InfoTx[" },         { "tx_baudrate", "WP_BaudrateTx[" },
-    { "projsw_mode", "WP_ProjSW[" },         { "auto_display_on", "WP_AutoDispOn[" },
-    { "auto_display_off", "WP_AutoDispOff[" }, { "brightness", "WP_PictureBri[" },
-    { "contrast", "WP_PictureCon[" },        { "saturation", "WP_PictureSat[" },
-    { "hue", "WP_PictureHue[" },             { "sharpness", "WP_PictureSha[" },
-    { "picture_reset", "WP_PictureRst[" },   { "key_menu", "WP_KeyMenu[" },
-    { "key_minus", "WP_KeyMinus[" },         { "key_plus", "WP_KeyPlus[" },
-    { "projector_port", "WP_DisplaySet[" },  { "display_on_command", "WP_DisplayOn[" },
+    { "transmitter", "WP_IdentifyTx[" },
+    { "aspect", "WP_Aspect[" },
+    { "vga_auto", "WP_VgaAuto[" },
+    { "rx_firmware", "WP_Info[" },
+    { "output_resolution", "WP_Output[" },
+    { "overscan", "WP_OverscanEn[" },
+    { "overscan_h", "WP_OverscanH[" },
+    { "overscan_v", "WP_OverscanV[" },
+    { "audio", "WP_AudioEn[" },
+    { "audio_hdmi", "WP_AudioHdmi[" },
+    { "audio_lr", "WP_AudioLR[" },
+    { "reset", "WP_SystemRst[" },
+    { "auto_off", "WP_AutoOff[" },
+    { "display_mode", "WP_DisplayMode[" },
+    { "display", "WP_Display[" },
+    { "input_source", "WP_Input[" },
+    { "hdcp", "WP_HdcpInput[" },
+    { "input_resolution", "WP_InputPrefer[" },
+    { "tx_firmware", "WP_InfoTx[" },
+    { "tx_baudrate", "WP_BaudrateTx[" },
+    { "projsw_mode", "WP_ProjSW[" },
+    { "auto_display_on", "WP_AutoDispOn[" },
+    { "auto_display_off", "WP_AutoDispOff[" },
+    { "brightness", "WP_PictureBri[" },
+    { "contrast", "WP_PictureCon[" },
+    { "saturation", "WP_PictureSat[" },
+    { "hue", "WP_PictureHue[" },
+    { "sharpness", "WP_PictureSha[" },
+    { "picture_reset", "WP_PictureRst[" },
+    { "key_menu", "WP_KeyMenu[" },
+    { "key_minus", "WP_KeyMinus[" },
+    { "key_plus", "WP_KeyPlus[" },
+    { "projector_port", "WP_DisplaySet[" },
+    { "display_on_command", "WP_DisplayOn[" },
     { "display_off_command", "WP_DisplayOff[" },
 };
 
@@ -106,9 +123,11 @@ TEST(Vocabulary, FixedEntriesAsTheWindowShowsThem)
         QStringList({ u"Full"_s, u"16:9 TV"_s, u"16:10 TV"_s, u"4:3 TV"_s, u"Keep Ratio"_s }));
     EXPECT_EQ(fixed_entries(named("display_mode")),
         QStringList({ u"DispSW AVon"_s, u"DispSW AVSW"_s, u"AV SW"_s, u"Always ON"_s }));
-    EXPECT_EQ(fixed_entries(named("hdcp")), QStringList({ u"Compliant"_s, u"Noncompliant"_s, u"Auto"_s }));
+    EXPECT_EQ(fixed_entries(named("hdcp")),
+        QStringList({ u"Compliant"_s, u"Noncompliant"_s, u"Auto"_s }));
     EXPECT_EQ(fixed_entries(named("input_source"), true), QStringList({ u"Hdmi"_s, u"Vga"_s }));
-    EXPECT_EQ(fixed_entries(named("input_source"), false), QStringList({ u"Hdmi1"_s, u"Hdmi2"_s, u"Vga"_s }));
+    EXPECT_EQ(fixed_entries(named("input_source"), false),
+        QStringList({ u"Hdmi1"_s, u"Hdmi2"_s, u"Vga"_s }));
     EXPECT_EQ(fixed_entries(named("overscan")), QStringList({ u"Yes"_s, u"No"_s }));
     EXPECT_EQ(fixed_entries(named("display")), QStringList({ u"On"_s, u"Off"_s }));
 
@@ -145,26 +164,31 @@ class ChoiceArgument : public testing::TestWithParam<ArgumentCase>
 TEST_P(ChoiceArgument, IsTheWordTheWindowSends)
 {
     const ArgumentCase &c = GetParam();
-    EXPECT_EQ(choice_argument(named(c.name), c.position, QString::fromLatin1(c.entry), c.single_hdmi),
+    EXPECT_EQ(
+        choice_argument(named(c.name), c.position, QString::fromLatin1(c.entry), c.single_hdmi),
         c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vocabulary, ChoiceArgument,
     testing::Values(
-        ArgumentCase{ "aspect_word_not_entry", "aspect", 1, "16:9 TV", true, QByteArray("16:9") },
-        ArgumentCase{ "aspect_past_the_table", "aspect", 5, "x", true, std::nullopt },
-        ArgumentCase{ "nothing_selected", "aspect", -1, "", true, std::nullopt },
-        ArgumentCase{ "hdcp_noncompliant", "hdcp", 1, "Noncompliant", true, QByteArray("NotHDCP") },
-        ArgumentCase{ "input_two_layout_vga", "input_source", 1, "Vga", true, QByteArray("Vga") },
-        ArgumentCase{ "input_three_layout_hdmi2", "input_source", 1, "Hdmi2", false, QByteArray("Hdmi2") },
-        ArgumentCase{ "input_two_layout_no_third", "input_source", 2, "Vga", true, std::nullopt },
-        ArgumentCase{ "output_sends_position", "output_resolution", 3, "1280x720", true, QByteArray("3") },
-        ArgumentCase{ "overscan_h_entry_trimmed", "overscan_h", 7, " 7 ", true, QByteArray("7") },
-        ArgumentCase{ "auto_off_first_sends_zero", "auto_off", 0, "Never", true, QByteArray("0") },
-        ArgumentCase{ "auto_off_other_sends_entry", "auto_off", 2, "30", true, QByteArray("30") },
-        ArgumentCase{ "empty_entry_still_sent", "audio", 0, "", true, QByteArray("") },
-        ArgumentCase{ "auto_display_off_word", "auto_display_on", 1, "Off", true, QByteArray("Off") },
-        ArgumentCase{ "latin1_entry_one_byte", "auto_off", 1, "\xe9", true, QByteArray("\xe9") }),
+        ArgumentCase { "aspect_word_not_entry", "aspect", 1, "16:9 TV", true, QByteArray("16:9") },
+        ArgumentCase { "aspect_past_the_table", "aspect", 5, "x", true, std::nullopt },
+        ArgumentCase { "nothing_selected", "aspect", -1, "", true, std::nullopt },
+        ArgumentCase {
+            "hdcp_noncompliant", "hdcp", 1, "Noncompliant", true, QByteArray("NotHDCP") },
+        ArgumentCase { "input_two_layout_vga", "input_source", 1, "Vga", true, QByteArray("Vga") },
+        ArgumentCase {
+            "input_three_layout_hdmi2", "input_source", 1, "Hdmi2", false, QByteArray("Hdmi2") },
+        ArgumentCase { "input_two_layout_no_third", "input_source", 2, "Vga", true, std::nullopt },
+        ArgumentCase {
+            "output_sends_position", "output_resolution", 3, "1280x720", true, QByteArray("3") },
+        ArgumentCase { "overscan_h_entry_trimmed", "overscan_h", 7, " 7 ", true, QByteArray("7") },
+        ArgumentCase { "auto_off_first_sends_zero", "auto_off", 0, "Never", true, QByteArray("0") },
+        ArgumentCase { "auto_off_other_sends_entry", "auto_off", 2, "30", true, QByteArray("30") },
+        ArgumentCase { "empty_entry_still_sent", "audio", 0, "", true, QByteArray("") },
+        ArgumentCase {
+            "auto_display_off_word", "auto_display_on", 1, "Off", true, QByteArray("Off") },
+        ArgumentCase { "latin1_entry_one_byte", "auto_off", 1, "\xe9", true, QByteArray("\xe9") }),
     [](const testing::TestParamInfo<ArgumentCase> &info) { return std::string(info.param.row); });
 
 TEST(Vocabulary, ReplyToEachChoiceSelectsThatChoice)
