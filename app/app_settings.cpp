@@ -38,13 +38,16 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
     reader.set_expected_fields(5);
 
     AppSettings read;
+    int auto_clear = 0;
+    int cmd_fmt = 0;
+    int open_section = 0;
     const struct
     {
         int *value;
         const char *what;
     } numbers_before[] = { { &read.port_no, "port number" },
-                           { &read.auto_clear, "auto-clear" },
-                           { &read.cmd_fmt, "command view" } };
+                           { &auto_clear, "auto-clear" },
+                           { &cmd_fmt, "command view" } };
     for (const auto &field : numbers_before) {
         if (!read_short(reader, *field.value))
             return failed(reader.error().isEmpty()
@@ -53,17 +56,20 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
     }
     if (!reader.read_text(read.proj_file))
         return failed(reader.error());
-    if (!read_short(reader, read.open_section))
+    if (!read_short(reader, open_section))
         return failed(reader.error().isEmpty() ? QStringLiteral("the section is out of range")
                                                : reader.error());
 
     if (read.port_no < 0 || read.port_no > 9)
         return failed(QStringLiteral("port number %1 is not 0 to 9").arg(read.port_no));
-    if (read.auto_clear != 0 && read.auto_clear != 1)
-        return failed(
-            QStringLiteral("auto-clear %1 is not 0 (off) or 1 (on)").arg(read.auto_clear));
-    if (read.cmd_fmt != 0 && read.cmd_fmt != 1)
-        return failed(QStringLiteral("command view %1 is not 0 (Text) or 1 (Hex)").arg(read.cmd_fmt));
+    if (auto_clear != static_cast<int>(AutoClear::Off) && auto_clear != static_cast<int>(AutoClear::On))
+        return failed(QStringLiteral("auto-clear %1 is not 0 (off) or 1 (on)").arg(auto_clear));
+    if (cmd_fmt != static_cast<int>(CommandView::Text) && cmd_fmt != static_cast<int>(CommandView::Hex))
+        return failed(QStringLiteral("command view %1 is not 0 (Text) or 1 (Hex)").arg(cmd_fmt));
+    // Any other section number is kept as it is and written back unchanged.
+    read.auto_clear = static_cast<AutoClear>(auto_clear);
+    read.cmd_fmt = static_cast<CommandView>(cmd_fmt);
+    read.open_section = static_cast<Section>(open_section);
 
     settings = read;
     return true;
@@ -73,9 +79,9 @@ bool write_app_settings(const QString &path, const AppSettings &settings)
 {
     FieldWriter writer;
     writer.write_int(settings.port_no);
-    writer.write_int(settings.auto_clear);
-    writer.write_int(settings.cmd_fmt);
+    writer.write_int(static_cast<int>(settings.auto_clear));
+    writer.write_int(static_cast<int>(settings.cmd_fmt));
     writer.write_text(settings.proj_file);
-    writer.write_int(settings.open_section);
+    writer.write_int(static_cast<int>(settings.open_section));
     return writer.commit(path);
 }

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "section/window_state.h"
+
 #include <QString>
+
+// The receive log's auto-clear switch; the numbers are those of the settings file.
+enum class AutoClear : int { Off = 0, On = 1 };
 
 // The five values the window remembers between runs, kept in KZ_ORBA_CTRL.ini beside the
 // executable (or in the folder given with --config-dir).
 struct AppSettings
 {
     int port_no = 0;       // 1 to 9 for COM1 to COM9, 0 for none
-    int auto_clear = 0;    // receive-log auto-clear: 0 or 1
-    int cmd_fmt = 0;       // projector command view: 0 Text, 1 Hex
+    AutoClear auto_clear = AutoClear::Off;
+    CommandView cmd_fmt = CommandView::Text; // projector command view
     QString proj_file;     // projector settings file in use, or empty
-    int open_section = 1;  // 0 Projector, 1 receiver, 2 Control Panel
+    Section open_section = Section::Receiver;
 };
 
 namespace app_files {

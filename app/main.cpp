@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "app/widget_prompts.h"
+#include "build_info.h"
 #include "link/port_names.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ struct Options
 void describe(QCommandLineParser &parser, const Options &options)
 {
     QCoreApplication::setApplicationName(QStringLiteral("KZ-ORBA-320-RX"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.5"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));
     parser.setApplicationDescription(
         QStringLiteral("Configures and operates a KZ-ORBA-320-RX video receiver over RS-232."));
     parser.addHelpOption();

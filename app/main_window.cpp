@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/app_settings.h"
+#include "app/section_widgets.h"
 #include "fields/fields.h"
 #include "form/readable_fonts.h"
 #include "section/combo_util.h"
@@ -33,15 +34,15 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
       prompts_(prompts),
       config_dir_(config_dir),
       port_row_(ui.get(), link_, prompts),
-      ctx_{ ui.get(), link_, state_, fail_, prompts_, config_dir_ },
-      receiver_(ctx_),
-      picture_(ctx_),
-      keys_(ctx_),
-      proj_port_(ctx_),
-      editor_(ctx_),
-      behaviour_(ctx_),
-      transfer_(ctx_, proj_port_, editor_),
-      proj_file_(ctx_, proj_port_, editor_)
+      ctx_{ link_, state_, fail_, prompts_, config_dir_ },
+      receiver_(ctx_, receiver_widgets(ui.get())),
+      picture_(ctx_, picture_widgets(ui.get())),
+      keys_(ctx_, key_widgets(ui.get())),
+      proj_port_(ctx_, port_widgets(ui.get())),
+      editor_(ctx_, editor_widgets(ui.get())),
+      behaviour_(ctx_, behaviour_widgets(ui.get())),
+      transfer_(ctx_, transfer_widgets(ui.get()), proj_port_, editor_),
+      proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
 {
     // The designed client area; the receive log below it shows when the window is made taller.
     setFixedWidth(528);
@@ -54,6 +55,10 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
                               static_cast<QWidget *>(ui->fra_wp_ctrl), static_cast<QWidget *>(ui->fra_picture),
                               static_cast<QWidget *>(ui->pic_panel) })
         section->hide();
+    // The version comes from the build; the title names the projector file once one is in use.
+    setWindowTitle(ProjectorFile::title_for(QString()));
+    connect(&proj_file_, &ProjectorFile::file_in_use, this,
+            [this](const QString &path) { setWindowTitle(ProjectorFile::title_for(path)); });
     fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();
@@ -111,8 +116,8 @@ bool MainWindow::form_load(QString *error)
     if (!proj_file_.load_proj_file(error))
         return false;
 
-    ui->chk_auto->setChecked(settings.auto_clear == 1);
-    port_row_.set_auto_clear(settings.auto_clear);
+    ui->chk_auto->setChecked(settings.auto_clear == AutoClear::On);
+    port_row_.set_auto_clear(static_cast<int>(settings.auto_clear));
 
     ui->lab_fw_ver_rx->clear();
     ui->lab_fw_ver_tx->clear();
@@ -183,14 +188,14 @@ void MainWindow::form_unload()
     }
     AppSettings settings;
     settings.port_no = link_.port_no();
-    settings.auto_clear = port_row_.auto_clear();
+    settings.auto_clear = static_cast<AutoClear>(port_row_.auto_clear());
     settings.cmd_fmt = state_.cmd_fmt;
     settings.proj_file = state_.proj_file;
     settings.open_section = state_.open_section;
     write_app_settings(app_files::path(config_dir_, app_files::settings_file), settings);
 }
 
-void MainWindow::choose_section(int s)
+void MainWindow::choose_section(Section s)
 {
     if (state_.open_section == s)
         return;
@@ -200,8 +205,8 @@ void MainWindow::choose_section(int s)
 
 bool MainWindow::arrange_sections(QString *error)
 {
-    const int s = state_.open_section;
-    if (s < 0 || s > 2) {
+    const Section s = state_.open_section;
+    if (s != Section::Projector && s != Section::Receiver && s != Section::Panel) {
         // No section to show, but at start-up both pictures must be there all the same.
         for (const char *file : { app_files::ball_red_file, app_files::ball_gray_file }) {
             if (error && !load_ball(nullptr, file, error))
@@ -209,18 +214,20 @@ bool MainWindow::arrange_sections(QString *error)
         }
         return true;
     }
-    const QLabel *shown = s == 0 ? ui->img_ball_proj : s == 1 ? ui->img_ball_orba : ui->img_ball_panel;
+    const QLabel *shown = s == Section::Projector ? ui->img_ball_proj
+            : s == Section::Receiver              ? ui->img_ball_orba
+                                                  : ui->img_ball_panel;
     for (QLabel *ball : { ui->img_ball_proj, ui->img_ball_orba, ui->img_ball_panel }) {
         const char *file = ball == shown ? app_files::ball_red_file : app_files::ball_gray_file;
         // During start-up (error given) a missing picture stops the window from opening.
         if (!load_ball(ball, file, error) && error)
             return false;
     }
-    ui->fra_proj->setVisible(s == 0);
-    ui->fra_proj_ctrl->setVisible(s == 0);
-    ui->fra_wp_ctrl->setVisible(s == 1);
-    ui->fra_picture->setVisible(s == 1);
-    ui->pic_panel->setVisible(s == 2);
+    ui->fra_proj->setVisible(s == Section::Projector);
+    ui->fra_proj_ctrl->setVisible(s == Section::Projector);
+    ui->fra_wp_ctrl->setVisible(s == Section::Receiver);
+    ui->fra_picture->setVisible(s == Section::Receiver);
+    ui->pic_panel->setVisible(s == Section::Panel);
     return true;
 }
 
@@ -252,10 +259,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     {
         const QObject *title;
         const QObject *ball;
-        int section;
-    } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, 0 },
-                     { ui->lab_title_orba, ui->img_ball_orba, 1 },
-                     { ui->lab_title_panel, ui->img_ball_panel, 2 } };
+        Section section;
+    } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, Section::Projector },
+                     { ui->lab_title_orba, ui->img_ball_orba, Section::Receiver },
+                     { ui->lab_title_panel, ui->img_ball_panel, Section::Panel } };
     for (const auto &section : sections) {
         if (watched == section.title || watched == section.ball) {
             choose_section(section.section);

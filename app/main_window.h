@@ -21,6 +21,9 @@
 
 class QLabel;
 class Prompts;
+namespace Ui {
+class frm_main;
+}
 
 // The one window of the utility: its start-up and exit, the port row, the section switching and
 // the receive log. The handlers of each section live in classes of their own, wired here.
@@ -43,8 +46,8 @@ public:
     FailIndicator &fail() { return fail_; }
     const QString &config_dir() const { return config_dir_; }
 
-    // Chooses section s (0 Projector, 1 receiver, 2 Control Panel), as a click on its title does.
-    void choose_section(int s);
+    // Chooses section s, as a click on its title does.
+    void choose_section(Section s);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/widget_prompts.h"
 #include "sim/pty_sim.h"
+#include "build_info.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,9 +22,6 @@
 #include <vector>
 
 namespace {
-
-const char *const data_files[]
-    = { "auto_off.txt", "input_prefer.txt", "output_reso.txt", "ball_red.gif", "ball_gray.bmp" };
 
 // VmRSS of this process in kB, from /proc/self/status.
 long resident_kb()
@@ -141,7 +139,7 @@ int main(int argc, char *argv[])
 
     // A config folder of its own: the shipped files, COM1 remembered and served by the simulator.
     QTemporaryDir dir;
-    for (const char *name : data_files) {
+    for (const char *name : build_info::data_files) {
         const QString file = QString::fromLatin1(name);
         if (!QFile::copy(QDir(QStringLiteral(KZ_DATA_DIR)).filePath(file), dir.filePath(file))) {
             std::fprintf(stderr, "cannot copy %s from %s\n", name, KZ_DATA_DIR);

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "section/handler_context.h"
+#include "section/window_state.h"
 #include "codec/codec.h"
 
 #include <QObject>
 
+class QAbstractButton;
 class QLineEdit;
 
 // The editor of the display-on and display-off commands, in the Text or the Hex view.
@@ -20,15 +22,23 @@ public:
     static constexpr int text_box_limit = 50;
     static constexpr int hex_box_limit = 150;
 
-    explicit DisplayEditor(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The display command boxes, the Text/Hex options and the CR buttons.
+    struct Widgets
+    {
+        QLineEdit *txt_proj_disp_on_text, *txt_proj_disp_off_text, *txt_proj_disp_on_hex,
+            *txt_proj_disp_off_hex;
+        QAbstractButton *opt_cmd_fmt_0, *opt_cmd_fmt_1, *cmd_cr_disp_on, *cmd_cr_disp_off;
+    };
 
-    // Selects the option of view index (0 Text, 1 Hex) and runs its handler, as the operator's
+    DisplayEditor(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
+
+    // Selects the option of view index and runs its handler, as the operator's
     // click would. During start-up (ui_ready false) it only records and shows the view.
-    void select_view(int index);
+    void select_view(CommandView index);
 
     // The "Text"/"Hex" option handler, run by every click, the selected option's included. Once
     // the window has started it first carries both commands over from the view that was showing.
-    void opt_cmd_fmt_Click(int index);
+    void opt_cmd_fmt_Click(CommandView index);
 
     // The CR buttons: append the carriage-return placeholder to the command's text box and a 13
     // to its control-byte record. A full box keeps its text, but the record still takes the 13,
@@ -55,6 +65,7 @@ private:
     QString &disp_hex(int selector);
 
     HandlerContext ctx_;
+    Widgets w_;
     // The codec's own working buffer, apart from the link's receive buffer.
     ByteBuffer codec_buf_;
     CommandCodec codec_;

@@ -5,14 +5,25 @@
 #include <QByteArray>
 #include <QObject>
 
+class QAbstractButton;
 class QComboBox;
+class QLabel;
 
 // Automatic display on/off and the ProjSW delay, sent as soon as chosen, and their read-back.
 class ProjectorBehaviour : public QObject
 {
     Q_OBJECT
 public:
-    explicit ProjectorBehaviour(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The widgets of the projector control frame that these handlers use.
+    struct Widgets
+    {
+        QComboBox *cbo_auto_on, *cbo_auto_off, *cbo_projsw;
+        QAbstractButton *cmd_read_proj;
+        QLabel *lab_proj_reply;
+    };
+
+    ProjectorBehaviour(
+        const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Fills "On"/"Off" twice and the ProjSW times 0, 5, ... 300, none selected.
     void fill_lists();
@@ -29,7 +40,9 @@ public:
     void cmd_read_proj_Click();
 
 private:
-    void send_auto(QComboBox *combo, const QByteArray &prefix);
+    QComboBox *list_of(int number) const;
+    void choose(int number);
 
     HandlerContext ctx_;
+    Widgets w_;
 };

@@ -5,14 +5,16 @@
 #include "fields/fields.h"
 #include "codec/codec.h"
 #include "projector/display_editor.h"
-#include "ui_frm_main.h"
+#include <QAbstractButton>
+#include <QComboBox>
+#include "build_info.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
 
-const QString app_title = QStringLiteral("KZ-ORBA-320-RX v1.0.5");
+const QString app_title = QString::fromLatin1(build_info::app_title);
 
 // The entries selected when no projector settings file is in use: 115200, 8, None, 1.5.
 constexpr int default_baud_position = 6;
@@ -59,24 +61,24 @@ qsizetype last_separator(const QString &path, qsizetype before)
 
 } // namespace
 
-QString split_path(const QString &path, int mode)
+QString split_path(const QString &path, PathPart part)
 {
     if (path.isEmpty())
         return {};
     const qsizetype a = last_separator(path, path.size());
     const qsizetype root = root_length(path);
-    switch (mode) {
-    case split_folder:
+    switch (part) {
+    case PathPart::Folder:
         if (a < 0)
             return {};
         return a < root ? path.left(root) : path.left(a);
-    case split_display: {
+    case PathPart::Display: {
         const qsizetype b = a < 0 ? -1 : last_separator(path, a);
         if (b < 0 || b < root)
             return path;
         return path.left(root) + QStringLiteral("...") + path.mid(b);
     }
-    case split_file:
+    case PathPart::File:
         return path.mid(a + 1);
     default:
         return {};
@@ -118,41 +120,36 @@ bool proj_file_exists(const QString &path)
     return names.contains(info.fileName(), Qt::CaseSensitive);
 }
 
-ProjectorFile::ProjectorFile(
-    const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+ProjectorFile::ProjectorFile(const HandlerContext &ctx, const Widgets &widgets,
+    ProjectorPort &port, DisplayEditor &editor, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
     , port_(port)
     , editor_(editor)
 {
-    connect(ctx_.ui->cmd_load, &QAbstractButton::clicked, this, &ProjectorFile::cmd_load_Click);
-    connect(ctx_.ui->cmd_save, &QAbstractButton::clicked, this, &ProjectorFile::cmd_save_Click);
+    connect(w_.cmd_load, &QAbstractButton::clicked, this, &ProjectorFile::cmd_load_Click);
+    connect(w_.cmd_save, &QAbstractButton::clicked, this, &ProjectorFile::cmd_save_Click);
 }
 
 QString ProjectorFile::title_for(const QString &path)
 {
     if (path.isEmpty())
         return app_title;
-    return app_title + u' ' + split_path(QDir::toNativeSeparators(path), split_display);
-}
-
-void ProjectorFile::set_title(const QString &path)
-{
-    ctx_.ui->fra_proj->window()->setWindowTitle(title_for(path));
+    return app_title + u' ' + split_path(QDir::toNativeSeparators(path), PathPart::Display);
 }
 
 bool ProjectorFile::load_proj_file(QString *error)
 {
     const QString path = ctx_.state.proj_file;
     if (!proj_file_exists(path)) {
-        Ui::frm_main *ui = ctx_.ui;
-        select_position(ui->cbo_proj_baudrate, default_baud_position);
-        select_position(ui->cbo_proj_databit, default_databits_position);
-        select_position(ui->cbo_proj_parity, default_parity_position);
-        select_position(ui->cbo_proj_stopbit, default_stopbits_position);
+            select_position(w_.cbo_proj_baudrate, default_baud_position);
+        select_position(w_.cbo_proj_databit, default_databits_position);
+        select_position(w_.cbo_proj_parity, default_parity_position);
+        select_position(w_.cbo_proj_stopbit, default_stopbits_position);
         // Also when a list already showed its default entry and so ran no handler.
         port_.set_values(default_port);
-        set_title(QString());
+        Q_EMIT file_in_use(QString());
         return true;
     }
     ProjSettings settings;
@@ -163,7 +160,7 @@ bool ProjectorFile::load_proj_file(QString *error)
         return false;
     }
     apply(settings);
-    set_title(path);
+    Q_EMIT file_in_use(path);
     return true;
 }
 
@@ -198,7 +195,7 @@ bool ProjectorFile::save_proj_file(const QString &path)
         return false;
     }
     ctx_.state.proj_file = path;
-    set_title(path);
+    Q_EMIT file_in_use(path);
     return true;
 }
 
@@ -244,7 +241,7 @@ Prompts::FileRequest ProjectorFile::file_request(bool save) const
     request.filters = { QStringLiteral("Projector INI (*.ini)"), QStringLiteral("*.* (*)") };
     const QString &current = ctx_.state.proj_file;
     if (proj_file_exists(current)) {
-        request.folder = split_path(current, split_folder);
+        request.folder = split_path(current, PathPart::Folder);
         if (save)
             request.file_name = current;
     } else {
@@ -275,7 +272,7 @@ void ProjectorFile::cmd_load_Click()
     }
     ctx_.state.proj_file = path;
     apply(settings);
-    set_title(path);
+    Q_EMIT file_in_use(path);
 }
 
 void ProjectorFile::cmd_save_Click()

@@ -7,25 +7,28 @@
 #include <QObject>
 #include <QString>
 
+class QAbstractButton;
+class QComboBox;
+
 class DisplayEditor;
 
 // The parts of a path that split_path() gives.
-enum SplitPathMode : int {
-    split_folder = 0, // the folder, without its closing separator unless it is the root
-    split_display = 1, // the form shown in the window title
-    split_file = 2, // the file name
+enum class PathPart : int {
+    Folder = 0, // the folder, without its closing separator unless it is the root
+    Display = 1, // the form shown in the window title
+    File = 2, // the file name
 };
 
 // Splits a path at its separators, "\" and "/" alike, whatever the system.
-// - split_folder: everything before the last separator ("C:\proj\room1.ini" -> "C:\proj"); a file
+// - Folder: everything before the last separator ("C:\proj\room1.ini" -> "C:\proj"); a file
 //   in a root folder gives the root with its separator ("C:\room1.ini" -> "C:\", "/a.ini" -> "/").
-// - split_display: the path whole when at most one folder lies between its root and the file
+// - Display: the path whole when at most one folder lies between its root and the file
 //   ("C:\proj\room1.ini", "/proj/room1.ini"); otherwise the root, "...", and the last folder with
 //   the file name ("C:\...\proj\room1.ini", "/.../proj/room1.ini"). The root is "X:\", a single
 //   leading separator, or "\\server\share\"; a relative path has none ("...\proj\room1.ini").
-// - split_file: what follows the last separator (the whole path when there is none).
-// An empty path or any other mode gives the empty text.
-QString split_path(const QString &path, int mode);
+// - File: what follows the last separator (the whole path when there is none).
+// An empty path or any other part gives the empty text.
+QString split_path(const QString &path, PathPart part);
 
 // The six settings a projector settings file holds.
 struct ProjSettings
@@ -42,21 +45,28 @@ bool read_proj_settings(const QString &path, ProjSettings &out, QString *error);
 // Whether an ordinary file exists at path under exactly that name, letter case included.
 bool proj_file_exists(const QString &path);
 
-// Projector settings files: load, save, the window title, and the change check at exit.
+// Projector settings files: load, save, the file in use, and the change check at exit.
 class ProjectorFile : public QObject
 {
     Q_OBJECT
 public:
-    ProjectorFile(const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor,
-        QObject *parent = nullptr);
+    // Load, Save, and the four port lists that take their defaults when there is no file.
+    struct Widgets
+    {
+        QAbstractButton *cmd_load, *cmd_save;
+        QComboBox *cbo_proj_baudrate, *cbo_proj_databit, *cbo_proj_parity, *cbo_proj_stopbit;
+    };
+
+    ProjectorFile(const HandlerContext &ctx, const Widgets &widgets, ProjectorPort &port,
+        DisplayEditor &editor, QObject *parent = nullptr);
 
     // Reads state.proj_file into the settings and their controls, or applies the port defaults
-    // when there is no such file; sets the window title. False, with a report in *error, when an
+    // when there is no such file; tells file_in_use. False, with a report in *error, when an
     // existing file cannot be read to its end (start-up then ends); nothing is applied then.
     bool load_proj_file(QString *error);
     // Takes the commands from the visible view and writes the six settings to path, replacing
-    // any old file in one step. On success path becomes state.proj_file and the title names it;
-    // on failure the operator is told, and the old file, proj_file and the title stay.
+    // any old file in one step. On success path becomes state.proj_file and file_in_use tells it;
+    // on failure the operator is told, and the old file and proj_file stay.
     bool save_proj_file(const QString &path);
     // Whether the projector settings differ from the file state.proj_file (true when none).
     bool changed();
@@ -66,15 +76,21 @@ public:
     // The "Save" button's action, with its file dialog and the overwrite question.
     void cmd_save_Click();
 
-    // "KZ-ORBA-320-RX v1.0.5", followed by a space and the display form of path when not empty.
+    // The window title for a file in use: the name and version, followed by a space and the
+    // display form of path when not empty.
     static QString title_for(const QString &path);
+
+Q_SIGNALS:
+    // The file in use (empty for none) after a load or a successful save; the window shows it
+    // in its title.
+    void file_in_use(const QString &path);
 
 private:
     void apply(const ProjSettings &settings);
-    void set_title(const QString &path);
     Prompts::FileRequest file_request(bool save) const;
 
     HandlerContext ctx_;
+    Widgets w_;
     ProjectorPort &port_;
     DisplayEditor &editor_;
 };

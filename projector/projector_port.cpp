@@ -2,17 +2,20 @@
 
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
+#include "section/handler_steps.h"
 #include "fields/fields.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
-#include "ui_frm_main.h"
+#include "protocol/vocabulary.h"
+#include <QComboBox>
+#include <QLabel>
 
 #include <array>
 
 namespace {
 
-const QByteArray port_prefix = QByteArrayLiteral("WP_DisplaySet[");
+const QByteArray port_prefix(protocol::find_command("projector_port")->prefix);
 
 // The entries of the four lists, position 0 first, with the value each one stores.
 constexpr std::array<int, 7> baud_rates = { 2400, 9600, 19200, 38400, 56000, 57600, 115200 };
@@ -57,69 +60,68 @@ int digit_value(const QByteArray &text, qsizetype at)
 
 } // namespace
 
-ProjectorPort::ProjectorPort(const HandlerContext &ctx, QObject *parent)
+ProjectorPort::ProjectorPort(const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
 {
-    Ui::frm_main *ui = ctx_.ui;
-    connect(ui->cbo_proj_baudrate, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_proj_baudrate, &QComboBox::currentIndexChanged, this,
         &ProjectorPort::cbo_proj_baudrate_Click);
-    connect(ui->cbo_proj_databit, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_proj_databit, &QComboBox::currentIndexChanged, this,
         &ProjectorPort::cbo_proj_databit_Click);
-    connect(ui->cbo_proj_parity, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_proj_parity, &QComboBox::currentIndexChanged, this,
         &ProjectorPort::cbo_proj_parity_Click);
-    connect(ui->cbo_proj_stopbit, &QComboBox::currentIndexChanged, this,
+    connect(w_.cbo_proj_stopbit, &QComboBox::currentIndexChanged, this,
         &ProjectorPort::cbo_proj_stopbit_Click);
 }
 
 void ProjectorPort::fill_lists()
 {
-    Ui::frm_main *ui = ctx_.ui;
     QStringList entries;
     for (int baud : baud_rates)
         entries << QString::number(baud);
-    fill_combo(ui->cbo_proj_baudrate, entries);
+    fill_combo(w_.cbo_proj_baudrate, entries);
 
     entries.clear();
     for (int bits : data_bits)
         entries << QString::number(bits);
-    fill_combo(ui->cbo_proj_databit, entries);
+    fill_combo(w_.cbo_proj_databit, entries);
 
     entries.clear();
     for (const Parity &p : parities)
         entries << QLatin1String(p.entry);
-    fill_combo(ui->cbo_proj_parity, entries);
+    fill_combo(w_.cbo_proj_parity, entries);
 
     entries.clear();
     for (const StopBits &s : stop_bits)
         entries << QLatin1String(s.entry);
-    fill_combo(ui->cbo_proj_stopbit, entries);
+    fill_combo(w_.cbo_proj_stopbit, entries);
 }
 
 void ProjectorPort::cbo_proj_baudrate_Click()
 {
-    const int i = ctx_.ui->cbo_proj_baudrate->currentIndex();
+    const int i = w_.cbo_proj_baudrate->currentIndex();
     if (valid(baud_rates, i))
         values_.baud = baud_rates[static_cast<std::size_t>(i)];
 }
 
 void ProjectorPort::cbo_proj_databit_Click()
 {
-    const int i = ctx_.ui->cbo_proj_databit->currentIndex();
+    const int i = w_.cbo_proj_databit->currentIndex();
     if (valid(data_bits, i))
         values_.databits = data_bits[static_cast<std::size_t>(i)];
 }
 
 void ProjectorPort::cbo_proj_parity_Click()
 {
-    const int i = ctx_.ui->cbo_proj_parity->currentIndex();
+    const int i = w_.cbo_proj_parity->currentIndex();
     if (valid(parities, i))
         values_.parity = QLatin1String(parities[static_cast<std::size_t>(i)].word);
 }
 
 void ProjectorPort::cbo_proj_stopbit_Click()
 {
-    const int i = ctx_.ui->cbo_proj_stopbit->currentIndex();
+    const int i = w_.cbo_proj_stopbit->currentIndex();
     if (valid(stop_bits, i))
         values_.stopbits = stop_bits[static_cast<std::size_t>(i)].value;
 }
@@ -128,15 +130,14 @@ void ProjectorPort::show_proj_port()
 {
     // Read the values first: each selection runs its handler, which stores its value again.
     const ProjPortValues v = values_;
-    Ui::frm_main *ui = ctx_.ui;
     select_position(
-        ui->cbo_proj_baudrate, position_of(baud_rates, [&](int baud) { return baud == v.baud; }));
+        w_.cbo_proj_baudrate, position_of(baud_rates, [&](int baud) { return baud == v.baud; }));
     select_position(
-        ui->cbo_proj_databit, position_of(data_bits, [&](int bits) { return bits == v.databits; }));
+        w_.cbo_proj_databit, position_of(data_bits, [&](int bits) { return bits == v.databits; }));
     const QString parity = v.parity.trimmed().toUpper();
-    select_position(ui->cbo_proj_parity,
+    select_position(w_.cbo_proj_parity,
         position_of(parities, [&](const Parity &p) { return parity == QLatin1String(p.word); }));
-    select_position(ui->cbo_proj_stopbit,
+    select_position(w_.cbo_proj_stopbit,
         position_of(stop_bits, [&](const StopBits &s) { return s.value == v.stopbits; }));
 }
 
@@ -181,7 +182,7 @@ bool ProjectorPort::cmd_send_port_Click()
 {
     const bool ok = ctx_.link.send_cmd(port_message(values_));
     if (!ok)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+        ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
     return ok;
 }
 
@@ -193,6 +194,6 @@ bool ProjectorPort::cmd_read_port_Click()
         show_proj_port();
         return true;
     }
-    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::read_fail_text());
     return ok;
 }

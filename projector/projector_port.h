@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QString>
 
+class QComboBox;
+class QLabel;
+
 // The four settings of the serial port between the receiver and the projector.
 struct ProjPortValues
 {
@@ -23,7 +26,14 @@ class ProjectorPort : public QObject
 {
     Q_OBJECT
 public:
-    explicit ProjectorPort(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The four port lists of the projector frame and its failure label.
+    struct Widgets
+    {
+        QComboBox *cbo_proj_baudrate, *cbo_proj_databit, *cbo_proj_parity, *cbo_proj_stopbit;
+        QLabel *lab_proj_reply;
+    };
+
+    ProjectorPort(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Fills the baud rate, data bits, parity and stop bits lists, none selected.
     void fill_lists();
@@ -57,5 +67,6 @@ public:
 
 private:
     HandlerContext ctx_;
+    Widgets w_;
     ProjPortValues values_;
 };

@@ -2,6 +2,7 @@
 
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
+#include "section/handler_steps.h"
 #include "section/window_state.h"
 #include "section/prompts.h"
 #include "link/serial_link.h"
@@ -10,7 +11,10 @@
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
-#include "ui_frm_main.h"
+#include "protocol/vocabulary.h"
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 
 #include <QCoreApplication>
 
@@ -18,13 +22,13 @@
 
 namespace {
 
-constexpr int hex_view = 1;
 constexpr double step_pause_sec = 0.1;
 
 QByteArray display_prefix(int selector)
 {
-    return selector == CommandCodec::display_on ? QByteArrayLiteral("WP_DisplayOn[")
-                                                : QByteArrayLiteral("WP_DisplayOff[");
+    return protocol::find_command(
+        selector == CommandCodec::display_on ? "display_on_command" : "display_off_command")
+        ->prefix;
 }
 
 // Bytes of a normalized hex text.
@@ -42,16 +46,17 @@ int message_size(int selector, int n)
 
 } // namespace
 
-ProjectorTransfer::ProjectorTransfer(
-    const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+ProjectorTransfer::ProjectorTransfer(const HandlerContext &ctx, const Widgets &widgets,
+    ProjectorPort &port, DisplayEditor &editor, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
+    , w_(widgets)
     , port_(port)
     , editor_(editor)
 {
-    connect(ctx_.ui->cmd_proj_send, &QAbstractButton::clicked, this,
+    connect(w_.cmd_proj_send, &QAbstractButton::clicked, this,
         &ProjectorTransfer::cmd_proj_send_Click);
-    connect(ctx_.ui->cmd_proj_read, &QAbstractButton::clicked, this,
+    connect(w_.cmd_proj_read, &QAbstractButton::clicked, this,
         &ProjectorTransfer::cmd_proj_read_Click);
 }
 
@@ -71,12 +76,11 @@ QString ProjectorTransfer::refusal() const
 
 void ProjectorTransfer::cmd_proj_send_Click()
 {
-    Ui::frm_main *ui = ctx_.ui;
     editor_.capture_disp_cmds();
-    if (ctx_.state.cmd_fmt == hex_view) {
+    if (ctx_.state.cmd_fmt == CommandView::Hex) {
         // The operator sees the normalized form; an entry that was not hex leaves its box empty.
-        ui->txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
-        ui->txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
+        w_.txt_proj_disp_on_hex->setText(editor_.codec().disp_on_hex);
+        w_.txt_proj_disp_off_hex->setText(editor_.codec().disp_off_hex);
     }
     const QString why = refusal();
     if (!why.isEmpty()) {
@@ -84,7 +88,7 @@ void ProjectorTransfer::cmd_proj_send_Click()
         return;
     }
 
-    const FocusKeeper disabled(ui->cmd_proj_send);
+    const FocusKeeper disabled(w_.cmd_proj_send);
     QCoreApplication::processEvents();
     if (port_.cmd_send_port_Click()) {
         ctx_.link.delay_sec(step_pause_sec);
@@ -114,12 +118,12 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
         ok = ctx_.link.send_bytes(buf.data());
     }
     if (!ok)
-        ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Send fail !"));
+        ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
 }
 
 void ProjectorTransfer::cmd_proj_read_Click()
 {
-    const FocusKeeper disabled(ctx_.ui->cmd_proj_read);
+    const FocusKeeper disabled(w_.cmd_proj_read);
     QCoreApplication::processEvents();
     if (port_.cmd_read_port_Click()) {
         ctx_.link.delay_sec(step_pause_sec);
@@ -146,5 +150,5 @@ void ProjectorTransfer::cmd_read_disp_Click(int selector)
         editor_.show_disp_cmd(selector);
         return;
     }
-    ctx_.fail.show_fail(ctx_.ui->lab_proj_reply, QStringLiteral("Read fail !"));
+    ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::read_fail_text());
 }

@@ -7,6 +7,9 @@
 #include <QString>
 
 class DisplayEditor;
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
 class ProjectorPort;
 
 // The "Send" and "Read" of the projector command settings frame: the port settings and both
@@ -23,8 +26,16 @@ public:
     static constexpr int max_on_bytes = 56;
     static constexpr int max_off_bytes = 55;
 
-    ProjectorTransfer(const HandlerContext &ctx, ProjectorPort &port, DisplayEditor &editor,
-        QObject *parent = nullptr);
+    // Send, Read, the failure label, and the hex boxes that show what Send normalized.
+    struct Widgets
+    {
+        QAbstractButton *cmd_proj_send, *cmd_proj_read;
+        QLabel *lab_proj_reply;
+        QLineEdit *txt_proj_disp_on_hex, *txt_proj_disp_off_hex;
+    };
+
+    ProjectorTransfer(const HandlerContext &ctx, const Widgets &widgets, ProjectorPort &port,
+        DisplayEditor &editor, QObject *parent = nullptr);
 
     // "Send": takes both commands from the visible view, refuses an empty or over-long one with
     // a message, otherwise sends the port settings and, when they got a reply, both commands.
@@ -42,6 +53,7 @@ private:
     QString refusal() const;
 
     HandlerContext ctx_;
+    Widgets w_;
     ProjectorPort &port_;
     DisplayEditor &editor_;
 };

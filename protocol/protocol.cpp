@@ -1,42 +1,21 @@
 #include "protocol/protocol.h"
 
-#include <array>
+#include "protocol/vocabulary.h"
+
+#include <algorithm>
 
 namespace protocol {
 
-namespace {
-
-constexpr std::array<const char *, 23> cmd_prefixes = {
-    "WP_IdentifyTx[", "WP_Aspect[",     "WP_VgaAuto[",      "WP_Info[",       "WP_Output[",
-    "WP_OverscanEn[", "WP_OverscanH[",  "WP_OverscanV[",    "WP_AudioEn[",    "WP_AudioHdmi[",
-    "WP_AudioLR[",    "WP_SystemRst[",  "WP_AutoOff[",      "WP_DisplayMode[", "WP_Display[",
-    "WP_Input[",      "WP_HdcpInput[",  "WP_InputPrefer[",  "WP_InfoTx[",     "WP_BaudrateTx[",
-    "WP_ProjSW[",     "WP_AutoDispOn[", "WP_AutoDispOff[",
-};
-
-constexpr std::array<const char *, 6> pic_prefixes = {
-    "WP_PictureBri[", "WP_PictureCon[", "WP_PictureSat[",
-    "WP_PictureHue[", "WP_PictureSha[", "WP_PictureRst[",
-};
-
-template<std::size_t N>
-QByteArray numbered(const std::array<const char *, N> &table, int number)
-{
-    if (number < 1 || number > static_cast<int>(N))
-        return {};
-    return QByteArray(table[static_cast<std::size_t>(number - 1)]);
-}
-
-} // namespace
-
 QByteArray cmd_prefix(int number)
 {
-    return numbered(cmd_prefixes, number);
+    const Command *command = command_by_number(number);
+    return command ? QByteArray(command->prefix) : QByteArray();
 }
 
 QByteArray pic_prefix(int number)
 {
-    return numbered(pic_prefixes, number);
+    const Command *command = picture_by_number(number);
+    return command ? QByteArray(command->prefix) : QByteArray();
 }
 
 QByteArray setting_message(const QByteArray &prefix, const QByteArray &argument)

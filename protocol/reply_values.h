@@ -8,9 +8,9 @@
 // How the value of a reply turns into the entry to select in the control of its command.
 namespace protocol {
 
-// Reads a value as a decimal number from its leading numeric characters: leading spaces skipped,
-// an optional sign, digits and one decimal point; the rest ignored; empty or non-numeric is 0.
-// Rounded to the nearest integer and held within the range of int.
+// The receiver pads and sometimes decorates its numbers ("07", " 45abc", "12.6"), so a numeric
+// value is taken from the front of the text: spaces, a sign, digits and at most one point, then
+// whatever follows is ignored. Nothing usable reads as 0. The result is rounded and clamped to int.
 int reply_number(const QByteArray &value);
 
 // The list position that the value of a reply to command number selects, or none when the value

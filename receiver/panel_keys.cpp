@@ -3,54 +3,64 @@
 #include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
-#include "ui_frm_main.h"
+#include "protocol/vocabulary.h"
+#include <QAbstractButton>
 
-PanelKeys::PanelKeys(const HandlerContext &ctx, QObject *parent)
+namespace {
+
+const char *key_prefix(const char *name)
+{
+    return protocol::find_command(name)->prefix;
+}
+
+} // namespace
+
+PanelKeys::PanelKeys(const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
 {
-    connect(ctx_.ui->cmd_btn_menu, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_menu_Click);
+    connect(widgets.cmd_btn_menu, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_menu_Click);
     connect(
-        ctx_.ui->cmd_btn_minus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_minus_Click);
-    connect(ctx_.ui->cmd_btn_plus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_plus_Click);
+        widgets.cmd_btn_minus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_minus_Click);
+    connect(widgets.cmd_btn_plus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_plus_Click);
 }
 
 void PanelKeys::press(const char *prefix)
 {
-    if (ctx_.state.open_section != panel_section)
+    if (ctx_.state.open_section != Section::Panel)
         return;
     ctx_.link.send_cmd_nowait(protocol::key_message(prefix));
 }
 
 void PanelKeys::cmd_btn_menu_Click()
 {
-    press("WP_KeyMenu[");
+    press(key_prefix("key_menu"));
 }
 
 void PanelKeys::cmd_btn_minus_Click()
 {
-    press("WP_KeyMinus[");
+    press(key_prefix("key_minus"));
 }
 
 void PanelKeys::cmd_btn_plus_Click()
 {
-    press("WP_KeyPlus[");
+    press(key_prefix("key_plus"));
 }
 
 void PanelKeys::Form_KeyDown(int key)
 {
-    if (ctx_.state.open_section != panel_section)
+    if (ctx_.state.open_section != Section::Panel)
         return;
     const char *prefix = nullptr;
     switch (key) {
     case Qt::Key_J:
-        prefix = "WP_KeyMenu[";
+        prefix = key_prefix("key_menu");
         break;
     case Qt::Key_K:
-        prefix = "WP_KeyMinus[";
+        prefix = key_prefix("key_minus");
         break;
     case Qt::Key_L:
-        prefix = "WP_KeyPlus[";
+        prefix = key_prefix("key_plus");
         break;
     default:
         return;

@@ -5,17 +5,23 @@
 #include <QByteArray>
 #include <QObject>
 
+class QAbstractButton;
+
 // The receiver's front-panel keys Menu, Minus and Plus, from the Control Panel or the J, K, L keys.
 class PanelKeys : public QObject
 {
     Q_OBJECT
 public:
-    // The Control Panel's number in WindowState::open_section.
-    static constexpr int panel_section = 2;
     // The pause after a key command from the keyboard; J, K, L pressed meanwhile are dropped.
     static constexpr double key_pause_sec = 0.15;
 
-    explicit PanelKeys(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The three picture buttons of the Control Panel.
+    struct Widgets
+    {
+        QAbstractButton *cmd_btn_menu, *cmd_btn_minus, *cmd_btn_plus;
+    };
+
+    PanelKeys(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // The window's key preview: every key pressed anywhere in the window. Does not consume it.
     void Form_KeyDown(int key);

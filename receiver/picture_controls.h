@@ -5,14 +5,24 @@
 #include <QByteArray>
 #include <QObject>
 
+class QAbstractButton;
 class QComboBox;
+class QLabel;
 
 // The five picture values of the receiver: set, read back, reset.
 class PictureControls : public QObject
 {
     Q_OBJECT
 public:
-    explicit PictureControls(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The widgets of the picture frame.
+    struct Widgets
+    {
+        QComboBox *cbo_pic_bri, *cbo_pic_con, *cbo_pic_sat, *cbo_pic_hue, *cbo_pic_sha;
+        QAbstractButton *cmd_pic_read, *cmd_pic_rst;
+        QLabel *lab_pic_reply;
+    };
+
+    PictureControls(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Fills the five lists with "0" to "100", none selected.
     void fill_lists();
@@ -33,9 +43,10 @@ public:
     void cmd_pic_rst_Click();
 
 private:
-    void send_value(const QComboBox *combo, const char *prefix);
     // The list of picture number 1 to 5 (brightness, contrast, saturation, hue, sharpness).
     QComboBox *list_of(int number) const;
+    void choose(int number);
 
     HandlerContext ctx_;
+    Widgets w_;
 };

@@ -5,14 +5,31 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <vector>
+
+class QAbstractButton;
 class QComboBox;
+class QLabel;
+namespace protocol {
+struct Command;
+}
 
 // The receiver's setting lists and action buttons, their read-back, and the device information.
 class ReceiverControls : public QObject
 {
     Q_OBJECT
 public:
-    explicit ReceiverControls(const HandlerContext &ctx, QObject *parent = nullptr);
+    // The widgets of the receiver frame that these handlers use.
+    struct Widgets
+    {
+        QComboBox *cbo_input, *cbo_aspect, *cbo_display, *cbo_disp_mode, *cbo_output,
+            *cbo_in_prefer, *cbo_hdcp_in, *cbo_overscan_en, *cbo_overscan_h, *cbo_overscan_v,
+            *cbo_audio_en, *cbo_audio_hdmi, *cbo_audio_lr, *cbo_standby, *cbo_baudrate;
+        QAbstractButton *cmd_sys_rst, *cmd_vga_auto, *cmd_ctrl_read, *cmd_info;
+        QLabel *lab_ctrl_reply, *lab_fw_ver_rx, *lab_fw_ver_tx;
+    };
+
+    ReceiverControls(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
     // Fills the fixed lists of the receiver frame (the input list in its two-entry layout),
     // none selected. The option-list lists (auto-off, input and output resolution) come from files.
@@ -46,13 +63,15 @@ public:
     void cmd_info_Click();
 
 private:
-    // A list whose change waits for the reply with the list disabled.
-    void send_waiting(QComboBox *combo, const char *prefix, const QByteArray &argument);
-    // A list whose change is sent without waiting.
-    void send_nowait(const char *prefix, const QByteArray &argument);
-    // The selected position, or -1 when the handler must not send (a read-back runs, or
-    // nothing is selected).
-    int chosen(const QComboBox *combo) const;
+    // The change handler of every setting list: the list's command decides what is sent.
+    void choose(QComboBox *combo);
 
+    struct SettingList
+    {
+        QComboBox *combo;
+        const protocol::Command *command;
+    };
     HandlerContext ctx_;
+    Widgets w_;
+    std::vector<SettingList> lists_;
 };

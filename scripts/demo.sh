@@ -17,8 +17,10 @@ fi
 
 config=${KZ_DEMO_CONFIG:-$build/demo-config}
 mkdir -p "$config"
-for f in KZ_ORBA_CTRL.ini auto_off.txt input_prefer.txt output_reso.txt ball_red.gif ball_gray.bmp; do
-  [ -e "$config/$f" ] || cp "$root/data/$f" "$config/$f"
+# The shipped data files (data/ holds exactly the files the build copies beside the window).
+for src in "$root"/data/*; do
+  f=$(basename "$src")
+  [ -e "$config/$f" ] || cp "$src" "$config/$f"
 done
 # First run: COM1 chosen and the receiver section open.
 if [ ! -e "$config/.prepared" ]; then

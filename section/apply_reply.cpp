@@ -3,6 +3,7 @@
 #include "section/combo_util.h"
 #include "section/window_state.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
 #include "ui_frm_main.h"
 
 namespace {
@@ -42,33 +43,40 @@ QStringList entries_of(const QComboBox *combo)
 
 } // namespace
 
-void apply_reply(Ui::frm_main *ui, WindowState &state, int number, const QByteArray &value)
+void apply_reply(const ReplyTargets &targets, WindowState &state, int number, const QByteArray &value)
 {
     switch (number) {
     case 1: {
         state.ui_ready = false;
         state.single_hdmi = value != "TX";
-        fill_combo(ui->cbo_input,
-                   state.single_hdmi
-                           ? QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }
-                           : QStringList{ QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"),
-                                          QStringLiteral("Vga") });
+        if (targets.input)
+            fill_combo(targets.input,
+                       protocol::fixed_entries(*protocol::find_command("input_source"), state.single_hdmi));
         state.ui_ready = true;
         return;
     }
     case 4:
-        ui->lab_fw_ver_rx->setText(QString::fromLatin1(value));
+        if (targets.fw_rx)
+            targets.fw_rx->setText(QString::fromLatin1(value));
         return;
     case 19:
-        ui->lab_fw_ver_tx->setText(QString::fromLatin1(value));
+        if (targets.fw_tx)
+            targets.fw_tx->setText(QString::fromLatin1(value));
         return;
     default:
         break;
     }
-    QComboBox *combo = list_of(ui, number);
+    QComboBox *combo = targets.list_of ? targets.list_of(number) : nullptr;
     if (!combo)
         return;
     const QStringList entries = number == 13 ? entries_of(combo) : QStringList();
     if (const auto position = protocol::reply_position(number, value, state.single_hdmi, entries))
         select_position(combo, *position);
+}
+
+void apply_reply(Ui::frm_main *ui, WindowState &state, int number, const QByteArray &value)
+{
+    const ReplyTargets targets{ [ui](int n) { return list_of(ui, n); }, ui->cbo_input, ui->lab_fw_ver_rx,
+                                ui->lab_fw_ver_tx };
+    apply_reply(targets, state, number, value);
 }

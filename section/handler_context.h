@@ -6,15 +6,12 @@ class FailIndicator;
 class Prompts;
 class SerialLink;
 struct WindowState;
-namespace Ui {
-class frm_main;
-}
 
-// What a handler class of the window is given: the form's widgets, the link, the window's
-// shared flags, the failure labels, the prompts, and the folder of the settings files.
+// What every handler class of the window shares: the link, the window's flags, the failure
+// labels, the prompts, and the folder of the settings files. Each class is given its own
+// widgets beside this, never the whole form.
 struct HandlerContext
 {
-    Ui::frm_main *ui;
     SerialLink &link;
     WindowState &state;
     FailIndicator &fail;

@@ -29,10 +29,10 @@ TEST(AppSettings, ReadsTheFiveFields)
     QString error;
     ASSERT_TRUE(read_app_settings(path, s, &error)) << error.toStdString();
     EXPECT_EQ(s.port_no, 3);
-    EXPECT_EQ(s.auto_clear, 1);
-    EXPECT_EQ(s.cmd_fmt, 1);
+    EXPECT_EQ(static_cast<int>(s.auto_clear), 1);
+    EXPECT_EQ(static_cast<int>(s.cmd_fmt), 1);
     EXPECT_EQ(s.proj_file, QStringLiteral("C:\\proj\\room 1, left.ini"));
-    EXPECT_EQ(s.open_section, 0);
+    EXPECT_EQ(static_cast<int>(s.open_section), 0);
 }
 
 TEST(AppSettings, WriterThenReaderRoundTrips)
@@ -41,18 +41,18 @@ TEST(AppSettings, WriterThenReaderRoundTrips)
     const QString path = dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini"));
     AppSettings s;
     s.port_no = 9;
-    s.auto_clear = 1;
-    s.cmd_fmt = 0;
+    s.auto_clear = AutoClear::On;
+    s.cmd_fmt = CommandView::Text;
     s.proj_file = QStringLiteral("/home/av/Räume, alt/proj 1.ini");
-    s.open_section = 2;
+    s.open_section = Section::Panel;
     ASSERT_TRUE(write_app_settings(path, s));
     AppSettings back;
     ASSERT_TRUE(read_app_settings(path, back, nullptr));
     EXPECT_EQ(back.port_no, 9);
-    EXPECT_EQ(back.auto_clear, 1);
-    EXPECT_EQ(back.cmd_fmt, 0);
+    EXPECT_EQ(static_cast<int>(back.auto_clear), 1);
+    EXPECT_EQ(static_cast<int>(back.cmd_fmt), 0);
     EXPECT_EQ(back.proj_file, s.proj_file);
-    EXPECT_EQ(back.open_section, 2);
+    EXPECT_EQ(static_cast<int>(back.open_section), 2);
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -70,8 +70,8 @@ TEST(AppSettings, ByteOrderMarkIsSkipped)
         s, &error))
         << error.toStdString();
     EXPECT_EQ(s.port_no, 0);
-    EXPECT_EQ(s.auto_clear, 1);
-    EXPECT_EQ(s.open_section, 2);
+    EXPECT_EQ(static_cast<int>(s.auto_clear), 1);
+    EXPECT_EQ(static_cast<int>(s.open_section), 2);
 }
 
 TEST(AppSettings, OddSectionIsAccepted)
@@ -79,7 +79,7 @@ TEST(AppSettings, OddSectionIsAccepted)
     QTemporaryDir dir;
     AppSettings s;
     ASSERT_TRUE(read_app_settings(write(dir, "0\r\n0\r\n0\r\n\"\"\r\n7\r\n"), s, nullptr));
-    EXPECT_EQ(s.open_section, 7);
+    EXPECT_EQ(static_cast<int>(s.open_section), 7);
     EXPECT_EQ(s.port_no, 0);
 }
 

@@ -126,7 +126,7 @@ private Q_SLOTS:
         QVERIFY(!ball_is_red(f.ui->img_ball_proj));
 
         QTest::mouseClick(f.ui->lab_title_panel, Qt::LeftButton);
-        QCOMPARE(f.window->state().open_section, 2);
+        QCOMPARE(f.window->state().open_section, Section::Panel);
         QVERIFY(f.ui->pic_panel->isVisible());
         QVERIFY(!f.ui->fra_wp_ctrl->isVisible());
         QVERIFY(!f.ui->fra_picture->isVisible());
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QVERIFY(!ball_is_red(f.ui->img_ball_orba));
 
         QTest::mouseClick(f.ui->img_ball_proj, Qt::LeftButton);
-        QCOMPARE(f.window->state().open_section, 0);
+        QCOMPARE(f.window->state().open_section, Section::Projector);
         QVERIFY(f.ui->fra_proj->isVisible());
         QVERIFY(ball_is_red(f.ui->img_ball_proj));
     }
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QTest::mouseClick(f.ui->lab_title_orba, Qt::LeftButton);
         QTest::mouseClick(f.ui->img_ball_orba, Qt::LeftButton);
         QCOMPARE(f.ui->img_ball_orba->pixmap().cacheKey(), before);
-        QCOMPARE(f.window->state().open_section, 1);
+        QCOMPARE(f.window->state().open_section, Section::Receiver);
     }
 
     void hex_view_is_restored_without_converting()
@@ -161,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(f.ui->opt_cmd_fmt_1->isChecked());
         QVERIFY(f.ui->txt_proj_disp_on_hex->isVisible());
         QVERIFY(!f.ui->txt_proj_disp_on_text->isVisible());
-        QCOMPARE(f.window->state().cmd_fmt, 1);
+        QCOMPARE(f.window->state().cmd_fmt, CommandView::Hex);
     }
 
     void broken_files_stop_startup_data()
@@ -221,7 +221,7 @@ private Q_SLOTS:
             "\xEF\xBB\xBF"
             "Off\r\n60\r\nEND\r\n");
         START_WINDOW(f);
-        QCOMPARE(f.window->state().open_section, 2);
+        QCOMPARE(f.window->state().open_section, Section::Panel);
         QVERIFY(f.ui->chk_auto->isChecked());
         QCOMPARE(entries(f.ui->cbo_standby),
             (QStringList { QStringLiteral("Off"), QStringLiteral("60") }));

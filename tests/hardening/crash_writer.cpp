@@ -45,15 +45,15 @@ int main(int argc, char *argv[])
 
     AppSettings first;
     first.port_no = 3;
-    first.auto_clear = 1;
-    first.cmd_fmt = 1;
+    first.auto_clear = AutoClear::On;
+    first.cmd_fmt = CommandView::Hex;
     first.proj_file = long_path();
-    first.open_section = 0;
+    first.open_section = Section::Projector;
     AppSettings second;
     second.port_no = 0;
-    second.auto_clear = 0;
-    second.cmd_fmt = 0;
-    second.open_section = 2;
+    second.auto_clear = AutoClear::Off;
+    second.cmd_fmt = CommandView::Text;
+    second.open_section = Section::Panel;
 
     for (long i = 0;; ++i) {
         const bool is_first = i % 2 == 0;

@@ -215,12 +215,12 @@ private Q_SLOTS:
         QCOMPARE(f.ui->txt_proj_disp_on_text->text(), u"\x08\x07"_s);
         QVERIFY(f.ui->txt_proj_disp_on_text->isVisible());
         QVERIFY(!f.ui->txt_proj_disp_on_hex->isVisible());
-        QCOMPARE(f.window->state().cmd_fmt, 0);
+        QCOMPARE(f.window->state().cmd_fmt, CommandView::Text);
 
         // The placeholders find their bytes again: the record holds 0D 0A.
         f.ui->opt_cmd_fmt_1->click();
         QCOMPARE(f.ui->txt_proj_disp_on_hex->text(), u"0D 0A "_s);
-        QCOMPARE(f.window->state().cmd_fmt, 1);
+        QCOMPARE(f.window->state().cmd_fmt, CommandView::Hex);
     }
 
     void cr_button_makes_the_appended_placeholder_a_carriage_return()
@@ -307,7 +307,7 @@ private Q_SLOTS:
         (view == 0 ? f.ui->opt_cmd_fmt_0 : f.ui->opt_cmd_fmt_1)->click();
         QCOMPARE(shown->text(), view == 0 ? u"AB"_s : u"41  42"_s);
         QCOMPARE(hidden->text(), view == 0 ? u"41 42 "_s : u"AB"_s);
-        QCOMPARE(f.window->state().cmd_fmt, view);
+        QCOMPARE(f.window->state().cmd_fmt, static_cast<CommandView>(view));
         QVERIFY(shown->isVisible());
         QVERIFY(!hidden->isVisible());
     }

@@ -67,7 +67,7 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(int, mode);
         QFETCH(QString, expected);
-        QCOMPARE(split_path(path, mode), expected);
+        QCOMPARE(split_path(path, static_cast<PathPart>(mode)), expected);
     }
 
     void title_names_the_file_in_display_form()

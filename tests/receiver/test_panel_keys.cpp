@@ -195,7 +195,7 @@ private Q_SLOTS:
 
         // The same presses work once the Control Panel is open.
         fx->clear_sent();
-        fx->window->choose_section(2);
+        fx->window->choose_section(Section::Panel);
         fx->ui->cmd_btn_minus->click();
         QTest::keyClick(fx->window.get(), Qt::Key_L);
         QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { minus, plus }));
@@ -276,7 +276,7 @@ private Q_SLOTS:
             },
             [&] {
                 pressed = true;
-                fx->window->choose_section(2);
+                fx->window->choose_section(Section::Panel);
                 QTest::keyClick(fx->window.get(), Qt::Key_L);
             });
         fx->ui->cmd_ctrl_read->click();

@@ -1,18 +1,16 @@
 #include "tests/support/window_fixture.h"
 
+#include "build_info.h"
+
 #include <QDir>
 #include <QFile>
 
-namespace {
-const char *const data_files[] = { "KZ_ORBA_CTRL.ini", "auto_off.txt", "input_prefer.txt",
-                                   "output_reso.txt", "ball_red.gif", "ball_gray.bmp" };
-}
 
 WindowFixture::WindowFixture() : WindowFixture(Options()) {}
 
 WindowFixture::WindowFixture(const Options &options) : sim(options.identify), options_(options)
 {
-    for (const char *name : data_files)
+    for (const char *name : build_info::data_files)
         QFile::copy(QDir(QStringLiteral(KZ_DATA_DIR)).filePath(QString::fromLatin1(name)),
                     path(QString::fromLatin1(name)));
     write_settings(options);

@@ -203,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(open(1));
         for (qsizetype i = 0; i < clicks.size(); ++i) {
             x->click(centre_of(child<QWidget>(*fx, clicks[i])));
-            QTRY_COMPARE(fx->window->state().open_section, sections[i]);
+            QTRY_COMPARE(static_cast<int>(fx->window->state().open_section), sections[i]);
             QTRY_COMPARE(fx->ui->fra_proj->isVisible(), sections[i] == 0);
             QCOMPARE(fx->ui->fra_wp_ctrl->isVisible(), sections[i] == 1);
             QCOMPARE(fx->ui->pic_panel->isVisible(), sections[i] == 2);
