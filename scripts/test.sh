@@ -5,6 +5,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
+# The layers are checked before anything is built: a file that includes upwards fails the run.
+"$root/scripts/check-layers.sh"
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 status=0
