@@ -1,8 +1,11 @@
 // The window on a receiver behind a serial-to-Ethernet gateway: COM1 set to tcp://127.0.0.1:PORT,
 // the gateway played by the simulated receiver on a loopback listener in this process.
 #include "sim/tcp_sim.h"
+#include "tests/support/deaf_listener.h"
 #include "tests/support/window_fixture.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHelpEvent>
 #include <QTcpServer>
 #include <QTest>
@@ -112,6 +115,29 @@ private Q_SLOTS:
         f->prompts.clear();
         f->ui->cbo_aspect->setCurrentIndex(3);
         QTRY_COMPARE(f->prompts.texts(), QStringList { u"RS232 is disconnected !"_s });
+    }
+
+    void closing_while_connecting_ends_the_wait_quietly()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        auto f = window_on(deaf.address(), 0);
+        START_WINDOW(*f);
+        const QString settings = f->path(u"KZ_ORBA_CTRL.ini"_s);
+        QVERIFY(QFile::remove(settings));
+        QTimer::singleShot(200, f->window.get(), [&] { f->window->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        f->ui->cbo_com->setCurrentIndex(0);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!f->window->isVisible());
+        QVERIFY(!f->window->link().port_open());
+        // No port message for a connection the operator walked away from; the exit steps ran.
+        QCOMPARE(f->prompts.texts(), QStringList());
+        QCOMPARE(f->prompts.texts(ScriptedPrompts::Kind::Question),
+            QStringList { u"Projector settings are changed !\r\nSave settings before exit ?"_s });
+        QVERIFY(QFile::exists(settings));
     }
 
     void a_silent_gateway_is_a_silent_receiver()

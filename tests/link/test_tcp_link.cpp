@@ -5,6 +5,7 @@
 #include "link/tcp_transport.h"
 #include "sim/pty_sim.h"
 #include "sim/tcp_sim.h"
+#include "tests/support/deaf_listener.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -37,34 +38,6 @@ quint16 closed_port()
     server.close();
     return port;
 }
-
-// A loopback listener that takes no more connections: its queue is full and it does not accept,
-// so a connection attempt gets no answer, as from an address where nothing replies.
-struct DeafListener
-{
-    DeafListener()
-    {
-        server.setListenBacklogSize(0);
-        if (!server.listen(QHostAddress::LocalHost, 0))
-            return;
-        server.pauseAccepting();
-        for (auto &filler : fillers) {
-            filler.connectToHost(QHostAddress::LocalHost, server.serverPort());
-            filler.waitForConnected(300);
-        }
-    }
-    QString address() const { return u"tcp://127.0.0.1:%1"_s.arg(server.serverPort()); }
-    // Whether a further connection really hangs here.
-    bool deaf()
-    {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, server.serverPort());
-        return !probe.waitForConnected(300);
-    }
-
-    QTcpServer server;
-    QTcpSocket fillers[2];
-};
 
 // A core in the given timing and the outcomes it reported.
 struct Line
