@@ -23,7 +23,7 @@ void PortTooltips::refresh()
     for (int i = 0; i < list_->count(); ++i) {
         const int port_no = i + 1;
         const PortChoice choice = resolve_port(port_no, reported);
-        const QString state = port_present(choice.device, reported) ? u"present"_s : u"missing"_s;
+        const QString state = port_state_text(choice.device, reported);
         const QString source = port_source_text(port_no, choice);
         list_->setItemData(i,
             u"%1 opens %2 (%3, %4)"_s.arg(list_->itemText(i), choice.device, state, source),

@@ -1,19 +1,23 @@
 #include "link/link_core.h"
 
-#include "link/serial_transport.h"
+#include "link/transport_factory.h"
 
 LinkCore::LinkCore(Timing timing, std::unique_ptr<Transport> transport, QObject *parent)
     : QObject(parent)
     , timing_(timing)
-    , transport_(std::move(transport))
+    , choose_by_address_(!transport)
 {
-    if (!transport_)
-        transport_ = std::make_unique<SerialTransport>();
+    attach(transport ? std::move(transport) : make_transport(QString()));
     poll_.setInterval(poll_interval_ms);
     deadline_.setTimerType(Qt::PreciseTimer);
     deadline_.setSingleShot(true);
     connect(&poll_, &QTimer::timeout, this, &LinkCore::take_arrived);
     connect(&deadline_, &QTimer::timeout, this, [this] { finish(LinkOutcome::Status::NoReply); });
+}
+
+void LinkCore::attach(std::unique_ptr<Transport> transport)
+{
+    transport_ = std::move(transport);
     connect(transport_.get(), &Transport::failed, this, &LinkCore::hang_up);
     if (timing_ == Timing::Prompt)
         connect(transport_.get(), &Transport::ready_read, this, &LinkCore::take_arrived);
@@ -28,10 +32,14 @@ bool LinkCore::open(const QString &address)
 {
     if (open_ || transport_->is_open())
         close();
+    // A hang-up's queued close is done by now; it must not reach the line being opened (a
+    // network line runs events while it connects).
+    hang_up_queued_ = false;
+    if (choose_by_address_ && transport_kind(address) != transport_kind_of(*transport_))
+        attach(make_transport(address));
     if (!transport_->open(address))
         return false;
     open_ = true;
-    hang_up_queued_ = false;
     framing_.clear_received();
     if (timing_ == Timing::Window)
         poll_.start();

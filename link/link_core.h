@@ -31,7 +31,9 @@ public:
     // The most bytes one poll takes; a flood leaves the rest for the next poll.
     static constexpr qint64 max_poll_bytes = 64 * 1024;
 
-    // Without a transport, a serial port.
+    // Without a transport, the line is chosen by the address at each open (see make_transport):
+    // a serial port, or a TCP connection for tcp://HOST:PORT. A transport given here is used for
+    // every address.
     explicit LinkCore(
         Timing timing, std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
     ~LinkCore() override;
@@ -76,6 +78,7 @@ Q_SIGNALS:
     void line_lost();
 
 private:
+    void attach(std::unique_ptr<Transport> transport);
     void take_arrived();
     void finish(LinkOutcome::Status status);
     void hang_up();
@@ -83,6 +86,7 @@ private:
 
     Timing timing_;
     std::unique_ptr<Transport> transport_;
+    bool choose_by_address_ = false;
     QTimer poll_;
     QTimer deadline_;
     ReplyFraming framing_;

@@ -194,6 +194,18 @@ bool port_present(const QString &device, const QList<ReportedPort> &reported)
 #endif
 }
 
+bool is_network_address(const QString &address)
+{
+    return address.trimmed().startsWith(u"tcp://"_s, Qt::CaseInsensitive);
+}
+
+QString port_state_text(const QString &device, const QList<ReportedPort> &reported)
+{
+    if (is_network_address(device))
+        return u"network"_s;
+    return port_present(device, reported) ? u"present"_s : u"missing"_s;
+}
+
 QString port_error_text(int port_no, const QString &device, const QString &reason)
 {
     QString text = u"RS-232 port error on COM %1: !\n"_s.arg(port_no) + device;
@@ -213,7 +225,7 @@ QStringList port_table(const QList<ReportedPort> &reported)
     QStringList lines;
     for (int n = 1; n <= 9; ++n) {
         const PortChoice &choice = choices.at(n - 1);
-        const QString present = port_present(choice.device, reported) ? u"present"_s : u"missing"_s;
+        const QString present = port_state_text(choice.device, reported);
         // Joined, not formatted with arg(): a device name may hold a '%'.
         lines << u"COM%1:  "_s.arg(n) + choice.device.leftJustified(width) + u"  "_s + present
                 + u"  "_s + port_source_text(n, choice);

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // Which device the list entry "COMn:" opens, in this order:
-// 1. the environment variable KZ_ORBA_COMn, when set and not empty;
+// 1. the environment variable KZ_ORBA_COMn, when set and not empty: a device, or the address
+//    tcp://HOST:PORT of a serial-to-Ethernet gateway;
 // 2. on Windows, the port COMn itself;
 // 3. elsewhere, the nth serial adapter the system reports (see adapter_order), and /dev/ttyS(n-1)
 //    when it reports fewer than n.
@@ -63,6 +64,14 @@ QString port_device(int port_no);
 // Whether something exists to open at device: a file (or device node) of that path, or on Windows
 // a port of that name in the system's list.
 bool port_present(const QString &device, const QList<ReportedPort> &reported);
+
+// Whether address names a gateway on the network, tcp://HOST:PORT (the scheme in any case), rather
+// than a serial device.
+bool is_network_address(const QString &address);
+
+// How the port lists tell whether device can be opened: "present" or "missing" as port_present()
+// finds it, and "network" for a gateway address, which is not tried before it is opened.
+QString port_state_text(const QString &device, const QList<ReportedPort> &reported);
 
 // The message for a port that cannot be opened: the known first line "RS-232 port error on COM"
 // n ": !", and below it the device and the system's reason, for example

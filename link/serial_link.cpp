@@ -25,6 +25,9 @@ void SerialLink::set_comm()
     const QString device = port_device(port_no_);
     if (core_.open(device)) {
         Q_EMIT opened();
+    } else if (shut_) {
+        // The window closed while a network connection was being made: nothing more to tell.
+        return;
     } else {
         Q_EMIT open_failed(port_no_, device, core_.open_error());
         core_.stop_polling();

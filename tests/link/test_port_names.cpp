@@ -144,9 +144,11 @@ private Q_SLOTS:
         const QString gone = dir.filePath(QStringLiteral("100%2 gone"));
         qputenv("KZ_ORBA_COM4", here.toLocal8Bit());
         qputenv("KZ_ORBA_COM5", gone.toLocal8Bit());
+        qputenv("KZ_ORBA_COM6", "tcp://127.0.0.1:7000");
         const QStringList lines = port_table({ usb("/dev/ttyUSB0") });
         qunsetenv("KZ_ORBA_COM4");
         qunsetenv("KZ_ORBA_COM5");
+        qunsetenv("KZ_ORBA_COM6");
 
         QCOMPARE(lines.size(), 9);
         for (int n = 1; n <= 9; ++n)
@@ -162,6 +164,9 @@ private Q_SLOTS:
         };
         QCOMPARE(after(4, here), QStringLiteral("present  set by KZ_ORBA_COM4"));
         QCOMPARE(after(5, gone), QStringLiteral("missing  set by KZ_ORBA_COM5"));
+        // A gateway is not probed before it is opened.
+        QCOMPARE(
+            after(6, u"tcp://127.0.0.1:7000"_s), QStringLiteral("network  set by KZ_ORBA_COM6"));
         QCOMPARE(words(2).at(1), QStringLiteral("/dev/ttyS1"));
         // The device column lines up.
         QCOMPARE(lines.at(0).indexOf(QStringLiteral("  present")),

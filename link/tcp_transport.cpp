@@ -1,0 +1,156 @@
+#include "link/tcp_transport.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error)
+{
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().compare(u"tcp"_s, Qt::CaseInsensitive) != 0)
+        return fail(u"not a TCP address; expected tcp://HOST:PORT"_s);
+    if (url.host().isEmpty())
+        return fail(u"no host in the address; expected tcp://HOST:PORT"_s);
+    const int port = url.port(0);
+    if (port < 1 || port > 65535)
+        return fail(u"no port (1 to 65535) in the address; expected tcp://HOST:PORT"_s);
+    if (!url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != u"/"_s)
+        || url.hasQuery() || url.hasFragment())
+        return fail(u"unexpected text in the address; expected tcp://HOST:PORT"_s);
+    if (out) {
+        out->host = url.host();
+        out->port = quint16(port);
+    }
+    return true;
+}
+
+TcpTransport::TcpTransport(QObject *parent)
+    : Transport(parent)
+{
+    // A gateway that pours bytes faster than they are read leaves them in the system instead of
+    // growing this buffer without end; each read takes a bounded share.
+    socket_.setReadBufferSize(read_buffer_size);
+    connect(&socket_, &QTcpSocket::readyRead, this, [this] {
+        if (open_)
+            Q_EMIT ready_read();
+    });
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
+    connect(&socket_, &QTcpSocket::disconnected, this, [this] {
+        if (open_)
+            Q_EMIT failed();
+    });
+}
+
+TcpTransport::~TcpTransport()
+{
+    close();
+}
+
+bool TcpTransport::open(const QString &address)
+{
+    close();
+    open_error_.clear();
+    TcpAddress target;
+    if (!parse_tcp_address(address, &target, &open_error_))
+        return false;
+
+    QEventLoop loop;
+    connecting_ = &loop;
+    QTimer give_up;
+    give_up.setSingleShot(true);
+    give_up.setTimerType(Qt::PreciseTimer);
+    connect(&give_up, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&socket_, &QTcpSocket::connected, &loop, &QEventLoop::quit);
+    connect(&socket_, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
+    socket_.connectToHost(target.host, target.port);
+    // A refusal or a failed lookup may already have been reported inside connectToHost.
+    if (socket_.state() != QAbstractSocket::ConnectedState
+        && socket_.state() != QAbstractSocket::UnconnectedState) {
+        give_up.start(connect_timeout_ms);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    disconnect(&socket_, nullptr, &loop, nullptr);
+    connecting_ = nullptr;
+
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        open_ = true;
+        return true;
+    }
+    if (open_error_.isEmpty()) {
+        if (socket_.error() != QAbstractSocket::UnknownSocketError)
+            open_error_ = socket_.errorString();
+        else if (give_up.isActive())
+            open_error_ = u"the connection was closed while it was being made"_s;
+        else
+            open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(target.host)
+                              .arg(target.port)
+                              .arg(connect_timeout_ms / 1000);
+    }
+    socket_.abort();
+    return false;
+}
+
+void TcpTransport::close()
+{
+    open_ = false;
+    if (connecting_)
+        connecting_->quit();
+    socket_.abort();
+}
+
+qint64 TcpTransport::bytes_available() const
+{
+    return open_ ? socket_.bytesAvailable() : 0;
+}
+
+QByteArray TcpTransport::read(qint64 max)
+{
+    return open_ ? socket_.read(max) : QByteArray();
+}
+
+void TcpTransport::write(const QByteArray &bytes)
+{
+    if (!open_ || socket_.state() != QAbstractSocket::ConnectedState)
+        return;
+    socket_.write(bytes);
+    // QTcpSocket writes from the event loop; hand the bytes to the system now.
+    socket_.flush();
+}
+
+void TcpTransport::drain_output()
+{
+    while (
+        open_ && socket_.state() == QAbstractSocket::ConnectedState && socket_.bytesToWrite() > 0) {
+        if (!socket_.waitForBytesWritten(1000))
+            break;
+    }
+}
+
+void TcpTransport::discard_input()
+{
+    if (open_)
+        socket_.skip(socket_.bytesAvailable());
+}
+
+void TcpTransport::on_error(QAbstractSocket::SocketError error)
+{
+    if (!open_)
+        return; // while connecting, open() reports it
+    switch (error) {
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::NetworkError:
+    case QAbstractSocket::SocketResourceError:
+        Q_EMIT failed();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "link/transport.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+
+class QEventLoop;
+
+// Where a tcp:// address leads.
+struct TcpAddress
+{
+    QString host;
+    quint16 port = 0;
+};
+
+// Reads "tcp://HOST:PORT" (HOST a name, an IPv4 address or an IPv6 address in brackets, PORT 1 to
+// 65535, nothing after it). False, with the reason, when address is not of that form.
+bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error = nullptr);
+
+// A raw TCP connection to a serial-to-Ethernet gateway: the connection carries exactly the bytes
+// the serial line behind the gateway carries; the gateway sets the line's speed and format.
+//
+// open() waits for the connection for at most connect_timeout_ms in a nested event loop that runs
+// timers, sockets and painting but holds back the operator's input until it returns, so the window
+// keeps drawing and nothing the operator does can act on a half-open line. A refused connection
+// fails at once; an address that does not answer fails when the wait runs out, as does a name
+// that cannot be looked up in that time.
+class TcpTransport : public Transport
+{
+    Q_OBJECT
+public:
+    static constexpr int connect_timeout_ms = 3000;
+    // The most bytes taken from the connection between two reads; more waits in the system.
+    static constexpr qint64 read_buffer_size = 64 * 1024;
+
+    explicit TcpTransport(QObject *parent = nullptr);
+    ~TcpTransport() override;
+
+    bool open(const QString &address) override;
+    QString open_error() const override { return open_error_; }
+    void close() override;
+    // From a successful open until close(): a connection the far end dropped stays "open" (and
+    // reports failed()) until the link closes it, as a serial port whose adapter went away does.
+    bool is_open() const override { return open_; }
+    qint64 bytes_available() const override;
+    QByteArray read(qint64 max) override;
+    void write(const QByteArray &bytes) override;
+    void drain_output() override;
+    void discard_input() override;
+
+private:
+    void on_error(QAbstractSocket::SocketError error);
+
+    QTcpSocket socket_;
+    QString open_error_;
+    bool open_ = false;
+    // The open() wait running now, ended early by close().
+    QPointer<QEventLoop> connecting_;
+};
