@@ -28,27 +28,59 @@ LinkCore::~LinkCore()
     transport_->close();
 }
 
-bool LinkCore::open(const QString &address)
+void LinkCore::prepare_open(const QString &address)
 {
     if (open_ || transport_->is_open())
         close();
     // A hang-up's queued close is done by now; it must not reach the line being opened (a
     // network line runs events while it connects).
     hang_up_queued_ = false;
+    ++open_generation_;
     if (choose_by_address_ && transport_kind(address) != transport_kind_of(*transport_))
         attach(make_transport(address));
-    if (!transport_->open(address))
-        return false;
+}
+
+void LinkCore::opened_now()
+{
     open_ = true;
     framing_.clear_received();
     if (timing_ == Timing::Window)
         poll_.start();
     Q_EMIT opened();
+}
+
+bool LinkCore::open(const QString &address)
+{
+    prepare_open(address);
+    if (!transport_->open(address))
+        return false;
+    opened_now();
     return true;
+}
+
+void LinkCore::open_async(const QString &address)
+{
+    prepare_open(address);
+    Transport *transport = transport_.get();
+    // Only the latest open counts: one given up by a close or a newer open says nothing.
+    const quint64 generation = open_generation_;
+    connect(
+        transport, &Transport::open_finished, this,
+        [this, generation](bool ok) {
+            if (generation != open_generation_)
+                return;
+            if (ok)
+                opened_now();
+            else
+                Q_EMIT open_failed();
+        },
+        Qt::SingleShotConnection);
+    transport->open_async(address);
 }
 
 void LinkCore::close()
 {
+    ++open_generation_;
     transport_->close();
     const bool was_open = open_;
     open_ = false;

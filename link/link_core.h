@@ -41,6 +41,9 @@ public:
     // Opens the line at address, closing it first when open. On success the received text and
     // count start over and the receive poll runs. False when the line cannot be opened.
     bool open(const QString &address);
+    // The same without waiting: opened() or open_failed() follows from the event loop. For many
+    // lines on one thread, where a gateway that does not answer must hold up no other line.
+    void open_async(const QString &address);
     // Closes the line; a running transaction ends as LineLost.
     void close();
     bool is_open() const { return open_; }
@@ -71,6 +74,8 @@ Q_SIGNALS:
     void finished(const LinkOutcome &outcome);
     // The line opened; the line that was open closed (by close(), a new open, or the far end).
     void opened();
+    // open_async() could not open the line; open_error() says why.
+    void open_failed();
     void closed();
     // The receive log is to be emptied.
     void log_cleared();
@@ -79,6 +84,9 @@ Q_SIGNALS:
 
 private:
     void attach(std::unique_ptr<Transport> transport);
+    // Closes what is open and picks the transport for address.
+    void prepare_open(const QString &address);
+    void opened_now();
     void take_arrived();
     void finish(LinkOutcome::Status status);
     void hang_up();
@@ -94,4 +102,6 @@ private:
     bool busy_ = false;
     bool auto_clear_ = false;
     bool hang_up_queued_ = false;
+    // Counts opens, so that the outcome of an open_async() that was given up is ignored.
+    quint64 open_generation_ = 0;
 };

@@ -37,6 +37,9 @@ TcpTransport::TcpTransport(QObject *parent)
     // A gateway that pours bytes faster than they are read leaves them in the system instead of
     // growing this buffer without end; each read takes a bounded share.
     socket_.setReadBufferSize(read_buffer_size);
+    connect_timer_.setSingleShot(true);
+    connect_timer_.setTimerType(Qt::PreciseTimer);
+    connect(&connect_timer_, &QTimer::timeout, this, [this] { end_connecting(true); });
     connect(&socket_, &QTcpSocket::readyRead, this, [this] {
         if (open_)
             Q_EMIT ready_read();
@@ -98,9 +101,56 @@ bool TcpTransport::open(const QString &address)
     return false;
 }
 
+void TcpTransport::open_async(const QString &address)
+{
+    close();
+    open_error_.clear();
+    if (!parse_tcp_address(address, &async_target_, &open_error_)) {
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT open_finished(false); }, Qt::QueuedConnection);
+        return;
+    }
+    connect(&socket_, &QTcpSocket::connected, this, [this] { end_connecting(false); });
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] { end_connecting(false); });
+    connect_timer_.start(connect_timeout_ms);
+    socket_.connectToHost(async_target_.host, async_target_.port);
+}
+
+void TcpTransport::end_connecting(bool timed_out)
+{
+    if (!connect_timer_.isActive() && !timed_out)
+        return;
+    connect_timer_.stop();
+    disconnect(&socket_, &QTcpSocket::connected, this, nullptr);
+    // Only the handlers made for this connect: on_error stays.
+    disconnect(&socket_, &QTcpSocket::errorOccurred, this, nullptr);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
+    if (socket_.state() == QAbstractSocket::ConnectedState) {
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        open_ = true;
+        Q_EMIT open_finished(true);
+        return;
+    }
+    if (socket_.error() != QAbstractSocket::UnknownSocketError && !timed_out)
+        open_error_ = socket_.errorString();
+    else
+        open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(async_target_.host)
+                          .arg(async_target_.port)
+                          .arg(connect_timeout_ms / 1000);
+    socket_.abort();
+    Q_EMIT open_finished(false);
+}
+
 void TcpTransport::close()
 {
     open_ = false;
+    if (connect_timer_.isActive()) {
+        // An open_async() in progress is given up; its outcome is not reported.
+        connect_timer_.stop();
+        disconnect(&socket_, &QTcpSocket::connected, this, nullptr);
+        disconnect(&socket_, &QTcpSocket::errorOccurred, this, nullptr);
+        connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
+    }
     if (connecting_)
         connecting_->quit();
     socket_.abort();

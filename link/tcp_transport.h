@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 class QEventLoop;
 
@@ -38,6 +39,9 @@ public:
     ~TcpTransport() override;
 
     bool open(const QString &address) override;
+    // The same connection and time limit as open(), without a wait: for many lines on one thread,
+    // where one gateway that does not answer must hold up no other line.
+    void open_async(const QString &address) override;
     QString open_error() const override { return open_error_; }
     void close() override;
     // From a successful open until close(): a connection the far end dropped stays "open" (and
@@ -51,10 +55,15 @@ public:
 
 private:
     void on_error(QAbstractSocket::SocketError error);
+    // Ends an open_async() in progress.
+    void end_connecting(bool timed_out);
 
     QTcpSocket socket_;
     QString open_error_;
     bool open_ = false;
     // The open() wait running now, ended early by close().
     QPointer<QEventLoop> connecting_;
+    // The open_async() in progress: its time limit and the address it tries.
+    QTimer connect_timer_;
+    TcpAddress async_target_;
 };

@@ -15,6 +15,14 @@ public:
     // Opens the line with the receiver's fixed settings and discards whatever waits in either
     // direction. False, with the line closed, when any step fails.
     virtual bool open(const QString &address) = 0;
+    // Opens without waiting: open_finished() follows from the event loop, never from inside this
+    // call. By default the line opens at once and the outcome is reported on the next turn.
+    virtual void open_async(const QString &address)
+    {
+        const bool ok = open(address);
+        QMetaObject::invokeMethod(
+            this, [this, ok] { Q_EMIT open_finished(ok); }, Qt::QueuedConnection);
+    }
     // Why the last open failed, in the system's words.
     virtual QString open_error() const = 0;
     virtual void close() = 0;
@@ -30,6 +38,8 @@ public:
     virtual void discard_input() = 0;
 
 Q_SIGNALS:
+    // The outcome of open_async(); open_error() says why it failed.
+    void open_finished(bool ok);
     void ready_read();
     // The far end is gone (adapter unplugged, line closed): a read, write or resource error.
     // May come again and again until the line is closed.

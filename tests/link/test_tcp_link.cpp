@@ -222,6 +222,88 @@ private Q_SLOTS:
         QVERIFY(!line.core.is_open());
     }
 
+    // Many lines on one thread open without waiting: the outcome comes from the event loop, and
+    // a gateway that does not answer holds up no other line.
+    void an_open_without_a_wait_reports_from_the_event_loop_data()
+    {
+        QTest::addColumn<bool>("answering");
+        QTest::newRow("answering gateway") << true;
+        QTest::newRow("refusing gateway") << false;
+    }
+    void an_open_without_a_wait_reports_from_the_event_loop()
+    {
+        QFETCH(bool, answering);
+        TcpSimulator sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        const QString address
+            = answering ? address_of(sim) : u"tcp://127.0.0.1:%1"_s.arg(closed_port());
+        Line line(LinkCore::Timing::Prompt);
+        QSignalSpy opened(&line.core, &LinkCore::opened);
+        QSignalSpy failed(&line.core, &LinkCore::open_failed);
+        line.core.open_async(address);
+        QCOMPARE(opened.size() + failed.size(), 0);
+        QVERIFY(QTest::qWaitFor([&] { return opened.size() + failed.size() > 0; }, 5000));
+        QCOMPARE(opened.size(), answering ? 1 : 0);
+        QCOMPARE(failed.size(), answering ? 0 : 1);
+        QCOMPARE(line.core.is_open(), answering);
+        if (answering) {
+            QCOMPARE(line.run("WP_Aspect[?]$\r").reply, QByteArray("WP_Aspect[Full]$\r"));
+        } else {
+            QVERIFY2(line.core.open_error().contains(u"refused"_s, Qt::CaseInsensitive),
+                qPrintable(line.core.open_error()));
+        }
+        // Nothing more is reported afterwards.
+        QTest::qWait(50);
+        QCOMPARE(opened.size() + failed.size(), 1);
+    }
+
+    void a_gateway_that_does_not_answer_holds_up_no_other_line()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        TcpSimulator sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        Line dead(LinkCore::Timing::Prompt);
+        Line live(LinkCore::Timing::Prompt);
+        QSignalSpy dead_failed(&dead.core, &LinkCore::open_failed);
+        QSignalSpy live_opened(&live.core, &LinkCore::opened);
+        dead.core.open_async(deaf.address());
+        live.core.open_async(address_of(sim));
+        QVERIFY(QTest::qWaitFor([&] { return live_opened.size() == 1; }, 2000));
+        // The live line works while the dead one still waits for its connection.
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(live.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(dead_failed.size(), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return dead_failed.size() == 1; }, TcpTransport::connect_timeout_ms + 2000));
+        QCOMPARE(dead.core.open_error(),
+            u"no connection to 127.0.0.1:%1 within 3 s"_s.arg(deaf.server.serverPort()));
+        QVERIFY(!dead.core.is_open());
+    }
+
+    void an_open_given_up_reports_nothing()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        TcpSimulator sim;
+        QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
+        Line line(LinkCore::Timing::Prompt);
+        QSignalSpy opened(&line.core, &LinkCore::opened);
+        QSignalSpy failed(&line.core, &LinkCore::open_failed);
+        line.core.open_async(deaf.address());
+        line.core.close();
+        // A newer open replaces one in progress: only its outcome is reported.
+        line.core.open_async(deaf.address());
+        line.core.open_async(address_of(sim));
+        QVERIFY(QTest::qWaitFor([&] { return opened.size() == 1; }, 2000));
+        QTest::qWait(TcpTransport::connect_timeout_ms + 200);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        QVERIFY(line.core.is_open());
+    }
+
     void a_connection_dropped_during_a_wait_is_a_lost_line_data() { add_timings(); }
     void a_connection_dropped_during_a_wait_is_a_lost_line()
     {
