@@ -2,14 +2,18 @@
 # Installs what the build, the tests and the demo need on Debian 12, as root.
 # pkg-config: Qt's CMake packages find some system libraries through it. clang and its runtime:
 # the sanitizer build and the fuzz targets. xvfb, xauth: screenshots and the demo without a
-# display. imagemagick, fonts-dejavu-core: scripts/make_artwork.sh.
+# display. imagemagick, fonts-dejavu-core: scripts/make_artwork.sh. clang-format-14: the format
+# check. time: the fleet benchmark's memory and CPU figures. fonts-liberation2,
+# fonts-nanum-coding: the stand-ins for the window's fonts. libx11-dev, libxtst-dev: the desktop
+# tests inject input at the X server.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
   libgtest-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
+  time
   xvfb xauth imagemagick fonts-dejavu-core
   fonts-liberation2 fonts-nanum-coding
   libx11-dev libxtst-dev
