@@ -100,8 +100,10 @@ QString step_report(const StepResult &result, RunEnd end)
     switch (end) {
     case RunEnd::NoReply:
         return sent
-            + QStringLiteral(", no complete reply within %1 ms")
-                  .arg(ReceiverSession::reply_wait_ms);
+            + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
+            + (result.received.isEmpty()
+                    ? QStringLiteral(" (nothing came back)")
+                    : QStringLiteral(" (received only %1)").arg(quoted_bytes(result.received)));
     case RunEnd::Foreign:
         return sent
             + QStringLiteral(", received %1, which is not a reply to it")
@@ -110,7 +112,10 @@ QString step_report(const StepResult &result, RunEnd end)
         if (outcome.status == LinkOutcome::Status::NotOpen)
             return QStringLiteral("%1: not sent (%2): the line was lost")
                 .arg(step.what, quoted_bytes(step.message));
-        return sent + QStringLiteral(", the line was lost before a reply came");
+        return sent + QStringLiteral(", the line was lost before a reply came")
+            + (result.received.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" (received %1)").arg(quoted_bytes(result.received)));
     case RunEnd::Done:
         break;
     }

@@ -21,10 +21,11 @@ ReceiverSession::ReceiverSession(const QString &port, const QString &address, Tr
         if (running_ && !core_.busy())
             end(RunEnd::Lost);
     });
-    if (trace_) {
-        connect(&core_, &LinkCore::traced, this,
-            [this](const TraceRecord &record) { trace_->write(port_, record); });
-    }
+    connect(&core_, &LinkCore::traced, this, [this](const TraceRecord &record) {
+        last_received_ = record.received;
+        if (trace_)
+            trace_->write(port_, record);
+    });
 }
 
 ReceiverSession::~ReceiverSession() = default;
@@ -82,7 +83,7 @@ void ReceiverSession::send_current()
     // runs one step at a time never meets.
     LinkOutcome outcome;
     outcome.status = status;
-    result_.steps.push_back({ steps_[index_], outcome });
+    result_.steps.push_back({ steps_[index_], outcome, {} });
     end(RunEnd::Lost);
 }
 
@@ -91,7 +92,7 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
     if (!running_)
         return;
     const Step &step = steps_[index_];
-    result_.steps.push_back({ step, outcome });
+    result_.steps.push_back({ step, outcome, last_received_ });
     switch (outcome.status) {
     case LinkOutcome::Status::Replied:
         break;

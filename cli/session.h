@@ -42,6 +42,7 @@ struct StepResult
 {
     Step step;
     LinkOutcome outcome;
+    QByteArray received; // every byte that came back during the step, a reply or not
 };
 
 struct RunResult
@@ -93,6 +94,7 @@ private:
     TraceWriter *trace_;
     LinkCore core_;
     QTimer pause_;
+    QByteArray last_received_; // of the transaction that ended last
     std::vector<Step> steps_;
     std::size_t index_ = 0;
     bool after_pause_ = false; // the pause running is the one after steps_[index_ - 1]

@@ -173,7 +173,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("words"); // after --port PATH
         QTest::addColumn<QString>("profile"); // written to PROFILE when not empty
         // 0 none, 1 silent, 2 silent aspect, 3 hang up on output, 4 wrong prefix, 5 no such port,
-        // 6 silent hue once the aspect has been set
+        // 6 silent hue once the aspect has been set, 7 a reply whose second half comes too late
         QTest::addColumn<int>("fault");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("nothing_sent");
@@ -201,18 +201,23 @@ private Q_SLOTS:
             << "/nonexistent/room.profile";
         QTest::newRow("failed: silent receiver")
             << QStringList { "read" } << "" << 1 << 1 << false
-            << "transmitter: sent \"WP_IdentifyTx[?]$\\x0D\", no complete reply within 302 ms";
+            << "transmitter: sent \"WP_IdentifyTx[?]$\\x0D\", no complete reply within 302 ms "
+               "(nothing came back)";
         QTest::newRow("failed: set not confirmed")
             << QStringList { "set", "hue=3", "aspect=Full", "display=Off" } << "" << 2 << 1 << false
             << "sent and confirmed: hue; not confirmed: aspect, display";
         QTest::newRow("failed: apply not confirmed")
             << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = 4:3 TV\naudio = Off\n"
             << 6 << 1 << false
-            << "hue: sent \"WP_PictureHue[3]$\\x0D\", no complete reply within 302 ms\n"
+            << "hue: sent \"WP_PictureHue[3]$\\x0D\", no complete reply within 302 ms (nothing "
+               "came back)\n"
                "kz-orba-cli: sent and confirmed: aspect, audio; not confirmed: hue";
         QTest::newRow("failed: foreign reply")
             << QStringList { "get", "display" } << "" << 4 << 1 << false
             << "received \"WP_Input[On]$\\x0D\", which is not a reply to it";
+        QTest::newRow("failed: reply cut short")
+            << QStringList { "get", "aspect" } << "" << 7 << 1 << false
+            << "no complete reply within 302 ms (received only \"WP_Aspe";
         QTest::newRow("failed: diff differs")
             << QStringList { "diff", "PROFILE" } << "display = Off\n"
             << 0 << 1 << false << "";
@@ -246,6 +251,11 @@ private Q_SLOTS:
         }
         if (fault == 4)
             faults.wrong_prefix = "WP_Input[";
+        if (fault == 7) {
+            // The second half of the reply comes after the reply wait.
+            faults.delay_ms = 100;
+            faults.split_gap_ms = 250;
+        }
         room.sim.set_faults(faults);
         if (fault == 6) {
             PtySimulator *sim = &room.sim;
