@@ -1,5 +1,6 @@
 #include "cli/cli_app.h"
 
+#include "cli/fleet.h"
 #include "cli/job.h"
 #include "cli/profile.h"
 #include "cli/settings.h"
@@ -23,8 +24,8 @@ namespace {
 const char program[] = "kz-orba-cli";
 
 // Options of the whole program, each taking a value.
-const QStringList global_options
-    = { QStringLiteral("--port"), QStringLiteral("--config-dir"), QStringLiteral("--trace") };
+const QStringList global_options = { QStringLiteral("--port"), QStringLiteral("--config-dir"),
+    QStringLiteral("--trace"), QStringLiteral("--ports-file"), QStringLiteral("--jobs") };
 
 const QStringList commands_known = { QStringLiteral("ports"), QStringLiteral("read"),
     QStringLiteral("get"), QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff"),
@@ -129,14 +130,141 @@ void print_values(Console &console, const JobResult &result, bool json)
     }
 }
 
+// One receiver's line in the fleet's report: its port, how it ended, and what changed or differs.
+QString receiver_line(const QString &port, JobRequest::Kind kind, const JobResult &result)
+{
+    using Kind = JobRequest::Kind;
+    if (result.status == status_line)
+        return QStringLiteral("%1: line: %2").arg(port, result.errors.value(0));
+    if (result.status == status_failed && !(kind == Kind::Diff && result.errors.isEmpty()))
+        return QStringLiteral("%1: failed: %2").arg(port, result.errors.value(0));
+    switch (kind) {
+    case Kind::Read:
+    case Kind::Get:
+        return QStringLiteral("%1: read %2 settings").arg(port).arg(result.values.size());
+    case Kind::Set:
+    case Kind::Send:
+        return QStringLiteral("%1: sent").arg(port);
+    case Kind::Apply:
+        if (result.changes.isEmpty())
+            return QStringLiteral("%1: already as the profile").arg(port);
+        return QStringLiteral("%1: %2 %3: %4")
+            .arg(port, QStringLiteral("changed"))
+            .arg(result.changes.size())
+            .arg(result.changes.join(QStringLiteral("; ")));
+    case Kind::Diff:
+        if (result.changes.isEmpty())
+            return QStringLiteral("%1: same").arg(port);
+        return QStringLiteral("%1: differs: %2")
+            .arg(port, result.changes.join(QStringLiteral("; ")));
+    }
+    return port;
+}
+
+int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console)
+{
+    Fleet fleet(ports, inv.jobs, [&](const QString &port) {
+        return std::make_unique<ReceiverJob>(port, port_address(port), lists, trace, request);
+    });
+    Progress progress(console, inv.command);
+    QObject::connect(&fleet, &Fleet::receiver_done, &fleet,
+        [&](int, int done) { progress.show(double(done) / double(ports.size())); });
+    QEventLoop loop;
+    QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
+    fleet.start();
+    if (!fleet.is_finished())
+        loop.exec();
+    progress.clear();
+
+    const bool reads
+        = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get;
+    // With --json the object alone goes to stdout; the receivers' lines go to stderr.
+    QTextStream &lines = inv.json ? console.err : console.out;
+    if (reads && inv.json) {
+        QStringList members;
+        for (const auto &job : fleet.jobs()) {
+            QString object = QStringLiteral("null");
+            if (job->result().status == status_done) {
+                QString text;
+                QTextStream stream(&text);
+                Console inner { stream, console.err, false };
+                print_values(inner, job->result(), true);
+                stream.flush();
+                object = text.trimmed().replace(QStringLiteral("\n"), QStringLiteral("\n  "));
+            }
+            members << QStringLiteral("  %1: %2").arg(json_string(job->port()), object);
+        }
+        console.out << "{\n" << members.join(QStringLiteral(",\n")) << "\n}\n";
+    } else if (reads) {
+        for (const auto &job : fleet.jobs()) {
+            console.out << "# " << job->port() << '\n';
+            print_values(console, job->result(), false);
+            console.out << '\n';
+        }
+    }
+    console.out.flush();
+    int counts[4] = { 0, 0, 0, 0 }; // done, differs/failed, -, line
+    int differ = 0;
+    for (const auto &job : fleet.jobs()) {
+        const JobResult &result = job->result();
+        // The first report stands in the receiver's line; the rest (which settings were sent)
+        // go to stderr.
+        for (qsizetype i = 1; i < result.errors.size(); ++i)
+            report(console, QStringLiteral("%1: %2").arg(job->port(), result.errors.at(i)));
+        lines << receiver_line(job->port(), request.kind, result) << '\n';
+        if (request.kind == JobRequest::Kind::Diff && result.status == status_failed
+            && result.errors.isEmpty())
+            ++differ;
+        else
+            ++counts[std::clamp(result.status, 0, 3)];
+    }
+    lines << ports.size() << " receivers: " << counts[status_done] << " done";
+    if (request.kind == JobRequest::Kind::Diff)
+        lines << ", " << differ << " differ";
+    lines << ", " << counts[status_failed] << " failed, " << counts[status_line]
+          << " unreachable or lost\n";
+    lines.flush();
+    return fleet.worst_status();
+}
+
 } // namespace
+
+bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
+{
+    QStringList all = inv.ports;
+    if (!inv.ports_file.isEmpty()) {
+        QString text;
+        if (!read_text_file(inv.ports_file, &text, error))
+            return false;
+        for (QString line : text.split(QLatin1Char('\n'))) {
+            line = line.trimmed();
+            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+                all << line;
+        }
+    }
+    ports->clear();
+    for (const QString &port : std::as_const(all)) {
+        if (!ports->contains(port))
+            *ports << port;
+    }
+    if (ports->isEmpty())
+        *ports << inv.port;
+    return true;
+}
+
+namespace { } // namespace
 
 QString usage_text()
 {
     return QStringLiteral(
-        "Usage: kz-orba-cli [--port PORT] [--config-dir DIR] [--trace FILE] COMMAND [ARGS]\n"
+        "Usage: kz-orba-cli [--port PORT]... [--ports-file FILE] [--jobs N] [--config-dir DIR]\n"
+        "                   [--trace FILE] COMMAND [ARGS]\n"
         "  PORT        COM1 .. COM9 (resolved as the window resolves them) or a device path;\n"
-        "              default COM1\n"
+        "              default COM1. Several ports (--port again, --ports-file with one port\n"
+        "              a line) run read, get, set, apply and diff on every receiver at once,\n"
+        "              at most N busy at a time (default 16), and end with one line per\n"
+        "              receiver and a summary; the exit status is the worst of them\n"
         "  DIR         where auto_off.txt, input_prefer.txt and output_reso.txt are; default the\n"
         "              executable's folder\n"
         "  FILE        append one line per transaction: time, port, bytes sent, bytes received,\n"
@@ -196,12 +324,24 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
                     *error = QStringLiteral("%1 needs a value").arg(option);
                     return false;
                 }
-                if (option == QLatin1String("--port"))
-                    inv->port = value;
-                else if (option == QLatin1String("--config-dir"))
+                if (option == QLatin1String("--port")) {
+                    if (inv->ports.isEmpty())
+                        inv->port = value;
+                    inv->ports << value;
+                } else if (option == QLatin1String("--ports-file")) {
+                    inv->ports_file = value;
+                } else if (option == QLatin1String("--jobs")) {
+                    bool ok = false;
+                    inv->jobs = value.toInt(&ok);
+                    if (!ok || inv->jobs < 1) {
+                        *error = QStringLiteral("--jobs takes a number from 1, not %1").arg(value);
+                        return false;
+                    }
+                } else if (option == QLatin1String("--config-dir")) {
                     inv->config_dir = value;
-                else
+                } else {
                     inv->trace = value;
+                }
                 continue;
             }
             if (word.startsWith(QLatin1Char('-'))) {
@@ -262,6 +402,19 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
 {
     if (inv.command == QLatin1String("ports"))
         return list_ports(console);
+    QStringList ports;
+    QString ports_why;
+    if (!receiver_ports(inv, &ports, &ports_why)) {
+        report(console, QStringLiteral("%1; nothing was sent").arg(ports_why));
+        return status_usage;
+    }
+    const QStringList many_commands = { QStringLiteral("read"), QStringLiteral("get"),
+        QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff") };
+    if (ports.size() > 1 && !many_commands.contains(inv.command)) {
+        report(
+            console, QStringLiteral("%1 works on one receiver; nothing was sent").arg(inv.command));
+        return status_usage;
+    }
 
     JobRequest request;
     OptionLists lists;
@@ -342,10 +495,13 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         }
     }
 
-    ReceiverJob job(
-        inv.port, port_address(inv.port), lists, trace.is_open() ? &trace : nullptr, request);
+    if (ports.size() > 1)
+        return run_fleet(inv, ports, request, lists, trace.is_open() ? &trace : nullptr, console);
+
+    const QString &port = ports.first();
+    ReceiverJob job(port, port_address(port), lists, trace.is_open() ? &trace : nullptr, request);
     const bool shows_progress = c == QLatin1String("read") || c == QLatin1String("apply");
-    Progress progress(console, QStringLiteral("%1 %2").arg(c, inv.port));
+    Progress progress(console, QStringLiteral("%1 %2").arg(c, port));
     if (shows_progress)
         QObject::connect(
             &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });

@@ -10,7 +10,10 @@ namespace cli {
 
 struct Invocation
 {
-    QString port = QStringLiteral("COM1");
+    QString port = QStringLiteral("COM1"); // the first --port, or COM1
+    QStringList ports; // every --port, in order
+    QString ports_file; // --ports-file: one port per line
+    int jobs = 16; // --jobs: receivers busy at once
     QString config_dir; // empty: beside the executable
     QString trace; // empty: no trace
     QString command; // ports, read, get, set, apply, diff, key, reset, vga-auto
@@ -38,6 +41,11 @@ struct Console
     QTextStream &err;
     bool err_is_terminal = false;
 };
+
+// The receivers an invocation names: every --port, then the lines of --ports-file (blank lines
+// and "#" comments skipped), each once; COM1 when none is named. False with the reason when the
+// file cannot be read.
+bool receiver_ports(const Invocation &invocation, QStringList *ports, QString *error);
 
 // Runs an invocation to its end (the event loop runs inside) and gives the exit status.
 // default_config_dir is used when the invocation names none.

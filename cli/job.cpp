@@ -149,8 +149,7 @@ void ReceiverJob::start()
 {
     QString why;
     if (!session_.open(&why)) {
-        result_.errors << QStringLiteral("%1: cannot open %2: %3")
-                              .arg(session_.port(), session_.address(), why);
+        result_.errors << QStringLiteral("cannot open %1: %2").arg(session_.address(), why);
         QTimer::singleShot(0, this, [this] { finish(status_line); });
         return;
     }

@@ -368,6 +368,109 @@ private Q_SLOTS:
         }
     }
 
+    void many_receivers_read_as_one_json_object()
+    {
+        Receiver a, b, silent;
+        QVERIFY(a.start());
+        QVERIFY(b.start());
+        QVERIFY(silent.start());
+        b.set("WP_Aspect[", "Keep");
+        SimFaults faults;
+        faults.silent << QByteArray();
+        silent.sim.set_faults(faults);
+        const CliRun run = run_cli(
+            { "--port", a.path, "--port", b.path, "--port", silent.path, "read", "--json" });
+        QCOMPARE(run.status, 1);
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QStringList keys { a.path, b.path, silent.path };
+        keys.sort();
+        QCOMPARE(object.keys(), keys);
+        QCOMPARE(object.value(a.path).toObject().value("aspect").toString(), QString("Full"));
+        QCOMPARE(object.value(b.path).toObject().value("aspect").toString(), QString("Keep Ratio"));
+        QCOMPARE(object.value(b.path).toObject().size(), 29);
+        QVERIFY(object.value(silent.path).isNull());
+        // One line per receiver and the summary, on stderr so that stdout stays JSON.
+        QVERIFY(run.err.contains(a.path + ": read 29 settings\n"));
+        QVERIFY(run.err.contains(silent.path + ": failed: transmitter: sent"));
+        QVERIFY(run.err.contains("3 receivers: 2 done, 1 failed, 0 unreachable or lost\n"));
+    }
+
+    void many_receivers_at_once_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("all at once") << 16;
+        QTest::newRow("one at a time") << 1;
+    }
+    void many_receivers_at_once()
+    {
+        QFETCH(int, jobs);
+        std::vector<std::unique_ptr<Receiver>> rooms;
+        for (int i = 0; i < 4; ++i) {
+            rooms.push_back(std::make_unique<Receiver>());
+            QVERIFY(rooms.back()->start());
+        }
+        // Room 2 stops answering picture hue once its aspect has been set.
+        PtySimulator *sim = &rooms[1]->sim;
+        sim->set_message_hook([sim](const QByteArray &message) {
+            if (message.startsWith("WP_Aspect[4:3]")) {
+                SimFaults faults;
+                faults.silent << QByteArray("WP_PictureHue[");
+                sim->set_faults(faults);
+            }
+        });
+        QTemporaryDir dir;
+        QString list = "# the rooms\n";
+        for (const auto &room : rooms)
+            list += room->path + "\n";
+        list += dir.filePath("no-such-port") + "\n";
+        const QString ports = write_file(dir, "ports", list);
+        const QString profile = write_file(dir, "profile", "aspect = 4:3 TV\nhue = 20\n");
+        const QString trace = dir.filePath("trace");
+
+        const CliRun run = run_cli({ "--ports-file", ports, "--jobs", QString::number(jobs),
+            "--trace", trace, "apply", profile });
+        QCOMPARE(run.status, 3); // the worst: a port that cannot be opened
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0], rooms[0]->path + ": changed 2: aspect: Full -> 4:3 TV; hue: 50 -> 20");
+        QVERIFY(lines[1].startsWith(rooms[1]->path + ": failed: hue: sent"));
+        QVERIFY(lines[4].startsWith(dir.filePath("no-such-port") + ": line: cannot open"));
+        QCOMPARE(lines[5], "5 receivers: 3 done, 1 failed, 1 unreachable or lost");
+        QVERIFY(
+            run.err.contains(rooms[1]->path + ": sent and confirmed: aspect; not confirmed: hue"));
+        for (const auto &room : { rooms[0].get(), rooms[2].get(), rooms[3].get() })
+            QCOMPARE(room->value("WP_PictureHue["), QByteArray("20"));
+
+        // The trace shows whether the lines were busy at the same time: their transactions
+        // interleave, or follow one receiver after the other.
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList order;
+        for (const QString &line :
+            QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            order << line.section('\t', 1, 1);
+        int switches = 0;
+        for (qsizetype i = 1; i < order.size(); ++i)
+            switches += order[i] != order[i - 1] ? 1 : 0;
+        if (jobs == 1)
+            QCOMPARE(switches, 3);
+        else
+            QVERIFY2(switches > 10, qPrintable(QString::number(switches)));
+    }
+
+    void several_ports_only_where_it_makes_sense()
+    {
+        Receiver a, b;
+        QVERIFY(a.start());
+        QVERIFY(b.start());
+        const CliRun run = run_cli({ "--port", a.path, "--port", b.path, "reset" });
+        QCOMPARE(run.status, 2);
+        QCOMPARE(a.sim.received(), QList<QByteArray>());
+        QCOMPARE(b.sim.received(), QList<QByteArray>());
+    }
+
     void set_sends_the_windows_bytes()
     {
         WindowFixture fx;

@@ -11,6 +11,7 @@
 #include "cli/settings.h"
 #include "link/trace.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace cli;
@@ -82,6 +83,15 @@ private Q_SLOTS:
                                           << "" << QStringList {};
         QTest::newRow("key names a key") << QStringList { "key", "enter" } << false << ""
                                          << "" << QStringList {};
+        QTest::newRow("jobs must be a number")
+            << QStringList { "--jobs", "x", "read" } << false << ""
+            << "" << QStringList {};
+        QTest::newRow("jobs from one") << QStringList { "--jobs", "0", "read" } << false << ""
+                                       << "" << QStringList {};
+        QTest::newRow("first of several ports")
+            << QStringList { "--port", "COM2", "--port", "COM3", "--jobs", "4", "read" } << true
+            << "COM2"
+            << "read" << QStringList {};
         QTest::newRow("key menu") << QStringList { "key", "menu" } << true << com1 << "key"
                                   << QStringList { "menu" };
     }
@@ -110,6 +120,27 @@ private Q_SLOTS:
         QCOMPARE(port_address(QStringLiteral("/dev/ttyUSB7")), QStringLiteral("/dev/ttyUSB7"));
         // COM10 is no entry of the window's list: a name like any other.
         QCOMPARE(port_address(QStringLiteral("COM10")), QStringLiteral("COM10"));
+    }
+
+    void receivers_from_options_and_file()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("ports")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# rack 1\n/dev/ttyUSB0\n\n  COM2  \r\n/dev/ttyUSB0\ntcp://10.0.0.7:4001\n");
+        file.close();
+        Invocation inv;
+        QString why;
+        QVERIFY(parse_invocation(
+            { "--port", "COM2", "--ports-file", file.fileName(), "read" }, &inv, &why));
+        QStringList ports;
+        QVERIFY(receiver_ports(inv, &ports, &why));
+        QCOMPARE(ports, (QStringList { "COM2", "/dev/ttyUSB0", "tcp://10.0.0.7:4001" }));
+        QVERIFY(parse_invocation({ "read" }, &inv, &why));
+        QVERIFY(receiver_ports(inv, &ports, &why));
+        QCOMPARE(ports, QStringList { "COM1" });
+        QVERIFY(parse_invocation({ "--ports-file", dir.filePath("none"), "read" }, &inv, &why));
+        QVERIFY(!receiver_ports(inv, &ports, &why));
     }
 
     void message_of_each_value_data()
