@@ -17,9 +17,15 @@ ReceiverSession::ReceiverSession(const QString &port, const QString &address, Tr
     connect(&pause_, &QTimer::timeout, this, &ReceiverSession::next);
     connect(&core_, &LinkCore::finished, this, &ReceiverSession::finished);
     connect(&core_, &LinkCore::line_lost, this, [this] {
-        // Lost between two steps (during a pause): the next step would find no line.
-        if (running_ && !core_.busy())
+        // Lost between two steps (during a pause): the next step is the one that finds no line.
+        if (running_ && !core_.busy()) {
+            if (index_ < steps_.size()) {
+                LinkOutcome outcome;
+                outcome.status = LinkOutcome::Status::NotOpen;
+                result_.steps.push_back({ steps_[index_], outcome, {} });
+            }
             end(RunEnd::Lost);
+        }
     });
     connect(&core_, &LinkCore::traced, this, [this](const TraceRecord &record) {
         last_received_ = record.received;
