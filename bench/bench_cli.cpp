@@ -131,6 +131,7 @@ int main(int argc, char *argv[])
     std::printf("  ratio cli / three Reads: %.2f (goal <= 0.6); cli / four Reads: %.2f\n",
         cli / three, cli / four);
     std::printf(
-        "  kz-orba-cli peak resident memory (VmHWM, largest run): %.1f MB (goal <= 15 MB)\n", peak_mb);
+        "  kz-orba-cli peak resident memory (VmHWM, largest run): %.1f MB (goal <= 15 MB)\n",
+        peak_mb);
     return 0;
 }
