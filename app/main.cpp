@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
         if (!trace.open(parser.value(options.trace), &why)) {
             std::fprintf(stderr, "kz-orba-ctrl: cannot open the trace file %s: %s\n",
                 qPrintable(parser.value(options.trace)), qPrintable(why));
-            return 2;
+            return 1;
         }
     }
     WidgetPrompts prompts;

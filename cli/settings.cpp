@@ -4,6 +4,7 @@
 #include "codec/display_reply.h"
 #include "codec/projector_values.h"
 #include "fields/fields.h"
+#include "link/trace.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 
@@ -282,7 +283,9 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
         return read;
     }
     if (!setting.writable) {
-        read.value = QString::fromLatin1(value);
+        // Shown as the trace shows bytes, so that a line end in a version text cannot break the
+        // "name = value" lines.
+        read.value = trace_bytes(value);
         return read;
     }
     if (is(setting, "projector_port")) {

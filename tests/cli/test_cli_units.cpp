@@ -302,6 +302,8 @@ private Q_SLOTS:
         QTest::newRow("firmware as it stands")
             << "rx_firmware" << QByteArray("WP_Info[V1.05 beta]$\r") << true << "V1.05 beta"
             << false;
+        QTest::newRow("firmware line end escaped")
+            << "tx_firmware" << QByteArray("WP_InfoTx[V2\n]$\r") << true << "V2\\x0A" << false;
         QTest::newRow("projector port")
             << "projector_port" << QByteArray("WP_DisplaySet[19200,7,E,2]$\r") << true
             << "19200,7,E,2" << false;
