@@ -2,6 +2,7 @@
 #include "app/widget_prompts.h"
 #include "build_info.h"
 #include "link/port_names.h"
+#include "link/trace.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -20,6 +21,10 @@ struct Options
         QStringLiteral("Read the settings, option-list and picture files "
                        "from <dir> instead of the executable's folder."),
         QStringLiteral("dir") };
+    QCommandLineOption trace { QStringLiteral("trace"),
+        QStringLiteral("Append one line per transaction with the receiver to <file>: time, port, "
+                       "bytes sent and received, outcome and milliseconds taken."),
+        QStringLiteral("file") };
     QCommandLineOption list_ports { QString::fromLatin1(list_ports_name),
         QStringLiteral("Print the device that each of COM1: to COM9: "
                        "opens and whether it exists, then exit.") };
@@ -34,6 +39,7 @@ void describe(QCommandLineParser &parser, const Options &options)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.config_dir);
+    parser.addOption(options.trace);
     parser.addOption(options.list_ports);
 }
 
@@ -89,9 +95,20 @@ int main(int argc, char *argv[])
     const QString dir = parser.isSet(options.config_dir)
         ? QDir(parser.value(options.config_dir)).absolutePath()
         : QCoreApplication::applicationDirPath();
+    TraceWriter trace;
+    if (parser.isSet(options.trace)) {
+        QString why;
+        if (!trace.open(parser.value(options.trace), &why)) {
+            std::fprintf(stderr, "kz-orba-ctrl: cannot open the trace file %s: %s\n",
+                qPrintable(parser.value(options.trace)), qPrintable(why));
+            return 1;
+        }
+    }
     WidgetPrompts prompts;
     MainWindow window(prompts, dir);
     prompts.set_parent(&window);
+    if (trace.is_open())
+        window.port_row().set_trace(&trace);
 
     QString error;
     if (!window.form_load(&error)) {

@@ -3,6 +3,7 @@
 #include "app/port_tooltips.h"
 #include "link/port_names.h"
 #include "link/serial_link.h"
+#include "link/trace.h"
 #include "section/prompts.h"
 #include "ui_frm_main.h"
 
@@ -34,15 +35,24 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     connect(&link_, &SerialLink::opened, this, [this] { set_look(Look::Connected); });
     connect(&link_, &SerialLink::open_failed, this,
         [this](int port_no, const QString &device, const QString &reason) {
-        prompts_.message(port_error_text(port_no, device, reason), Prompts::Icon::None);
-        set_look(Look::Disconnected);
-    });
+            prompts_.message(port_error_text(port_no, device, reason), Prompts::Icon::None);
+            set_look(Look::Disconnected);
+        });
     connect(&link_, &SerialLink::disconnected, this, [this] { set_look(Look::Disconnected); });
     connect(&link_, &SerialLink::line_lost, this, [this] { set_look(Look::Disconnected); });
     connect(&link_, &SerialLink::refused_not_open, this, [this] {
         prompts_.message(QStringLiteral("RS232 is disconnected !"), Prompts::Icon::Critical);
     });
     connect(&link_, &SerialLink::log_cleared, ui_->txt_rx, &QPlainTextEdit::clear);
+    // The receive log shows the window's traffic: one trace line per transaction, newest last.
+    // "C" and "Auto" empty it as before; the oldest lines go once it holds a great many.
+    ui_->txt_rx->setMaximumBlockCount(max_log_lines);
+    connect(&link_, &SerialLink::traced, this, [this](const TraceRecord &record) {
+        const QString line = trace_line(QStringLiteral("COM%1").arg(link_.port_no()), record);
+        ui_->txt_rx->appendPlainText(line);
+        if (trace_)
+            trace_->write_line(line);
+    });
 
     connect(ui_->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
         com_changed_ = true;

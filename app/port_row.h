@@ -4,6 +4,7 @@
 
 class Prompts;
 class SerialLink;
+class TraceWriter;
 namespace Ui {
 class frm_main;
 }
@@ -20,12 +21,17 @@ public:
 
     PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *parent = nullptr);
 
+    // The receive log keeps at most this many trace lines; the oldest go first.
+    static constexpr int max_log_lines = 5000;
+
     Look look() const { return look_; }
     // The receive log's auto-clear setting, 0 or 1, as the settings file keeps it.
     int auto_clear() const { return auto_clear_; }
     void set_auto_clear(int value);
     // Start-up: shows the saved port in the list, which connects to it.
     void select_port(int port_no);
+    // Also appends every trace line of the receive log to writer (--trace FILE); null stops it.
+    void set_trace(TraceWriter *writer) { trace_ = writer; }
 
 Q_SIGNALS:
     void look_changed(PortRow::Look look);
@@ -40,6 +46,7 @@ private:
     Ui::frm_main *ui_;
     SerialLink &link_;
     Prompts &prompts_;
+    TraceWriter *trace_ = nullptr;
     Look look_ = Look::Untried;
     int auto_clear_ = 0;
     bool com_changed_ = false; // the last cbo_com change has run its handler already

@@ -92,11 +92,14 @@ void LinkCore::close()
 
 LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
 {
-    if (busy_)
-        return LinkOutcome::Status::Busy;
-    if (!open_)
-        return LinkOutcome::Status::NotOpen;
+    if (busy_ || !open_) {
+        trace_now(bytes, TraceRecord::Outcome::Refused);
+        return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
+    }
     busy_ = true;
+    tx_started_ = QDateTime::currentDateTime();
+    tx_clock_.start();
+    tx_sent_ = bytes;
     framing_.begin_wait();
     transport_->drain_output();
     transport_->discard_input();
@@ -109,14 +112,24 @@ LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
 
 LinkOutcome::Status LinkCore::send_nowait(const QByteArray &bytes)
 {
-    if (busy_)
-        return LinkOutcome::Status::Busy;
-    if (!open_)
-        return LinkOutcome::Status::NotOpen;
+    if (busy_ || !open_) {
+        trace_now(bytes, TraceRecord::Outcome::Refused);
+        return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
+    }
     framing_.end_wait();
     transport_->drain_output();
     write_now(bytes);
+    trace_now(bytes, TraceRecord::Outcome::Sent);
     return LinkOutcome::Status::Replied;
+}
+
+void LinkCore::trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome)
+{
+    TraceRecord record;
+    record.started = QDateTime::currentDateTime();
+    record.sent = bytes;
+    record.outcome = outcome;
+    Q_EMIT traced(record);
 }
 
 void LinkCore::write_now(const QByteArray &bytes)
@@ -150,8 +163,17 @@ void LinkCore::finish(LinkOutcome::Status status)
         outcome.reply = framing_.reply_text();
         outcome.bytes = framing_.byte_buf();
     }
+    TraceRecord record;
+    record.started = tx_started_;
+    record.sent = tx_sent_;
+    record.received = framing_.rx_text();
+    record.outcome = status == LinkOutcome::Status::Replied ? TraceRecord::Outcome::Replied
+        : status == LinkOutcome::Status::NoReply            ? TraceRecord::Outcome::NoReply
+                                                            : TraceRecord::Outcome::Lost;
+    record.elapsed_ms = tx_clock_.elapsed();
     framing_.end_wait();
     busy_ = false;
+    Q_EMIT traced(record);
     Q_EMIT finished(outcome);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "link/link_outcome.h"
+#include "link/trace.h"
 #include "link/transport.h"
 #include "protocol/reply_framing.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -81,6 +83,9 @@ Q_SIGNALS:
     void log_cleared();
     // The far end went away while the line was open; the line is closed.
     void line_lost();
+    // Every transaction, waiting or not, refused or sent, once its outcome is known; before
+    // finished() for a waiting one.
+    void traced(const TraceRecord &record);
 
 private:
     void attach(std::unique_ptr<Transport> transport);
@@ -91,6 +96,12 @@ private:
     void finish(LinkOutcome::Status status);
     void hang_up();
     void write_now(const QByteArray &bytes);
+    void trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome);
+
+    // The waiting transaction, for its trace record.
+    QDateTime tx_started_;
+    QElapsedTimer tx_clock_;
+    QByteArray tx_sent_;
 
     Timing timing_;
     std::unique_ptr<Transport> transport_;

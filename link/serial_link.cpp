@@ -16,6 +16,7 @@ SerialLink::SerialLink(QObject *parent)
 {
     connect(&core_, &LinkCore::log_cleared, this, &SerialLink::log_cleared);
     connect(&core_, &LinkCore::line_lost, this, &SerialLink::line_lost);
+    connect(&core_, &LinkCore::traced, this, &SerialLink::traced);
 }
 
 SerialLink::~SerialLink() = default;
@@ -60,6 +61,8 @@ void SerialLink::shut_down()
 LinkOutcome SerialLink::request(const QByteArray &bytes)
 {
     if (link_busy() || shut_) {
+        if (!shut_)
+            trace_refused(bytes);
         LinkOutcome refused;
         refused.status = LinkOutcome::Status::Busy;
         return refused;
@@ -93,10 +96,22 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
 
 void SerialLink::send_cmd_nowait(const QByteArray &text)
 {
-    if (link_busy() || shut_)
+    if (link_busy() || shut_) {
+        if (!shut_)
+            trace_refused(text);
         return;
+    }
     if (core_.send_nowait(text) == LinkOutcome::Status::NotOpen)
         Q_EMIT refused_not_open();
+}
+
+void SerialLink::trace_refused(const QByteArray &bytes)
+{
+    TraceRecord record;
+    record.started = QDateTime::currentDateTime();
+    record.sent = bytes;
+    record.outcome = TraceRecord::Outcome::Refused;
+    Q_EMIT traced(record);
 }
 
 void SerialLink::delay_sec(double seconds)

@@ -86,11 +86,15 @@ Q_SIGNALS:
     void log_cleared();
     // shut_down() has closed the line for good: every wait ends.
     void shutting_down();
+    // Every transaction of the window, once its outcome is known (see LinkCore::traced).
+    void traced(const TraceRecord &record);
 
 private:
     // Runs a nested event loop for at most ms, or until done() holds after one of the core's
     // transactions has finished.
     void wait_for(int ms, const std::function<bool()> &done);
+    // A send refused here, before the core sees it: another transaction is on its way.
+    void trace_refused(const QByteArray &bytes);
 
     LinkCore core_;
     int port_no_ = 0;

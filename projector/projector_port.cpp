@@ -1,13 +1,13 @@
 #include "projector/projector_port.h"
 
-#include "section/combo_util.h"
-#include "section/fail_indicator.h"
-#include "section/handler_steps.h"
 #include "fields/fields.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
 #include "protocol/vocabulary.h"
+#include "section/combo_util.h"
+#include "section/fail_indicator.h"
+#include "section/handler_steps.h"
 #include <QComboBox>
 #include <QLabel>
 
@@ -17,22 +17,7 @@ namespace {
 
 const QByteArray port_prefix(protocol::find_command("projector_port")->prefix);
 
-// The entries of the four lists, position 0 first, with the value each one stores.
-constexpr std::array<int, 7> baud_rates = { 2400, 9600, 19200, 38400, 56000, 57600, 115200 };
-constexpr std::array<int, 4> data_bits = { 5, 6, 7, 8 };
-struct Parity
-{
-    const char *entry;
-    const char *word;
-};
-constexpr std::array<Parity, 5> parities = { { { "None", "NONE" }, { "Odd", "ODD" },
-    { "Even", "EVEN" }, { "Mark", "MARK" }, { "Space", "SPACE" } } };
-struct StopBits
-{
-    const char *entry;
-    float value;
-};
-constexpr std::array<StopBits, 3> stop_bits = { { { "1", 1.0f }, { "1.5", 1.5f }, { "2", 2.0f } } };
+using namespace projector_values;
 
 template <typename T, std::size_t N> bool valid(const std::array<T, N> &, int position)
 {
@@ -47,15 +32,6 @@ int position_of(const std::array<T, N> &table, Pred matches)
         if (matches(table[i]))
             return static_cast<int>(i);
     return -1;
-}
-
-// The value of one character as a decimal digit; any other character (or none) is 0.
-int digit_value(const QByteArray &text, qsizetype at)
-{
-    if (at < 0 || at >= text.size())
-        return 0;
-    const char c = text.at(at);
-    return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
 } // namespace
@@ -143,39 +119,12 @@ void ProjectorPort::show_proj_port()
 
 QByteArray ProjectorPort::port_message(const ProjPortValues &values)
 {
-    const QString parity = values.parity.trimmed().left(1).toUpper();
-    QByteArray argument = QByteArray::number(values.baud);
-    argument += ',';
-    argument += QByteArray::number(values.databits);
-    argument += ',';
-    argument += parity.toLatin1();
-    argument += ',';
-    // The field format's number text always uses a point, whatever the locale.
-    argument += FieldWriter::float_text(values.stopbits);
-    return protocol::setting_message(port_prefix, argument);
+    return projector_values::port_message(values);
 }
 
 bool ProjectorPort::parse_port_reply(const QByteArray &argument, ProjPortValues &values)
 {
-    const qsizetype comma = argument.indexOf(',');
-    if (comma < 0)
-        return false;
-    // The reply is read by position: one-character data bits and parity fields, the separators
-    // after them not examined.
-    values.baud = protocol::reply_number(argument.left(comma));
-    values.databits = digit_value(argument, comma + 1);
-    if (comma + 3 < argument.size()) {
-        const int p = position_of(
-            parities, [&](const Parity &entry) { return argument.at(comma + 3) == entry.word[0]; });
-        if (p >= 0)
-            values.parity = QLatin1String(parities[static_cast<std::size_t>(p)].word);
-    }
-    const QByteArray stop = argument.mid(comma + 5);
-    const int s
-        = position_of(stop_bits, [&](const StopBits &entry) { return stop == entry.entry; });
-    if (s >= 0)
-        values.stopbits = stop_bits[static_cast<std::size_t>(s)].value;
-    return true;
+    return projector_values::parse_port_reply(argument, values);
 }
 
 bool ProjectorPort::cmd_send_port_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/projector_values.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
@@ -8,17 +9,6 @@
 
 class QComboBox;
 class QLabel;
-
-// The four settings of the serial port between the receiver and the projector.
-struct ProjPortValues
-{
-    int baud = 0; // baud rate
-    int databits = 0; // data bits
-    QString parity; // "NONE", "ODD", "EVEN", "MARK" or "SPACE"
-    float stopbits = 0; // 1, 1.5 or 2
-
-    bool operator==(const ProjPortValues &) const = default;
-};
 
 // The projector port settings that the receiver uses towards the projector: the four lists, the
 // values they store, and the steps that send them to the receiver and read them back.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "codec/projector_values.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
@@ -23,8 +24,8 @@ class ProjectorTransfer : public QObject
     Q_OBJECT
 public:
     // Longest commands whose message fits the 75-byte buffer.
-    static constexpr int max_on_bytes = 56;
-    static constexpr int max_off_bytes = 55;
+    static constexpr int max_on_bytes = projector_values::max_on_bytes;
+    static constexpr int max_off_bytes = projector_values::max_off_bytes;
 
     // Send, Read, the failure label, and the hex boxes that show what Send normalized.
     struct Widgets

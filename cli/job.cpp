@@ -1,0 +1,355 @@
+#include "cli/job.h"
+
+#include "link/trace.h"
+#include "protocol/vocabulary.h"
+
+#include <QTimer>
+
+namespace cli {
+
+namespace {
+
+// delay_sec(s) of the window ends once more than s has passed on a millisecond clock.
+constexpr int receiver_pause_ms = 51; // delay_sec(0.05) after each query of the receiver's Read
+constexpr int picture_pause_ms = 101; // delay_sec(0.1): picture, projector Read and Send steps
+
+bool named(const Setting *setting, const char *name)
+{
+    return setting && qstrcmp(setting->name, name) == 0;
+}
+
+bool is_display_command(const Setting *setting)
+{
+    return named(setting, "display_on_command") || named(setting, "display_off_command");
+}
+
+QString quoted_bytes(const QByteArray &bytes)
+{
+    return QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+}
+
+QString names_of(const QList<ProfileEntry> &entries)
+{
+    QStringList names;
+    for (const ProfileEntry &entry : entries)
+        names << QLatin1String(entry.setting->name);
+    return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+std::vector<Step> read_plan(const QList<const Setting *> &wanted)
+{
+    const bool input_wanted = std::any_of(
+        wanted.begin(), wanted.end(), [](const Setting *s) { return named(s, "input_source"); });
+    std::vector<Step> plan;
+    bool transfer_started = false;
+    for (const Setting &setting : settings()) {
+        const bool layout = input_wanted && named(&setting, "transmitter");
+        if (!layout && !wanted.contains(&setting))
+            continue;
+        Step step;
+        step.what = QLatin1String(setting.name);
+        step.prefix = setting.command->prefix;
+        step.message = query_message(setting);
+        step.setting = &setting;
+        step.query = true;
+        switch (setting.group) {
+        case ReadGroup::Receiver:
+            step.pause_after_ms = receiver_pause_ms;
+            break;
+        case ReadGroup::Picture:
+        case ReadGroup::Behaviour:
+            step.pause_after_ms = picture_pause_ms;
+            break;
+        case ReadGroup::Transfer:
+            // The projector settings' Read pauses between its steps, not after the last.
+            step.pause_before_ms = transfer_started ? picture_pause_ms : 0;
+            transfer_started = true;
+            break;
+        }
+        plan.push_back(step);
+    }
+    return plan;
+}
+
+std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists)
+{
+    std::vector<Step> plan;
+    for (const ProfileEntry &entry : entries) {
+        Step step;
+        step.what = QLatin1String(entry.setting->name);
+        step.prefix = entry.setting->command->prefix;
+        step.message = setting_message(*entry.setting, entry.value, lists);
+        step.setting = entry.setting;
+        // The projector settings' Send pauses before each display command.
+        if (is_display_command(entry.setting) && !plan.empty()
+            && (named(plan.back().setting, "projector_port")
+                || is_display_command(plan.back().setting)))
+            step.pause_before_ms = picture_pause_ms;
+        plan.push_back(step);
+    }
+    return plan;
+}
+
+QString step_report(const StepResult &result, RunEnd end)
+{
+    const Step &step = result.step;
+    const QString sent = QStringLiteral("%1: sent %2").arg(step.what, quoted_bytes(step.message));
+    const LinkOutcome &outcome = result.outcome;
+    switch (end) {
+    case RunEnd::NoReply:
+        return sent
+            + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
+            + (result.received.isEmpty()
+                    ? QStringLiteral(" (nothing came back)")
+                    : QStringLiteral(" (received only %1)").arg(quoted_bytes(result.received)));
+    case RunEnd::Foreign:
+        return sent
+            + QStringLiteral(", received %1, which is not a reply to it")
+                  .arg(quoted_bytes(outcome.reply));
+    case RunEnd::Lost:
+        if (outcome.status == LinkOutcome::Status::NotOpen)
+            return QStringLiteral("%1: not sent (%2): the line was lost")
+                .arg(step.what, quoted_bytes(step.message));
+        return sent + QStringLiteral(", the line was lost before a reply came")
+            + (result.received.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" (received %1)").arg(quoted_bytes(result.received)));
+    case RunEnd::Done:
+        break;
+    }
+    return sent + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply));
+}
+
+ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
+    TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport, QObject *parent)
+    : QObject(parent)
+    , session_(port, address, trace, std::move(transport))
+    , lists_(lists)
+    , request_(std::move(request))
+{
+    connect(&session_, &ReceiverSession::step_done, this, [this](int index, int total) {
+        const double share = (phase_ + double(index + 1) / std::max(1, total)) / phases_;
+        Q_EMIT progress(std::min(1.0, share));
+    });
+}
+
+ReceiverJob::~ReceiverJob() = default;
+
+void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &))
+{
+    session_.run(std::move(steps), [this, then](const RunResult &run) {
+        ++phase_;
+        (this->*then)(run);
+    });
+}
+
+void ReceiverJob::start()
+{
+    QString why;
+    if (!session_.open(&why)) {
+        result_.errors << QStringLiteral("cannot open %1: %2").arg(session_.address(), why);
+        QTimer::singleShot(0, this, [this] { finish(status_line); });
+        return;
+    }
+    using Kind = JobRequest::Kind;
+    switch (request_.kind) {
+    case Kind::Read: {
+        QList<const Setting *> all;
+        for (const Setting &setting : settings())
+            all << &setting;
+        run_plan(read_plan(all), &ReceiverJob::read_done);
+        return;
+    }
+    case Kind::Get:
+        run_plan(read_plan(request_.names), &ReceiverJob::read_done);
+        return;
+    case Kind::Apply:
+    case Kind::Diff: {
+        phases_ = request_.kind == Kind::Apply && !request_.dry_run ? 3 : 1;
+        QList<const Setting *> wanted;
+        for (const ProfileEntry &entry : request_.entries) {
+            if (entry.setting->writable)
+                wanted << entry.setting;
+        }
+        run_plan(read_plan(wanted), &ReceiverJob::read_done);
+        return;
+    }
+    case Kind::Set:
+        run_plan(set_plan(request_.entries, lists_), &ReceiverJob::sent);
+        return;
+    case Kind::Send:
+        run_plan({ request_.command }, &ReceiverJob::sent);
+        return;
+    }
+}
+
+bool ReceiverJob::take_values(const RunResult &run)
+{
+    for (const StepResult &step : run.steps) {
+        if (!step.step.query || !step.outcome.replied()
+            || !step.outcome.reply.startsWith(step.step.prefix))
+            continue;
+        const Setting &setting = *step.step.setting;
+        const ReadValue read
+            = read_value(setting, step.outcome.reply, step.outcome.bytes, single_hdmi_, lists_);
+        if (read.foreign) {
+            result_.errors << QStringLiteral("%1: sent %2, received %3: %4")
+                                  .arg(step.step.what, quoted_bytes(step.step.message),
+                                      quoted_bytes(step.outcome.reply), read.problem);
+            return false;
+        }
+        if (named(&setting, "transmitter"))
+            single_hdmi_ = read.value != QStringLiteral("TX");
+        result_.values << JobResult::Value { &setting, read.value, read.problem };
+    }
+    if (run.end != RunEnd::Done) {
+        report_failure(run);
+        return false;
+    }
+    return true;
+}
+
+void ReceiverJob::report_failure(const RunResult &run)
+{
+    if (!run.steps.empty())
+        result_.errors << step_report(run.steps.back(), run.end);
+}
+
+void ReceiverJob::read_done(const RunResult &run)
+{
+    if (!take_values(run)) {
+        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        return;
+    }
+    using Kind = JobRequest::Kind;
+    if (request_.kind == Kind::Read) {
+        finish(status_done);
+        return;
+    }
+    if (request_.kind == Kind::Get) {
+        // In the order asked; the identification read only for the input layout is left out.
+        QList<JobResult::Value> asked;
+        for (const Setting *setting : request_.names) {
+            for (const JobResult::Value &value : result_.values) {
+                if (value.setting == setting)
+                    asked << value;
+            }
+        }
+        result_.values = asked;
+        finish(status_done);
+        return;
+    }
+
+    // Apply and Diff: compare the profile with what the receiver holds.
+    for (const ProfileEntry &entry : request_.entries) {
+        if (!entry.setting->writable)
+            continue;
+        const JobResult::Value *now = nullptr;
+        for (const JobResult::Value &value : result_.values) {
+            if (value.setting == entry.setting)
+                now = &value;
+        }
+        if (now && now->value && same_value(*entry.setting, *now->value, entry.value))
+            continue;
+        const QString current = now && now->value ? *now->value : QStringLiteral("(no entry)");
+        result_.changes << QStringLiteral("%1: %2 -> %3")
+                               .arg(QLatin1String(entry.setting->name), current, entry.value);
+        to_send_ << entry;
+        before_ << std::pair { entry.setting, current };
+    }
+    if (request_.kind == Kind::Diff) {
+        finish(result_.changes.isEmpty() ? status_done : status_failed);
+        return;
+    }
+    // The input source must be an entry of the layout this receiver's transmitter has.
+    for (const ProfileEntry &entry : std::as_const(to_send_)) {
+        if (named(entry.setting, "input_source")) {
+            const QStringList entries
+                = protocol::fixed_entries(*entry.setting->command, single_hdmi_);
+            if (!entries.contains(entry.value)) {
+                result_.errors << QStringLiteral("input_source: %1 is not an input of this "
+                                                 "receiver (%2); nothing was sent")
+                                      .arg(entry.value, entries.join(QStringLiteral(", ")));
+                finish(status_failed);
+                return;
+            }
+        }
+    }
+    if (request_.dry_run || to_send_.isEmpty()) {
+        finish(status_done);
+        return;
+    }
+    result_.changes.clear();
+    run_plan(set_plan(to_send_, lists_), &ReceiverJob::sent);
+}
+
+void ReceiverJob::sent(const RunResult &run)
+{
+    if (run.end != RunEnd::Done) {
+        report_failure(run);
+        if (request_.kind != JobRequest::Kind::Send) {
+            const QList<ProfileEntry> &entries
+                = request_.kind == JobRequest::Kind::Apply ? to_send_ : request_.entries;
+            const qsizetype confirmed = static_cast<qsizetype>(run.steps.size()) - 1;
+            result_.errors << QStringLiteral("sent and confirmed: %1; not confirmed: %2")
+                                  .arg(names_of(entries.mid(0, confirmed)),
+                                      names_of(entries.mid(confirmed)));
+        }
+        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        return;
+    }
+    if (request_.kind != JobRequest::Kind::Apply) {
+        finish(status_done);
+        return;
+    }
+    QList<const Setting *> wanted;
+    for (const ProfileEntry &entry : std::as_const(to_send_))
+        wanted << entry.setting;
+    result_.values.clear();
+    run_plan(read_plan(wanted), &ReceiverJob::verified);
+}
+
+void ReceiverJob::verified(const RunResult &run)
+{
+    if (!take_values(run)) {
+        result_.errors << QStringLiteral(
+            "every setting was sent (%1), but reading them back failed")
+                              .arg(names_of(to_send_));
+        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        return;
+    }
+    int status = status_done;
+    for (qsizetype i = 0; i < to_send_.size(); ++i) {
+        const ProfileEntry &entry = to_send_.at(i);
+        std::optional<QString> now;
+        for (const JobResult::Value &value : std::as_const(result_.values)) {
+            if (value.setting == entry.setting)
+                now = value.value;
+        }
+        if (now && same_value(*entry.setting, *now, entry.value)) {
+            result_.changes << QStringLiteral("%1: %2 -> %3")
+                                   .arg(QLatin1String(entry.setting->name), before_.at(i).second,
+                                       entry.value);
+        } else {
+            result_.errors << QStringLiteral("%1: sent %2, but the receiver reads back %3")
+                                  .arg(QLatin1String(entry.setting->name), entry.value,
+                                      now ? *now : QStringLiteral("a value no entry names"));
+            status = status_failed;
+        }
+    }
+    finish(status);
+}
+
+void ReceiverJob::finish(int status)
+{
+    if (finished_)
+        return;
+    session_.close();
+    result_.status = status;
+    finished_ = true;
+    Q_EMIT finished();
+}
+
+} // namespace cli

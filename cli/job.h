@@ -1,0 +1,116 @@
+#pragma once
+
+#include "cli/profile.h"
+#include "cli/session.h"
+#include "cli/settings.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <utility>
+
+class TraceWriter;
+
+namespace cli {
+
+// Exit statuses of the tool.
+enum Status : int {
+    status_done = 0, // done
+    status_failed = 1, // a command failed, or (diff) the receiver differs
+    status_usage = 2, // bad usage or bad profile; nothing was sent
+    status_line = 3, // the port cannot be opened, or the line was lost
+};
+
+// What one receiver is asked to do.
+struct JobRequest
+{
+    enum class Kind { Read, Get, Set, Apply, Diff, Send };
+    Kind kind = Kind::Read;
+    QList<const Setting *> names; // Get
+    QList<ProfileEntry> entries; // Set (in argument order), Apply and Diff (the profile)
+    bool dry_run = false; // Apply
+    Step command; // Send: a key or a one-shot action
+};
+
+// What came of it.
+struct JobResult
+{
+    int status = status_done;
+    // Read and Get: each value read, in order; a value that names no entry has none, and its
+    // reason is in problem.
+    struct Value
+    {
+        const Setting *setting;
+        std::optional<QString> value;
+        QString problem;
+    };
+    QList<Value> values;
+    // Apply: "name: old -> new" for each setting changed (with --dry-run, to be changed).
+    // Diff: "name: receiver-value -> profile-value" for each difference.
+    QStringList changes;
+    // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
+    QStringList errors;
+};
+
+// The plans: the queries of a read of the given settings, in the order and with the pauses of the
+// window's read-backs; the identification is asked first when the input source is read, because
+// it decides the input list's layout.
+std::vector<Step> read_plan(const QList<const Setting *> &wanted);
+// The commands that choosing each value sends, in the order given, with the window's pause
+// before a display command that follows the projector port or the other display command.
+std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists);
+
+// One receiver's job: opens its line, runs the plans of the request one after another and
+// reports by finished(). Event-driven like its session: many jobs can run on one thread.
+class ReceiverJob : public QObject
+{
+    Q_OBJECT
+public:
+    ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
+        TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport = nullptr,
+        QObject *parent = nullptr);
+    ~ReceiverJob() override;
+
+    const QString &port() const { return session_.port(); }
+    // Starts the job; finished() follows from the event loop, also when the line cannot be opened.
+    void start();
+    bool is_finished() const { return finished_; }
+    const JobResult &result() const { return result_; }
+
+Q_SIGNALS:
+    // A step of the running plan has replied: the share of the job done so far (0 to 1).
+    void progress(double share);
+    void finished();
+
+private:
+    void read_done(const RunResult &run);
+    void sent(const RunResult &run);
+    void verified(const RunResult &run);
+    // Reads the values of a finished read plan into result_.values; false after a failure,
+    // which is reported.
+    bool take_values(const RunResult &run);
+    void report_failure(const RunResult &run);
+    void finish(int status);
+    void run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &));
+
+    ReceiverSession session_;
+    OptionLists lists_;
+    JobRequest request_;
+    JobResult result_;
+    bool single_hdmi_ = true;
+    QList<ProfileEntry> to_send_; // Apply: the entries that differ
+    QList<std::pair<const Setting *, QString>> before_; // Apply: their values before
+    int phase_ = 0; // plans run so far
+    int phases_ = 1; // plans the job runs in all, for the progress share
+    bool finished_ = false;
+};
+
+// A step's report: the setting, the bytes sent and what came back, e.g.
+// "aspect: sent WP_Aspect[?]$\x0D, no reply within 302 ms".
+QString step_report(const StepResult &step, RunEnd end);
+
+} // namespace cli

@@ -1,0 +1,142 @@
+#include "cli/session.h"
+
+#include "link/trace.h"
+
+namespace cli {
+
+ReceiverSession::ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
+    std::unique_ptr<Transport> transport, QObject *parent)
+    : QObject(parent)
+    , port_(port)
+    , address_(address)
+    , trace_(trace)
+    , core_(LinkCore::Timing::Prompt, std::move(transport))
+{
+    pause_.setSingleShot(true);
+    pause_.setTimerType(Qt::PreciseTimer);
+    connect(&pause_, &QTimer::timeout, this, &ReceiverSession::next);
+    connect(&core_, &LinkCore::finished, this, &ReceiverSession::finished);
+    connect(&core_, &LinkCore::line_lost, this, [this] {
+        // Lost between two steps (during a pause): the next step is the one that finds no line.
+        if (running_ && !core_.busy()) {
+            if (index_ < steps_.size()) {
+                LinkOutcome outcome;
+                outcome.status = LinkOutcome::Status::NotOpen;
+                result_.steps.push_back({ steps_[index_], outcome, {} });
+            }
+            end(RunEnd::Lost);
+        }
+    });
+    connect(&core_, &LinkCore::traced, this, [this](const TraceRecord &record) {
+        last_received_ = record.received;
+        if (trace_)
+            trace_->write(port_, record);
+    });
+}
+
+ReceiverSession::~ReceiverSession() = default;
+
+bool ReceiverSession::open(QString *error)
+{
+    if (core_.open(address_))
+        return true;
+    if (error)
+        *error = core_.open_error();
+    return false;
+}
+
+void ReceiverSession::close()
+{
+    core_.close();
+}
+
+void ReceiverSession::run(std::vector<Step> steps, std::function<void(const RunResult &)> done)
+{
+    steps_ = std::move(steps);
+    done_ = std::move(done);
+    result_ = {};
+    index_ = 0;
+    after_pause_ = false;
+    running_ = true;
+    // From the event loop, so that done never runs inside run().
+    QTimer::singleShot(0, this, &ReceiverSession::next);
+}
+
+void ReceiverSession::next()
+{
+    if (!running_)
+        return;
+    if (index_ >= steps_.size()) {
+        end(RunEnd::Done);
+        return;
+    }
+    const Step &step = steps_[index_];
+    if (!after_pause_ && step.pause_before_ms > 0) {
+        after_pause_ = true;
+        pause_.start(step.pause_before_ms);
+        return;
+    }
+    after_pause_ = false;
+    send_current();
+}
+
+void ReceiverSession::send_current()
+{
+    const LinkOutcome::Status status = core_.start(steps_[index_].message);
+    if (status == LinkOutcome::Status::Pending)
+        return;
+    // Refused: the line is not open (it was lost before this step), or busy, which a plan that
+    // runs one step at a time never meets.
+    LinkOutcome outcome;
+    outcome.status = status;
+    result_.steps.push_back({ steps_[index_], outcome, {} });
+    end(RunEnd::Lost);
+}
+
+void ReceiverSession::finished(const LinkOutcome &outcome)
+{
+    if (!running_)
+        return;
+    const Step &step = steps_[index_];
+    result_.steps.push_back({ step, outcome, last_received_ });
+    switch (outcome.status) {
+    case LinkOutcome::Status::Replied:
+        break;
+    case LinkOutcome::Status::NoReply:
+        end(RunEnd::NoReply);
+        return;
+    default:
+        end(RunEnd::Lost);
+        return;
+    }
+    if (!outcome.reply.startsWith(step.prefix)) {
+        end(RunEnd::Foreign);
+        return;
+    }
+    ++index_;
+    Q_EMIT step_done(static_cast<int>(index_) - 1, static_cast<int>(steps_.size()));
+    // The pause after the last step would hold nothing back.
+    if (index_ >= steps_.size())
+        end(RunEnd::Done);
+    else if (step.pause_after_ms > 0)
+        pause_.start(step.pause_after_ms);
+    else
+        QTimer::singleShot(0, this, &ReceiverSession::next);
+}
+
+void ReceiverSession::end(RunEnd how)
+{
+    if (!running_)
+        return;
+    running_ = false;
+    pause_.stop();
+    result_.end = how;
+    auto done = std::move(done_);
+    done_ = nullptr;
+    const RunResult result = std::move(result_);
+    result_ = {};
+    if (done)
+        done(result);
+}
+
+} // namespace cli

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "link/link_core.h"
+#include "link/link_outcome.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TraceWriter;
+
+namespace cli {
+
+struct Setting;
+
+// One step of a plan: a message to send and wait for, with the pauses the window makes around it.
+struct Step
+{
+    QString what; // the setting's name, or "key menu", for reports
+    QByteArray prefix; // a reply must begin with it
+    QByteArray message;
+    int pause_before_ms = 0;
+    int pause_after_ms = 0;
+    const Setting *setting = nullptr; // the setting queried or sent, if any
+    bool query = false; // a query, whose value is read, rather than a command
+};
+
+// How a plan ended.
+enum class RunEnd {
+    Done, // every step replied with its prefix
+    NoReply, // a step's reply did not come within the wait
+    Foreign, // a step's reply began with something else than its prefix
+    Lost, // the line went away
+};
+
+struct StepResult
+{
+    Step step;
+    LinkOutcome outcome;
+    QByteArray received; // every byte that came back during the step, a reply or not
+};
+
+struct RunResult
+{
+    RunEnd end = RunEnd::Done;
+    std::vector<StepResult> steps; // every step that ran, the failing one last
+};
+
+// One receiver's line for the command-line tool, driven by events alone: it opens the line and
+// runs plans of steps on a LinkCore in prompt timing, so that a reply ends its transaction as soon
+// as it is complete while the pauses between commands stay those of the window. Nothing here
+// blocks or runs a nested event loop, so many sessions can share one thread.
+class ReceiverSession : public QObject
+{
+    Q_OBJECT
+public:
+    // port names the line in reports and the trace ("COM1", "/dev/ttyUSB0"); address is what is
+    // opened. trace may be null.
+    ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
+        std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
+    ~ReceiverSession() override;
+
+    const QString &port() const { return port_; }
+    const QString &address() const { return address_; }
+
+    // Opens the line; false with the system's reason.
+    bool open(QString *error);
+    void close();
+
+    // Runs the steps in order and calls done once, from the event loop, when the last has
+    // replied or one has failed. One plan at a time.
+    void run(std::vector<Step> steps, std::function<void(const RunResult &)> done);
+
+    // Milliseconds a waiting step may take before it counts as unanswered.
+    static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
+
+Q_SIGNALS:
+    // A step has replied: index of the step in the plan (from 0) and the plan's length.
+    void step_done(int index, int total);
+
+private:
+    void next();
+    void send_current();
+    void finished(const LinkOutcome &outcome);
+    void end(RunEnd how);
+
+    QString port_;
+    QString address_;
+    TraceWriter *trace_;
+    LinkCore core_;
+    QTimer pause_;
+    QByteArray last_received_; // of the transaction that ended last
+    std::vector<Step> steps_;
+    std::size_t index_ = 0;
+    bool after_pause_ = false; // the pause running is the one after steps_[index_ - 1]
+    RunResult result_;
+    std::function<void(const RunResult &)> done_;
+    bool running_ = false;
+};
+
+} // namespace cli

@@ -1,0 +1,69 @@
+#include "link/trace.h"
+
+QString trace_outcome_text(TraceRecord::Outcome outcome)
+{
+    switch (outcome) {
+    case TraceRecord::Outcome::Replied:
+        return QStringLiteral("replied");
+    case TraceRecord::Outcome::NoReply:
+        return QStringLiteral("no reply");
+    case TraceRecord::Outcome::Refused:
+        return QStringLiteral("refused");
+    case TraceRecord::Outcome::Lost:
+        return QStringLiteral("lost");
+    case TraceRecord::Outcome::Sent:
+        return QStringLiteral("sent");
+    }
+    return {};
+}
+
+QString trace_bytes(QByteArrayView bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\') {
+            text += QLatin1Char(c);
+        } else {
+            text += QLatin1String("\\x");
+            text += QLatin1Char(hex[b >> 4]);
+            text += QLatin1Char(hex[b & 0xF]);
+        }
+    }
+    return text;
+}
+
+QString trace_line(const QString &port, const TraceRecord &record)
+{
+    const QChar tab = QLatin1Char('\t');
+    return record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + tab + port + tab
+        + trace_bytes(record.sent) + tab + trace_bytes(record.received) + tab
+        + trace_outcome_text(record.outcome) + tab + QString::number(record.elapsed_ms)
+        + QStringLiteral(" ms");
+}
+
+bool TraceWriter::open(const QString &path, QString *error)
+{
+    file_.setFileName(path);
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Append))
+        return true;
+    if (error)
+        *error = file_.errorString();
+    return false;
+}
+
+void TraceWriter::write(const QString &port, const TraceRecord &record)
+{
+    write_line(trace_line(port, record));
+}
+
+void TraceWriter::write_line(const QString &line)
+{
+    if (!file_.isOpen())
+        return;
+    file_.write(line.toUtf8());
+    file_.write("\n");
+    file_.flush();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+
+// One transaction as the trace records it: when it began, the bytes sent, the bytes that came
+// back, how it ended and how long it took.
+struct TraceRecord
+{
+    enum class Outcome {
+        Replied, // a complete reply arrived within the wait
+        NoReply, // the wait ran out
+        Refused, // not sent: another transaction was running, or no line was open
+        Lost, // the line went away during the wait
+        Sent, // sent without waiting: whatever comes back is dropped
+    };
+
+    QDateTime started;
+    QByteArray sent;
+    QByteArray received;
+    Outcome outcome = Outcome::Replied;
+    qint64 elapsed_ms = 0;
+};
+
+// "replied", "no reply", "refused", "lost", "sent".
+QString trace_outcome_text(TraceRecord::Outcome outcome);
+
+// Bytes for people: printable ASCII as it is, every other byte (and the backslash, so that the
+// text reads back unambiguously) as \xHH.
+QString trace_bytes(QByteArrayView bytes);
+
+// One trace line, without its line end; fields separated by tabs, which never appear inside a
+// field (a tab byte is written \x09):
+// local time with milliseconds, the port, the bytes sent, the bytes received, the outcome and
+// the milliseconds taken, e.g.
+// "2026-12-10 14:31:02.123\tCOM1\tWP_Aspect[?]$\x0D\tWP_Aspect[16:9]$\x0D\treplied\t3 ms".
+QString trace_line(const QString &port, const TraceRecord &record);
+
+// Appends trace lines to a file, each flushed as it is written, so that the file tells what
+// happened even when the program is stopped.
+class TraceWriter
+{
+public:
+    // Opens path for appending; false with the system's reason when it cannot be.
+    bool open(const QString &path, QString *error = nullptr);
+    bool is_open() const { return file_.isOpen(); }
+    void write(const QString &port, const TraceRecord &record);
+    void write_line(const QString &line);
+
+private:
+    QFile file_;
+};

@@ -1,0 +1,136 @@
+// The receive log below the window's designed area shows the window's traffic: one trace line per
+// transaction, newest last. "C" empties it; with "Auto" ticked it is emptied once more than 300
+// characters have been received, as before. --trace writes the same lines to a file.
+#include "link/serial_link.h"
+#include "link/trace.h"
+#include "tests/support/window_fixture.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList log_lines(const Ui::frm_main *ui)
+{
+    return ui->txt_rx->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+}
+
+// Time, port, sent, received, outcome, milliseconds.
+const QRegularExpression trace_shape(
+    uR"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\tCOM1\t([^\t]*)\t([^\t]*)\t([a-z ]+)\t\d+ ms$)"_s);
+
+} // namespace
+
+class TestReceiveLog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void a_read_shows_each_transaction_newest_last()
+    {
+        WindowFixture fx;
+        START_WINDOW(fx);
+        QCOMPARE(fx.ui->txt_rx->toPlainText(), QString());
+        fx.ui->cmd_pic_read->click();
+        const QStringList lines = log_lines(fx.ui);
+        QCOMPARE(lines.size(), 5);
+        const QStringList prefixes = { u"WP_PictureBri["_s, u"WP_PictureCon["_s,
+            u"WP_PictureSat["_s, u"WP_PictureHue["_s, u"WP_PictureSha["_s };
+        for (int i = 0; i < 5; ++i) {
+            const QRegularExpressionMatch m = trace_shape.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(m.captured(1), prefixes[i] + u"?]$\\x0D"_s);
+            QVERIFY(m.captured(2).startsWith(prefixes[i]));
+            QCOMPARE(m.captured(3), u"replied"_s);
+        }
+    }
+
+    void outcomes_other_than_a_reply()
+    {
+        WindowFixture fx;
+        START_WINDOW(fx);
+        // A picture choice does not wait: "sent", with nothing received.
+        fx.ui->cbo_pic_hue->setCurrentIndex(9);
+        // Its reply is taken (and dropped) before the next transaction begins.
+        QTRY_VERIFY(fx.window->link().rx_count() > 0);
+        SimFaults faults;
+        faults.silent << QByteArray("WP_Aspect[");
+        fx.sim.set_faults(faults);
+        fx.ui->cbo_aspect->setCurrentIndex(2);
+        fx.window->link().disconnect_port();
+        fx.prompts.answers.clear();
+        fx.ui->cbo_display->setCurrentIndex(1);
+        const QStringList lines = log_lines(fx.ui);
+        QCOMPARE(lines.size(), 3);
+        const QStringList outcomes = { u"sent"_s, u"no reply"_s, u"refused"_s };
+        const QStringList sent = { u"WP_PictureHue[9]$\\x0D"_s, u"WP_Aspect[16:10]$\\x0D"_s,
+            u"WP_Display[Off]$\\x0D"_s };
+        for (int i = 0; i < 3; ++i) {
+            const QRegularExpressionMatch m = trace_shape.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(m.captured(1), sent[i]);
+            QCOMPARE(m.captured(2), QString());
+            QCOMPARE(m.captured(3), outcomes[i]);
+        }
+    }
+
+    void clear_and_auto_keep_their_meaning_data()
+    {
+        QTest::addColumn<bool>("auto_clear");
+        QTest::newRow("auto off") << false;
+        QTest::newRow("auto on") << true;
+    }
+    void clear_and_auto_keep_their_meaning()
+    {
+        QFETCH(bool, auto_clear);
+        WindowFixture fx;
+        START_WINDOW(fx);
+        fx.ui->chk_auto->setChecked(auto_clear);
+        // Picture choices do not wait, so their replies add up: twenty make more than 300
+        // characters.
+        for (int value = 0; value < 20; ++value) {
+            fx.ui->cbo_pic_bri->setCurrentIndex(value);
+            QVERIFY(fx.sim.wait_for_received(value + 1, 2000));
+        }
+        QTRY_VERIFY(fx.window->link().rx_count() > 300);
+        QCOMPARE(log_lines(fx.ui).size(), 20);
+        // The poll that takes the next reply finds more than 300: with Auto it empties the log.
+        fx.ui->cbo_pic_bri->setCurrentIndex(20);
+        QVERIFY(fx.sim.wait_for_received(21, 2000));
+        if (auto_clear) {
+            QTRY_COMPARE(fx.ui->txt_rx->toPlainText(), QString());
+        } else {
+            QTRY_VERIFY(fx.window->link().rx_count() > 320);
+            QCOMPARE(log_lines(fx.ui).size(), 21);
+            QVERIFY(log_lines(fx.ui).last().contains(u"\tWP_PictureBri[20]$\\x0D\t"_s));
+        }
+        fx.ui->cmd_pic_read->click();
+        QCOMPARE(log_lines(fx.ui).size(), auto_clear ? 5 : 26);
+        fx.ui->cmd_clear->click();
+        QCOMPARE(fx.ui->txt_rx->toPlainText(), QString());
+    }
+
+    void trace_file_gets_the_same_lines()
+    {
+        QTemporaryDir dir;
+        TraceWriter writer;
+        QVERIFY(writer.open(dir.filePath(u"trace.log"_s)));
+        WindowFixture fx;
+        START_WINDOW(fx);
+        fx.window->port_row().set_trace(&writer);
+        fx.ui->cmd_pic_read->click();
+        fx.ui->cmd_clear->click();
+        QFile file(dir.filePath(u"trace.log"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines
+            = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[4].contains(u"\tWP_PictureSha[?]$\\x0D\tWP_PictureSha["_s));
+    }
+};
+
+QTEST_MAIN(TestReceiveLog)
+#include "test_receive_log.moc"

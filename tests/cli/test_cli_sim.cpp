@@ -1,0 +1,585 @@
+// The real kz-orba-cli against simulated receivers: copying a receiver, the exit statuses, bad
+// profiles, a silent receiver, a lost line and the trace; and the bytes and order of its commands
+// next to what the real window sends for the same choices.
+// The tables of cases are written with plain string literals.
+#undef QT_NO_CAST_FROM_ASCII
+
+#include "sim/pty_sim.h"
+#include "tests/support/window_fixture.h"
+
+#include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Runs kz-orba-cli with the shipped option lists; the port is given in words.
+CliRun run_cli(const QStringList &words, int timeout_ms = 30000)
+{
+    QProcess process;
+    QStringList args { QStringLiteral("--config-dir"), QStringLiteral(KZ_DATA_DIR) };
+    args << words;
+    process.start(QStringLiteral(KZ_CLI_PATH), args);
+    CliRun run;
+    if (!process.waitForFinished(timeout_ms)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("did not end");
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// A simulated receiver on a link in a folder of its own.
+struct Receiver
+{
+    QTemporaryDir dir;
+    PtySimulator sim;
+    QString path;
+
+    explicit Receiver(const QByteArray &identify = QByteArrayLiteral("TX"))
+        : sim(identify)
+        , path(dir.filePath(QStringLiteral("receiver")))
+    { }
+    bool start() { return sim.start(path); }
+    CliRun cli(QStringList words)
+    {
+        words.prepend(path);
+        words.prepend(QStringLiteral("--port"));
+        return run_cli(words);
+    }
+    QByteArray value(const char *prefix)
+    {
+        QByteArray v;
+        sim.with_model([&](ReceiverModel &m) { v = m.value(prefix); });
+        return v;
+    }
+    void set(const char *prefix, const QByteArray &value)
+    {
+        sim.with_model([&](ReceiverModel &m) { QVERIFY(m.set_value(prefix, value)); });
+    }
+};
+
+QString write_file(const QTemporaryDir &dir, const QString &name, const QString &text)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text.toUtf8());
+    return path;
+}
+
+// Every command that choosing these entries sends: (name, value) pairs in one set.
+QStringList assignments(const QList<std::pair<QString, QString>> &pairs)
+{
+    QStringList words { QStringLiteral("set") };
+    for (const auto &[name, value] : pairs)
+        words << name + QLatin1Char('=') + value;
+    return words;
+}
+
+} // namespace
+
+class TestCliSim : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copy_a_receiver_end_to_end()
+    {
+        Receiver room1, room2;
+        QVERIFY(room1.start());
+        QVERIFY(room2.start());
+        // Room 1 is set up; room 2 is in a different state.
+        room1.set("WP_Aspect[", "4:3");
+        room1.set("WP_Output[", "7");
+        room1.set("WP_OverscanH[", "12");
+        room1.set("WP_AutoOff[", "600");
+        room1.set("WP_Input[", "Hdmi2");
+        room1.set("WP_PictureHue[", "7");
+        room1.set("WP_ProjSW[", "45");
+        room1.set("WP_AutoDispOff[", "Off");
+        room1.set("WP_DisplaySet[", "19200,7,E,2");
+        room1.set("WP_DisplayOn[", QByteArray("\x00]$\rA", 5));
+        room2.set("WP_Display[", "Off");
+
+        const CliRun read = room1.cli({ QStringLiteral("read") });
+        QCOMPARE(read.status, 0);
+        QCOMPARE(read.err, QString()); // no progress when stderr is not a terminal
+        QVERIFY(read.out.contains(QStringLiteral("aspect = 4:3 TV\n")));
+        QVERIFY(read.out.contains(QStringLiteral("output_resolution = 1280x1024\n")));
+        QVERIFY(read.out.contains(QStringLiteral("display_on_command = 00 5D 24 0D 41\n")));
+        QTemporaryDir dir;
+        const QString profile = write_file(dir, QStringLiteral("room1.profile"), read.out);
+
+        const CliRun before = room2.cli({ QStringLiteral("diff"), profile });
+        QCOMPARE(before.status, 1);
+        QVERIFY(before.out.contains(QStringLiteral("aspect: Full -> 4:3 TV\n")));
+        QVERIFY(before.out.contains(QStringLiteral("display: Off -> On\n")));
+
+        room2.sim.clear_received();
+        const CliRun apply = room2.cli({ QStringLiteral("apply"), profile });
+        QCOMPARE(apply.status, 0);
+        QVERIFY2(apply.err.isEmpty(), qPrintable(apply.err));
+        QCOMPARE(apply.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 11);
+        QVERIFY(apply.out.contains(QStringLiteral("input_source: Hdmi1 -> Hdmi2\n")));
+        // Only what differed was sent.
+        const QList<QByteArray> sent = room2.sim.received();
+        QVERIFY(sent.contains(QByteArray("WP_Display[On]$\r")));
+        QVERIFY(!sent.contains(QByteArray("WP_AudioEn[On]$\r")));
+        QVERIFY(sent.contains(QByteArray("WP_DisplayOn[5,\0]$\rA]$\r", 23)));
+
+        const CliRun after = room2.cli({ QStringLiteral("diff"), profile });
+        QCOMPARE(after.out, QString());
+        QCOMPARE(after.status, 0);
+        for (const char *prefix : { "WP_Aspect[", "WP_Output[", "WP_AutoOff[", "WP_Input[",
+                 "WP_PictureHue[", "WP_ProjSW[", "WP_DisplaySet[", "WP_DisplayOn[", "WP_Display[" })
+            QCOMPARE(room2.value(prefix), room1.value(prefix));
+    }
+
+    void apply_dry_run_sends_no_setting()
+    {
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        const QString profile = write_file(
+            dir, QStringLiteral("p"), QStringLiteral("aspect = Keep Ratio\nhue = 9\n"));
+        const CliRun run
+            = room.cli({ QStringLiteral("apply"), profile, QStringLiteral("--dry-run") });
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QStringLiteral("aspect: Full -> Keep Ratio\nhue: 50 -> 9\n"));
+        for (const QByteArray &message : room.sim.received())
+            QVERIFY2(message.contains("[?]$"), message.constData());
+    }
+
+    void exit_statuses_data()
+    {
+        QTest::addColumn<QStringList>("words"); // after --port PATH
+        QTest::addColumn<QString>("profile"); // written to PROFILE when not empty
+        // 0 none, 1 silent, 2 silent aspect, 3 hang up on output, 4 wrong prefix, 5 no such port,
+        // 6 silent hue once the aspect has been set, 7 a reply whose second half comes too late
+        QTest::addColumn<int>("fault");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("nothing_sent");
+        QTest::addColumn<QString>("reported");
+
+        QTest::newRow("done: a key")
+            << QStringList { "key", "plus" } << "" << 0 << 0 << false << "";
+        QTest::newRow("done: reset") << QStringList { "reset" } << "" << 0 << 0 << false << "";
+        QTest::newRow("usage: unknown command")
+            << QStringList { "rset" } << "" << 0 << 2 << true << "unknown command";
+        QTest::newRow("usage: unknown setting in get")
+            << QStringList { "get", "brightnes" } << "" << 0 << 2 << true << "unknown setting";
+        QTest::newRow("usage: set value the list does not offer") << QStringList { "set", "hue=50",
+            "aspect=16:9" } << "" << 0 << 2 << true << "aspect: \"16:9\" is not an entry";
+        QTest::newRow("usage: set read-only")
+            << QStringList { "set", "tx_firmware=V2" } << "" << 0 << 2 << true << "read only";
+        QTest::newRow("bad profile: unknown name")
+            << QStringList { "apply", "PROFILE" } << "aspect = Full\ncolour = red\n"
+            << 0 << 2 << true << "line 2: unknown setting \"colour\"";
+        QTest::newRow("bad profile: value")
+            << QStringList { "diff", "PROFILE" } << "# c\nprojsw_mode = 31\n"
+            << 0 << 2 << true << "line 2: projsw_mode";
+        QTest::newRow("bad profile: missing file")
+            << QStringList { "apply", "/nonexistent/room.profile" } << "" << 0 << 2 << true
+            << "/nonexistent/room.profile";
+        QTest::newRow("failed: silent receiver")
+            << QStringList { "read" } << "" << 1 << 1 << false
+            << "transmitter: sent \"WP_IdentifyTx[?]$\\x0D\", no complete reply within 302 ms "
+               "(nothing came back)";
+        QTest::newRow("failed: set not confirmed")
+            << QStringList { "set", "hue=3", "aspect=Full", "display=Off" } << "" << 2 << 1 << false
+            << "sent and confirmed: hue; not confirmed: aspect, display";
+        QTest::newRow("failed: apply not confirmed")
+            << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = 4:3 TV\naudio = Off\n"
+            << 6 << 1 << false
+            << "hue: sent \"WP_PictureHue[3]$\\x0D\", no complete reply within 302 ms (nothing "
+               "came back)\n"
+               "kz-orba-cli: sent and confirmed: aspect, audio; not confirmed: hue";
+        QTest::newRow("failed: foreign reply")
+            << QStringList { "get", "display" } << "" << 4 << 1 << false
+            << "received \"WP_Input[On]$\\x0D\", which is not a reply to it";
+        QTest::newRow("failed: reply cut short")
+            << QStringList { "get", "aspect" } << "" << 7 << 1 << false
+            << "no complete reply within 302 ms (received only \"WP_Aspe";
+        QTest::newRow("failed: diff differs")
+            << QStringList { "diff", "PROFILE" } << "display = Off\n"
+            << 0 << 1 << false << "";
+        QTest::newRow("line: lost during a read")
+            << QStringList { "read" } << "" << 3 << 3 << false << "the line was lost";
+        QTest::newRow("line: lost during apply")
+            << QStringList { "apply", "PROFILE" } << "output_resolution = Auto\n"
+            << 3 << 3 << false << "the line was lost";
+        QTest::newRow("line: no such port")
+            << QStringList { "read" } << "" << 5 << 3 << true << "cannot open";
+    }
+    void exit_statuses()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(QString, profile);
+        QFETCH(int, fault);
+        QFETCH(int, status);
+        QFETCH(bool, nothing_sent);
+        QFETCH(QString, reported);
+        Receiver room;
+        QVERIFY(room.start());
+        room.set("WP_Output[", "3"); // so that a profile can make it send
+        SimFaults faults;
+        if (fault == 1)
+            faults.silent << QByteArray();
+        if (fault == 2)
+            faults.silent << QByteArray("WP_Aspect[");
+        if (fault == 3) {
+            faults.hang_up = true;
+            faults.hang_up_only = "WP_Output[";
+        }
+        if (fault == 4)
+            faults.wrong_prefix = "WP_Input[";
+        if (fault == 7) {
+            // The second half of the reply comes after the reply wait.
+            faults.delay_ms = 100;
+            faults.split_gap_ms = 250;
+        }
+        room.sim.set_faults(faults);
+        if (fault == 6) {
+            PtySimulator *sim = &room.sim;
+            room.sim.set_message_hook([sim](const QByteArray &message) {
+                if (message.startsWith("WP_Aspect[4:3]")) {
+                    SimFaults later;
+                    later.silent << QByteArray("WP_PictureHue[");
+                    sim->set_faults(later);
+                }
+            });
+        }
+        QTemporaryDir dir;
+        const QString path = write_file(dir, QStringLiteral("profile"), profile);
+        words.replaceInStrings(QStringLiteral("PROFILE"), path);
+        words.prepend(fault == 5 ? dir.filePath(QStringLiteral("no-such-port")) : room.path);
+        words.prepend(QStringLiteral("--port"));
+
+        const CliRun run = run_cli(words);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(reported), qPrintable(run.err));
+        if (nothing_sent)
+            QCOMPARE(room.sim.received(), QList<QByteArray>());
+        else if (fault != 5)
+            QVERIFY(!room.sim.received().isEmpty());
+    }
+
+    void read_json_is_one_object()
+    {
+        Receiver room(QByteArrayLiteral("RX"));
+        QVERIFY(room.start());
+        room.set("WP_Output[", "40"); // beyond the file: no entry
+        const CliRun run = room.cli({ QStringLiteral("read"), QStringLiteral("--json") });
+        QCOMPARE(run.status, 0);
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(object.size(), 29);
+        QCOMPARE(object.value(QStringLiteral("transmitter")).toString(), QStringLiteral("RX"));
+        QCOMPARE(object.value(QStringLiteral("input_source")).toString(), QStringLiteral("Hdmi"));
+        QVERIFY(object.value(QStringLiteral("output_resolution")).isNull());
+        // The same value is a comment in the text form, so that the output stays a profile.
+        const CliRun text
+            = room.cli({ QStringLiteral("get"), QStringLiteral("output_resolution") });
+        QCOMPARE(text.out,
+            QStringLiteral("# output_resolution: the receiver reports \"40\", which no entry of "
+                           "the list names\n"));
+    }
+
+    void trace_lines_record_each_transaction()
+    {
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("trace.log"));
+        QCOMPARE(room.cli({ QStringLiteral("--trace"), trace, QStringLiteral("get"),
+                              QStringLiteral("aspect"), QStringLiteral("hue") })
+                     .status,
+            0);
+        SimFaults silent;
+        silent.silent << QByteArray("WP_Display[");
+        room.sim.set_faults(silent);
+        QCOMPARE(room.cli({ QStringLiteral("--trace"), trace, QStringLiteral("set"),
+                              QStringLiteral("display=Off") })
+                     .status,
+            1);
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines
+            = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3); // appended: both runs
+        const QRegularExpression shape(QStringLiteral(
+            R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}\t([^\t]+)\t([^\t]*)\t([^\t]*)\t([a-z ]+)\t(\d+) ms$)"));
+        const QStringList sent
+            = { "WP_Aspect[?]$\\x0D", "WP_PictureHue[?]$\\x0D", "WP_Display[Off]$\\x0D" };
+        const QStringList received = { "WP_Aspect[Full]$\\x0D", "WP_PictureHue[50]$\\x0D", "" };
+        const QStringList outcome = { "replied", "replied", "no reply" };
+        for (int i = 0; i < 3; ++i) {
+            const QRegularExpressionMatch m = shape.match(lines[i]);
+            QVERIFY2(m.hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(m.captured(1), room.path);
+            QCOMPARE(m.captured(2), sent[i]);
+            QCOMPARE(m.captured(3), received[i]);
+            QCOMPARE(m.captured(4), outcome[i]);
+        }
+        // The unanswered one waited the whole reply wait.
+        QVERIFY(shape.match(lines[2]).captured(5).toInt() >= 300);
+    }
+
+    void pauses_are_kept()
+    {
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("trace.log"));
+        QCOMPARE(room.cli({ QStringLiteral("--trace"), trace, QStringLiteral("read") }).status, 0);
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QList<QDateTime> starts;
+        for (const QString &line :
+            QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            starts << QDateTime::fromString(
+                line.section(QLatin1Char('\t'), 0, 0), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        QCOMPARE(starts.size(), 29);
+        // Lower bounds only: after each receiver query at least 50 ms pass before the next, after
+        // each picture and projector query at least 100 ms.
+        for (int i = 1; i < starts.size(); ++i) {
+            const qint64 gap = starts[i - 1].msecsTo(starts[i]);
+            const qint64 least = i <= 18 ? 50 : 100;
+            QVERIFY2(gap >= least, qPrintable(QStringLiteral("query %1: %2 ms").arg(i).arg(gap)));
+        }
+    }
+
+    void many_receivers_read_as_one_json_object()
+    {
+        Receiver a, b, silent;
+        QVERIFY(a.start());
+        QVERIFY(b.start());
+        QVERIFY(silent.start());
+        b.set("WP_Aspect[", "Keep");
+        SimFaults faults;
+        faults.silent << QByteArray();
+        silent.sim.set_faults(faults);
+        const CliRun run = run_cli(
+            { "--port", a.path, "--port", b.path, "--port", silent.path, "read", "--json" });
+        QCOMPARE(run.status, 1);
+        QJsonParseError error;
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QStringList keys { a.path, b.path, silent.path };
+        keys.sort();
+        QCOMPARE(object.keys(), keys);
+        QCOMPARE(object.value(a.path).toObject().value("aspect").toString(), QString("Full"));
+        QCOMPARE(object.value(b.path).toObject().value("aspect").toString(), QString("Keep Ratio"));
+        QCOMPARE(object.value(b.path).toObject().size(), 29);
+        QVERIFY(object.value(silent.path).isNull());
+        // One line per receiver and the summary, on stderr so that stdout stays JSON.
+        QVERIFY(run.err.contains(a.path + ": read 29 settings\n"));
+        QVERIFY(run.err.contains(silent.path + ": failed: transmitter: sent"));
+        QVERIFY(run.err.contains("3 receivers: 2 done, 1 failed, 0 unreachable or lost\n"));
+    }
+
+    void many_receivers_at_once_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("all at once") << 16;
+        QTest::newRow("one at a time") << 1;
+    }
+    void many_receivers_at_once()
+    {
+        QFETCH(int, jobs);
+        std::vector<std::unique_ptr<Receiver>> rooms;
+        for (int i = 0; i < 4; ++i) {
+            rooms.push_back(std::make_unique<Receiver>());
+            QVERIFY(rooms.back()->start());
+        }
+        // Room 2 stops answering picture hue once its aspect has been set.
+        PtySimulator *sim = &rooms[1]->sim;
+        sim->set_message_hook([sim](const QByteArray &message) {
+            if (message.startsWith("WP_Aspect[4:3]")) {
+                SimFaults faults;
+                faults.silent << QByteArray("WP_PictureHue[");
+                sim->set_faults(faults);
+            }
+        });
+        QTemporaryDir dir;
+        QString list = "# the rooms\n";
+        for (const auto &room : rooms)
+            list += room->path + "\n";
+        list += dir.filePath("no-such-port") + "\n";
+        const QString ports = write_file(dir, "ports", list);
+        const QString profile = write_file(dir, "profile", "aspect = 4:3 TV\nhue = 20\n");
+        const QString trace = dir.filePath("trace");
+
+        const CliRun run = run_cli({ "--ports-file", ports, "--jobs", QString::number(jobs),
+            "--trace", trace, "apply", profile });
+        QCOMPARE(run.status, 3); // the worst: a port that cannot be opened
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[0], rooms[0]->path + ": changed 2: aspect: Full -> 4:3 TV; hue: 50 -> 20");
+        QVERIFY(lines[1].startsWith(rooms[1]->path + ": failed: hue: sent"));
+        QVERIFY(lines[4].startsWith(dir.filePath("no-such-port") + ": line: cannot open"));
+        QCOMPARE(lines[5], "5 receivers: 3 done, 1 failed, 1 unreachable or lost");
+        QVERIFY(
+            run.err.contains(rooms[1]->path + ": sent and confirmed: aspect; not confirmed: hue"));
+        for (const auto &room : { rooms[0].get(), rooms[2].get(), rooms[3].get() })
+            QCOMPARE(room->value("WP_PictureHue["), QByteArray("20"));
+
+        // The trace shows whether the lines were busy at the same time: their transactions
+        // interleave, or follow one receiver after the other.
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList order;
+        for (const QString &line :
+            QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts))
+            order << line.section('\t', 1, 1);
+        int switches = 0;
+        for (qsizetype i = 1; i < order.size(); ++i)
+            switches += order[i] != order[i - 1] ? 1 : 0;
+        if (jobs == 1)
+            QCOMPARE(switches, 3);
+        else
+            QVERIFY2(switches > 10, qPrintable(QString::number(switches)));
+    }
+
+    void several_ports_only_where_it_makes_sense()
+    {
+        Receiver a, b;
+        QVERIFY(a.start());
+        QVERIFY(b.start());
+        const CliRun run = run_cli({ "--port", a.path, "--port", b.path, "reset" });
+        QCOMPARE(run.status, 2);
+        QCOMPARE(a.sim.received(), QList<QByteArray>());
+        QCOMPARE(b.sim.received(), QList<QByteArray>());
+    }
+
+    void set_sends_the_windows_bytes()
+    {
+        WindowFixture fx;
+        START_WINDOW(fx);
+        Ui::frm_main *ui = fx.ui;
+        const struct
+        {
+            QComboBox *combo;
+            int position;
+            const char *name;
+        } choices[] = {
+            { ui->cbo_input, 1, "input_source" },
+            { ui->cbo_aspect, 1, "aspect" },
+            { ui->cbo_display, 1, "display" },
+            { ui->cbo_disp_mode, 2, "display_mode" },
+            { ui->cbo_output, 4, "output_resolution" },
+            { ui->cbo_in_prefer, 2, "input_resolution" },
+            { ui->cbo_hdcp_in, 1, "hdcp" },
+            { ui->cbo_overscan_en, 0, "overscan" },
+            { ui->cbo_overscan_h, 12, "overscan_h" },
+            { ui->cbo_overscan_v, 50, "overscan_v" },
+            { ui->cbo_audio_en, 1, "audio" },
+            { ui->cbo_audio_hdmi, 1, "audio_hdmi" },
+            { ui->cbo_audio_lr, 0, "audio_lr" },
+            { ui->cbo_standby, 0, "auto_off" },
+            { ui->cbo_baudrate, 0, "tx_baudrate" },
+            { ui->cbo_pic_bri, 70, "brightness" },
+            { ui->cbo_pic_con, 0, "contrast" },
+            { ui->cbo_pic_sat, 100, "saturation" },
+            { ui->cbo_pic_hue, 7, "hue" },
+            { ui->cbo_pic_sha, 33, "sharpness" },
+            { ui->cbo_auto_on, 1, "auto_display_on" },
+            { ui->cbo_auto_off, 1, "auto_display_off" },
+            { ui->cbo_projsw, 60, "projsw_mode" },
+        };
+        QList<std::pair<QString, QString>> pairs;
+        for (const auto &choice : choices) {
+            const int before = static_cast<int>(fx.sent().size());
+            choice.combo->setCurrentIndex(choice.position);
+            QVERIFY2(fx.sim.wait_for_received(before + 1, 2000), choice.name);
+            pairs << std::pair { QString::fromLatin1(choice.name), choice.combo->currentText() };
+        }
+        // A second auto-off entry: the first sends 0 whatever it reads, the others their text.
+        ui->cbo_standby->setCurrentIndex(3);
+        QVERIFY(fx.sim.wait_for_received(static_cast<int>(std::size(choices)) + 1, 2000));
+        pairs << std::pair { QStringLiteral("auto_off"), ui->cbo_standby->currentText() };
+        const QList<QByteArray> window = fx.sent();
+        QCOMPARE(window.size(), qsizetype(std::size(choices) + 1));
+
+        fx.window->link().close_port();
+        fx.clear_sent();
+        // COM1 opens what it opens for the window (the fixture points KZ_ORBA_COM1 at the sim).
+        QStringList words { QStringLiteral("--port"), QStringLiteral("COM1") };
+        const CliRun run = run_cli(words + assignments(pairs));
+        QCOMPARE(run.status, 0);
+        QCOMPARE(fx.sent(), window);
+    }
+
+    void projector_settings_go_as_the_windows_send()
+    {
+        WindowFixture fx(projector_section(1));
+        START_WINDOW(fx);
+        fx.ui->cbo_proj_baudrate->setCurrentIndex(2);
+        fx.ui->cbo_proj_databit->setCurrentIndex(2);
+        fx.ui->cbo_proj_parity->setCurrentIndex(3);
+        fx.ui->cbo_proj_stopbit->setCurrentIndex(1);
+        fx.ui->txt_proj_disp_on_hex->setText(QStringLiteral("00 5D 24 0D 41 FF"));
+        fx.ui->txt_proj_disp_off_hex->setText(QStringLiteral("5D 5D 24 0D"));
+        fx.clear_sent();
+        fx.ui->cmd_proj_send->click();
+        const QList<QByteArray> window = fx.sent();
+        QCOMPARE(window.size(), 3);
+
+        fx.window->link().close_port();
+        fx.clear_sent();
+        const CliRun run = run_cli({ QStringLiteral("--port"), QStringLiteral("COM1"),
+            QStringLiteral("set"), QStringLiteral("projector_port=19200,7,M,1.5"),
+            QStringLiteral("display_on_command=00 5D 24 0D 41 FF"),
+            QStringLiteral("display_off_command=5D 5D 24 0D") });
+        QCOMPARE(run.status, 0);
+        QCOMPARE(fx.sent(), window);
+    }
+
+    void read_asks_what_the_windows_reads_ask()
+    {
+        WindowFixture fx(projector_section(1));
+        START_WINDOW(fx);
+        fx.clear_sent();
+        fx.ui->cmd_ctrl_read->click();
+        fx.ui->cmd_pic_read->click();
+        fx.ui->cmd_read_proj->click();
+        fx.ui->cmd_proj_read->click();
+        const QList<QByteArray> window = fx.sent();
+        QCOMPARE(window.size(), 29);
+
+        fx.window->link().close_port();
+        fx.clear_sent();
+        const CliRun run
+            = run_cli({ QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("read") });
+        QCOMPARE(run.status, 0);
+        QCOMPARE(fx.sent(), window);
+        // And it shows what the window's lists show after their read.
+        QVERIFY(run.out.contains(QStringLiteral("aspect = ") + fx.ui->cbo_aspect->currentText()));
+        QVERIFY(run.out.contains(
+            QStringLiteral("output_resolution = ") + fx.ui->cbo_output->currentText()));
+        QVERIFY(
+            run.out.contains(QStringLiteral("projsw_mode = ") + fx.ui->cbo_projsw->currentText()));
+    }
+};
+
+QTEST_MAIN(TestCliSim)
+#include "test_cli_sim.moc"

@@ -1,0 +1,482 @@
+// The command-line tool's pieces without a line: its command line, the names and values of the
+// settings and the bytes each sends, how replies read back, profiles, the read plan and the
+// trace lines. Expected bytes are written out here rather than taken from the vocabulary, so
+// that a change there shows.
+// The tables of cases are written with plain string literals.
+#undef QT_NO_CAST_FROM_ASCII
+
+#include "cli/cli_app.h"
+#include "cli/job.h"
+#include "cli/profile.h"
+#include "cli/settings.h"
+#include "link/trace.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace cli;
+
+namespace {
+
+OptionLists data_lists()
+{
+    OptionLists lists;
+    QString why;
+    if (!read_option_lists(QStringLiteral(KZ_DATA_DIR), &lists, &why))
+        qFatal("%s", qPrintable(why));
+    return lists;
+}
+
+ByteBuffer buffer_of(const QByteArray &bytes)
+{
+    ByteBuffer buf;
+    for (const char c : bytes)
+        buf.append(static_cast<std::uint8_t>(c));
+    return buf;
+}
+
+} // namespace
+
+class TestCliUnits : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void command_line_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("args");
+        const QString com1 = QStringLiteral("COM1");
+        QTest::newRow("read on the default port")
+            << QStringList { "read" } << true << com1 << "read" << QStringList {};
+        QTest::newRow("port before the command")
+            << QStringList { "--port", "COM3", "get", "aspect", "hue" } << true << "COM3"
+            << "get" << QStringList { "aspect", "hue" };
+        QTest::newRow("option=value form")
+            << QStringList { "--port=/dev/ttyUSB0", "reset" } << true << "/dev/ttyUSB0"
+            << "reset" << QStringList {};
+        QTest::newRow("apply with dry run")
+            << QStringList { "apply", "room.profile", "--dry-run" } << true << com1 << "apply"
+            << QStringList { "room.profile" };
+        QTest::newRow("set keeps its values whole")
+            << QStringList { "set", "aspect=16:9 TV" } << true << com1 << "set"
+            << QStringList { "aspect=16:9 TV" };
+        QTest::newRow("no command") << QStringList { "--port", "COM2" } << false << ""
+                                    << "" << QStringList {};
+        QTest::newRow("unknown command") << QStringList { "fetch" } << false << ""
+                                         << "" << QStringList {};
+        QTest::newRow("port without value") << QStringList { "--port" } << false << ""
+                                            << "" << QStringList {};
+        QTest::newRow("unknown option") << QStringList { "--baud", "9600", "read" } << false << ""
+                                        << "" << QStringList {};
+        QTest::newRow("read takes no names") << QStringList { "read", "aspect" } << false << ""
+                                             << "" << QStringList {};
+        QTest::newRow("json is read's alone")
+            << QStringList { "get", "aspect", "--json" } << false << ""
+            << "" << QStringList {};
+        QTest::newRow("apply needs its file") << QStringList { "apply" } << false << ""
+                                              << "" << QStringList {};
+        QTest::newRow("get needs a name") << QStringList { "get" } << false << ""
+                                          << "" << QStringList {};
+        QTest::newRow("key names a key") << QStringList { "key", "enter" } << false << ""
+                                         << "" << QStringList {};
+        QTest::newRow("jobs must be a number")
+            << QStringList { "--jobs", "x", "read" } << false << ""
+            << "" << QStringList {};
+        QTest::newRow("jobs from one") << QStringList { "--jobs", "0", "read" } << false << ""
+                                       << "" << QStringList {};
+        QTest::newRow("first of several ports")
+            << QStringList { "--port", "COM2", "--port", "COM3", "--jobs", "4", "read" } << true
+            << "COM2"
+            << "read" << QStringList {};
+        QTest::newRow("key menu") << QStringList { "key", "menu" } << true << com1 << "key"
+                                  << QStringList { "menu" };
+    }
+    void command_line()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(bool, ok);
+        Invocation inv;
+        QString why;
+        QCOMPARE(parse_invocation(words, &inv, &why), ok);
+        if (!ok) {
+            QVERIFY(!why.isEmpty());
+            return;
+        }
+        QTEST(inv.port, "port");
+        QTEST(inv.command, "command");
+        QTEST(inv.args, "args");
+    }
+
+    void com_ports_resolve_like_the_window()
+    {
+        qputenv("KZ_ORBA_COM4", "/tmp/somewhere/receiver");
+        QCOMPARE(port_address(QStringLiteral("COM4")), QStringLiteral("/tmp/somewhere/receiver"));
+        QCOMPARE(port_address(QStringLiteral("com4")), QStringLiteral("/tmp/somewhere/receiver"));
+        qunsetenv("KZ_ORBA_COM4");
+        QCOMPARE(port_address(QStringLiteral("/dev/ttyUSB7")), QStringLiteral("/dev/ttyUSB7"));
+        // COM10 is no entry of the window's list: a name like any other.
+        QCOMPARE(port_address(QStringLiteral("COM10")), QStringLiteral("COM10"));
+    }
+
+    void receivers_from_options_and_file()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("ports")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("# rack 1\n/dev/ttyUSB0\n\n  COM2  \r\n/dev/ttyUSB0\ntcp://10.0.0.7:4001\n");
+        file.close();
+        Invocation inv;
+        QString why;
+        QVERIFY(parse_invocation(
+            { "--port", "COM2", "--ports-file", file.fileName(), "read" }, &inv, &why));
+        QStringList ports;
+        QVERIFY(receiver_ports(inv, &ports, &why));
+        QCOMPARE(ports, (QStringList { "COM2", "/dev/ttyUSB0", "tcp://10.0.0.7:4001" }));
+        QVERIFY(parse_invocation({ "read" }, &inv, &why));
+        QVERIFY(receiver_ports(inv, &ports, &why));
+        QCOMPARE(ports, QStringList { "COM1" });
+        QVERIFY(parse_invocation({ "--ports-file", dir.filePath("none"), "read" }, &inv, &why));
+        QVERIFY(!receiver_ports(inv, &ports, &why));
+    }
+
+    void message_of_each_value_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("aspect word") << "aspect"
+                                     << "16:9 TV" << QByteArray("WP_Aspect[16:9]$\r");
+        QTest::newRow("aspect keep") << "aspect"
+                                     << "Keep Ratio" << QByteArray("WP_Aspect[Keep]$\r");
+        QTest::newRow("display off") << "display"
+                                     << "Off" << QByteArray("WP_Display[Off]$\r");
+        QTest::newRow("display mode") << "display_mode"
+                                      << "AV SW" << QByteArray("WP_DisplayMode[AVSW]$\r");
+        QTest::newRow("hdcp") << "hdcp"
+                              << "Noncompliant" << QByteArray("WP_HdcpInput[NotHDCP]$\r");
+        QTest::newRow("output by position") << "output_resolution"
+                                            << "1280x720" << QByteArray("WP_Output[4]$\r");
+        QTest::newRow("input resolution by position")
+            << "input_resolution"
+            << "1280x720" << QByteArray("WP_InputPrefer[3]$\r");
+        QTest::newRow("auto-off first entry is 0") << "auto_off"
+                                                   << "Off" << QByteArray("WP_AutoOff[0]$\r");
+        QTest::newRow("auto-off seconds") << "auto_off"
+                                          << "600" << QByteArray("WP_AutoOff[600]$\r");
+        QTest::newRow("overscan enable") << "overscan"
+                                         << "Yes" << QByteArray("WP_OverscanEn[Yes]$\r");
+        QTest::newRow("overscan h") << "overscan_h"
+                                    << "50" << QByteArray("WP_OverscanH[50]$\r");
+        QTest::newRow("audio lr") << "audio_lr"
+                                  << "Off" << QByteArray("WP_AudioLR[Off]$\r");
+        QTest::newRow("two-input hdmi") << "input_source"
+                                        << "Hdmi" << QByteArray("WP_Input[Hdmi]$\r");
+        QTest::newRow("three-input hdmi2") << "input_source"
+                                           << "Hdmi2" << QByteArray("WP_Input[Hdmi2]$\r");
+        QTest::newRow("tx baud") << "tx_baudrate"
+                                 << "9600" << QByteArray("WP_BaudrateTx[9600]$\r");
+        QTest::newRow("brightness") << "brightness"
+                                    << "0" << QByteArray("WP_PictureBri[0]$\r");
+        QTest::newRow("sharpness") << "sharpness"
+                                   << "100" << QByteArray("WP_PictureSha[100]$\r");
+        QTest::newRow("projsw") << "projsw_mode"
+                                << "300" << QByteArray("WP_ProjSW[300]$\r");
+        QTest::newRow("auto display off") << "auto_display_off"
+                                          << "Off" << QByteArray("WP_AutoDispOff[Off]$\r");
+        QTest::newRow("projector port")
+            << "projector_port"
+            << "19200,7,E,1.5" << QByteArray("WP_DisplaySet[19200,7,E,1.5]$\r");
+        QTest::newRow("display on raw bytes")
+            << "display_on_command"
+            << "50 57 52 0D" << QByteArray("WP_DisplayOn[4,PWR\r]$\r");
+        QTest::newRow("display off carries the terminator bytes")
+            << "display_off_command"
+            << "00 5d 24 0d 1 2 3 4 5 6"
+            << QByteArray("WP_DisplayOff[10,\0]$\r\x01\x02\x03\x04\x05\x06]$\r", 30);
+    }
+    void message_of_each_value()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const OptionLists lists = data_lists();
+        const Setting *setting = find_setting(name);
+        QVERIFY(setting);
+        QCOMPARE(value_problem(*setting, value, lists), std::nullopt);
+        QTEST(setting_message(*setting, value, lists), "message");
+    }
+
+    void values_refused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("argument word is no entry") << "aspect"
+                                                   << "16:9";
+        QTest::newRow("case counts") << "display"
+                                     << "off";
+        QTest::newRow("overscan beyond 50") << "overscan_h"
+                                            << "51";
+        QTest::newRow("picture beyond 100") << "hue"
+                                            << "101";
+        QTest::newRow("projsw between steps") << "projsw_mode"
+                                              << "32";
+        QTest::newRow("output not in the file") << "output_resolution"
+                                                << "1280x720p60";
+        QTest::newRow("auto-off not in the file") << "auto_off"
+                                                  << "61";
+        QTest::newRow("port baud not offered") << "projector_port"
+                                               << "4800,8,N,1";
+        QTest::newRow("port parity word") << "projector_port"
+                                          << "9600,8,NONE,1";
+        QTest::newRow("port short") << "projector_port"
+                                    << "9600,8,N";
+        QTest::newRow("display not hex") << "display_on_command"
+                                         << "PWR ON";
+        QTest::newRow("display empty") << "display_off_command"
+                                       << "";
+        QTest::newRow("display on too long")
+            << "display_on_command" << QString(QStringLiteral("41 ")).repeated(57);
+        QTest::newRow("display off too long")
+            << "display_off_command" << QString(QStringLiteral("41 ")).repeated(56);
+        QTest::newRow("read only") << "rx_firmware"
+                                   << "V1.05";
+    }
+    void values_refused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const Setting *setting = find_setting(name);
+        QVERIFY(setting);
+        QVERIFY(value_problem(*setting, value, data_lists()).has_value());
+    }
+
+    void longest_display_commands_fit()
+    {
+        const OptionLists lists = data_lists();
+        const QString on = QString(QStringLiteral("41 ")).repeated(56);
+        const QString off = QString(QStringLiteral("41 ")).repeated(55);
+        QCOMPARE(value_problem(*find_setting(QStringLiteral("display_on_command")), on, lists),
+            std::nullopt);
+        QCOMPARE(value_problem(*find_setting(QStringLiteral("display_off_command")), off, lists),
+            std::nullopt);
+        QCOMPARE(
+            setting_message(*find_setting(QStringLiteral("display_on_command")), on, lists).size(),
+            75);
+    }
+
+    void replies_read_back_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("single_hdmi");
+        QTest::addColumn<QString>("value"); // empty: no entry
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("aspect word to entry")
+            << "aspect" << QByteArray("WP_Aspect[16:10]$\r") << true << "16:10 TV" << false;
+        QTest::newRow("entry text is no word")
+            << "aspect" << QByteArray("WP_Aspect[16:10 TV]$\r") << true << "" << false;
+        QTest::newRow("another prefix")
+            << "aspect" << QByteArray("WP_Input[Vga]$\r") << true << "" << true;
+        QTest::newRow("noise before the prefix")
+            << "display" << QByteArray("xxWP_Display[On]$\r") << true << "" << true;
+        QTest::newRow("three-input layout")
+            << "input_source" << QByteArray("WP_Input[Hdmi2]$\r") << false << "Hdmi2" << false;
+        QTest::newRow("hdmi1 on a two-input receiver")
+            << "input_source" << QByteArray("WP_Input[Hdmi1]$\r") << true << "" << false;
+        QTest::newRow("output position to file entry")
+            << "output_resolution" << QByteArray("WP_Output[07]$\r") << true << "1280x1024"
+            << false;
+        QTest::newRow("output beyond the file")
+            << "output_resolution" << QByteArray("WP_Output[40]$\r") << true << "" << false;
+        QTest::newRow("auto-off zero is the first entry")
+            << "auto_off" << QByteArray("WP_AutoOff[0]$\r") << true << "Off" << false;
+        QTest::newRow("auto-off by text")
+            << "auto_off" << QByteArray("WP_AutoOff[900]$\r") << true << "900" << false;
+        QTest::newRow("projsw rounds down")
+            << "projsw_mode" << QByteArray("WP_ProjSW[47]$\r") << true << "45" << false;
+        QTest::newRow("picture number")
+            << "hue" << QByteArray("WP_PictureHue[07]$\r") << true << "7" << false;
+        QTest::newRow("firmware as it stands")
+            << "rx_firmware" << QByteArray("WP_Info[V1.05 beta]$\r") << true << "V1.05 beta"
+            << false;
+        QTest::newRow("firmware line end escaped")
+            << "tx_firmware" << QByteArray("WP_InfoTx[V2\n]$\r") << true << "V2\\x0A" << false;
+        QTest::newRow("projector port")
+            << "projector_port" << QByteArray("WP_DisplaySet[19200,7,E,2]$\r") << true
+            << "19200,7,E,2" << false;
+        QTest::newRow("projector port not in the lists")
+            << "projector_port" << QByteArray("WP_DisplaySet[4800,8,N,1]$\r") << true << ""
+            << false;
+        QTest::newRow("projector port without comma")
+            << "projector_port" << QByteArray("WP_DisplaySet[9600]$\r") << true << "" << true;
+        QTest::newRow("display command bytes")
+            << "display_on_command" << QByteArray("WP_DisplayOn[3,\x01]$]$\r") << true << "01 5D 24"
+            << false;
+        QTest::newRow("display command empty")
+            << "display_off_command" << QByteArray("WP_DisplayOff[0,]$\r") << true << "" << false;
+    }
+    void replies_read_back()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, single_hdmi);
+        QFETCH(QString, value);
+        QFETCH(bool, foreign);
+        const ReadValue read
+            = read_value(*find_setting(name), reply, buffer_of(reply), single_hdmi, data_lists());
+        QCOMPARE(read.foreign, foreign);
+        if (value.isEmpty()) {
+            QVERIFY(!read.value);
+            QVERIFY(!read.problem.isEmpty());
+        } else {
+            QCOMPARE(read.value, std::optional<QString>(value));
+        }
+    }
+
+    void profile_is_read_output()
+    {
+        const QString text = QStringLiteral("# room 1\n"
+                                            "transmitter = TX\n"
+                                            "\n"
+                                            "aspect = 16:9 TV\r\n"
+                                            "  hue=7  \n"
+                                            "display_on_command = 50 57 52 0D\n"
+                                            "input_source = Hdmi2\n");
+        Profile profile;
+        QString why;
+        QVERIFY2(parse_profile(text, data_lists(), &profile, &why), qPrintable(why));
+        QCOMPARE(profile.entries.size(), 5);
+        QCOMPARE(profile.entries.at(2).value, QStringLiteral("7"));
+        QCOMPARE(profile.entries.at(2).line, 5);
+        // Read-only names are known but are not sent; the rest in the order of a whole read.
+        QStringList order;
+        for (const ProfileEntry &entry : profile.writable_in_read_order())
+            order << QLatin1String(entry.setting->name);
+        QCOMPARE(order, (QStringList { "aspect", "input_source", "hue", "display_on_command" }));
+    }
+
+    void bad_profiles_name_their_line_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("unknown name") << "aspect = Full\nbrightnes = 50\n"
+                                      << "line 2:";
+        QTest::newRow("value not offered") << "# x\n\naspect = 16:9\n"
+                                           << "line 3:";
+        QTest::newRow("not name = value") << "aspect Full\n"
+                                          << "line 1:";
+        QTest::newRow("twice") << "hue = 1\nhue = 2\n"
+                               << "line 2:";
+        QTest::newRow("empty name") << "= 5\n"
+                                    << "line 1:";
+    }
+    void bad_profiles_name_their_line()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reported);
+        Profile profile;
+        QString why;
+        QVERIFY(!parse_profile(text, data_lists(), &profile, &why));
+        QVERIFY2(why.startsWith(reported), qPrintable(why));
+    }
+
+    void set_refuses_read_only_names()
+    {
+        ProfileEntry entry;
+        QString why;
+        QVERIFY(!parse_assignment(QStringLiteral("transmitter=TX"), data_lists(), &entry, &why));
+        QVERIFY(parse_assignment(QStringLiteral("aspect=Full"), data_lists(), &entry, &why));
+    }
+
+    void whole_read_follows_the_windows_reads()
+    {
+        QList<const Setting *> all;
+        for (const Setting &setting : settings())
+            all << &setting;
+        const std::vector<Step> plan = read_plan(all);
+        QStringList queries;
+        QList<int> before, after;
+        for (const Step &step : plan) {
+            queries << QString::fromLatin1(step.message);
+            before << step.pause_before_ms;
+            after << step.pause_after_ms;
+        }
+        const QStringList expected = { "WP_IdentifyTx[?]$\r", "WP_Aspect[?]$\r", "WP_Info[?]$\r",
+            "WP_Output[?]$\r", "WP_OverscanEn[?]$\r", "WP_OverscanH[?]$\r", "WP_OverscanV[?]$\r",
+            "WP_AudioEn[?]$\r", "WP_AudioHdmi[?]$\r", "WP_AudioLR[?]$\r", "WP_AutoOff[?]$\r",
+            "WP_DisplayMode[?]$\r", "WP_Display[?]$\r", "WP_Input[?]$\r", "WP_HdcpInput[?]$\r",
+            "WP_InputPrefer[?]$\r", "WP_InfoTx[?]$\r", "WP_BaudrateTx[?]$\r", "WP_PictureBri[?]$\r",
+            "WP_PictureCon[?]$\r", "WP_PictureSat[?]$\r", "WP_PictureHue[?]$\r",
+            "WP_PictureSha[?]$\r", "WP_ProjSW[?]$\r", "WP_AutoDispOn[?]$\r", "WP_AutoDispOff[?]$\r",
+            "WP_DisplaySet[?]$\r", "WP_DisplayOn[?]$\r", "WP_DisplayOff[?]$\r" };
+        QCOMPARE(queries, expected);
+        // 50 ms (ended after 51) after each receiver query, 100 ms (101) after each picture and
+        // projector-control query, and between the projector settings' three queries.
+        QList<int> expected_after(18, 51);
+        expected_after << QList<int>(8, 101) << QList<int>(3, 0);
+        QCOMPARE(after, expected_after);
+        QList<int> expected_before(27, 0);
+        expected_before << 101 << 101;
+        QCOMPARE(before, expected_before);
+    }
+
+    void input_source_asks_the_transmitter_first()
+    {
+        const std::vector<Step> plan = read_plan(
+            { find_setting(QStringLiteral("hue")), find_setting(QStringLiteral("input_source")) });
+        QCOMPARE(plan.size(), std::size_t(3));
+        QCOMPARE(plan[0].message, QByteArray("WP_IdentifyTx[?]$\r"));
+        QCOMPARE(plan[1].message, QByteArray("WP_Input[?]$\r"));
+        QCOMPARE(plan[2].message, QByteArray("WP_PictureHue[?]$\r"));
+    }
+
+    void set_pauses_like_the_projector_send()
+    {
+        const OptionLists lists = data_lists();
+        const auto entry = [](const char *name, const char *value) {
+            ProfileEntry e;
+            e.setting = find_setting(QLatin1String(name));
+            e.value = QLatin1String(value);
+            return e;
+        };
+        const std::vector<Step> plan
+            = set_plan({ entry("display_on_command", "01"), entry("projector_port", "9600,8,N,1"),
+                           entry("display_on_command", "02"), entry("display_off_command", "03"),
+                           entry("aspect", "Full") },
+                lists);
+        QList<int> before;
+        for (const Step &step : plan)
+            before << step.pause_before_ms;
+        QCOMPARE(before, (QList<int> { 0, 0, 101, 101, 0 }));
+    }
+
+    void trace_bytes_escape_all_but_printable_ascii()
+    {
+        QCOMPARE(trace_bytes(QByteArray("WP_Aspect[?]$\r")), QStringLiteral("WP_Aspect[?]$\\x0D"));
+        QCOMPARE(trace_bytes(QByteArray("a\tb\\c\x7f\xff\0", 8)),
+            QStringLiteral("a\\x09b\\x5Cc\\x7F\\xFF\\x00"));
+        QCOMPARE(trace_bytes(QByteArray(" ~")), QStringLiteral(" ~"));
+    }
+
+    void trace_line_has_its_six_fields()
+    {
+        TraceRecord record;
+        record.started = QDateTime(QDate(2026, 12, 10), QTime(14, 31, 2, 7));
+        record.sent = "WP_Aspect[?]$\r";
+        record.received = "WP_Aspect[16:9]$\r";
+        record.outcome = TraceRecord::Outcome::Replied;
+        record.elapsed_ms = 3;
+        QCOMPARE(trace_line(QStringLiteral("COM1"), record),
+            QStringLiteral("2026-12-10 14:31:02.007\tCOM1\tWP_Aspect[?]$\\x0D\t"
+                           "WP_Aspect[16:9]$\\x0D\treplied\t3 ms"));
+        record.outcome = TraceRecord::Outcome::NoReply;
+        QVERIFY(trace_line(QStringLiteral("COM1"), record)
+                    .endsWith(QStringLiteral("\tno reply\t3 ms")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliUnits)
+#include "test_cli_units.moc"
