@@ -147,12 +147,18 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 
 void ReceiverJob::start()
 {
-    QString why;
-    if (!session_.open(&why)) {
+    session_.open([this](bool ok, const QString &why) {
+        if (ok) {
+            begin();
+            return;
+        }
         result_.errors << QStringLiteral("cannot open %1: %2").arg(session_.address(), why);
-        QTimer::singleShot(0, this, [this] { finish(status_line); });
-        return;
-    }
+        finish(status_line);
+    });
+}
+
+void ReceiverJob::begin()
+{
     using Kind = JobRequest::Kind;
     switch (request_.kind) {
     case Kind::Read: {

@@ -87,6 +87,8 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // The line is open: the work of the request begins.
+    void begin();
     void read_done(const RunResult &run);
     void sent(const RunResult &run);
     void verified(const RunResult &run);

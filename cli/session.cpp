@@ -2,6 +2,9 @@
 
 #include "link/trace.h"
 
+#include <array>
+#include <memory>
+
 namespace cli {
 
 ReceiverSession::ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
@@ -36,13 +39,18 @@ ReceiverSession::ReceiverSession(const QString &port, const QString &address, Tr
 
 ReceiverSession::~ReceiverSession() = default;
 
-bool ReceiverSession::open(QString *error)
+void ReceiverSession::open(std::function<void(bool ok, const QString &error)> done)
 {
-    if (core_.open(address_))
-        return true;
-    if (error)
-        *error = core_.open_error();
-    return false;
+    // Whichever comes first answers, once.
+    auto answered = std::make_shared<std::array<QMetaObject::Connection, 2>>();
+    const auto answer = [this, answered, done](bool ok) {
+        for (const QMetaObject::Connection &connection : *answered)
+            disconnect(connection);
+        done(ok, ok ? QString() : core_.open_error());
+    };
+    (*answered)[0] = connect(&core_, &LinkCore::opened, this, [answer] { answer(true); });
+    (*answered)[1] = connect(&core_, &LinkCore::open_failed, this, [answer] { answer(false); });
+    core_.open_async(address_);
 }
 
 void ReceiverSession::close()

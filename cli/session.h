@@ -68,8 +68,10 @@ public:
     const QString &port() const { return port_; }
     const QString &address() const { return address_; }
 
-    // Opens the line; false with the system's reason.
-    bool open(QString *error);
+    // Opens the line without waiting, so that a gateway that does not answer holds up no other
+    // session on the thread; done follows from the event loop with true, or false and the
+    // system's reason.
+    void open(std::function<void(bool ok, const QString &error)> done);
     void close();
 
     // Runs the steps in order and calls done once, from the event loop, when the last has

@@ -11,7 +11,7 @@ cd "$root"
 declare -A may_use=(
   [protocol]="protocol"
   [fields]="fields"
-  [codec]="codec protocol"
+  [codec]="codec protocol fields"
   [link]="link protocol"
   [form]="form"
   [section]="section link protocol fields codec form"

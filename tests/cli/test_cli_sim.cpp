@@ -5,6 +5,7 @@
 #undef QT_NO_CAST_FROM_ASCII
 
 #include "sim/pty_sim.h"
+#include "tests/support/deaf_listener.h"
 #include "tests/support/window_fixture.h"
 
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -458,6 +460,51 @@ private Q_SLOTS:
             QCOMPARE(switches, 3);
         else
             QVERIFY2(switches > 10, qPrintable(QString::number(switches)));
+    }
+
+    // Rooms behind gateways: two receivers on the simulator's TCP listeners, a gateway that
+    // refuses and one that never answers, all in one run.
+    void many_receivers_behind_gateways()
+    {
+        QProcess sim;
+        sim.start(QStringLiteral(KZ_SIM_PATH),
+            { "--tcp", "127.0.0.1:0", "--tcp", "127.0.0.1:0" });
+        QStringList live;
+        const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
+        QString said;
+        while (live.size() < 2 && sim.waitForReadyRead(5000)) {
+            said += QString::fromUtf8(sim.readAllStandardOutput());
+            live.clear();
+            for (auto it = listening.globalMatch(said); it.hasNext();)
+                live << "tcp://" + it.next().captured(1);
+        }
+        QCOMPARE(live.size(), 2);
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        QTcpServer gone;
+        QVERIFY(gone.listen(QHostAddress::LocalHost, 0));
+        const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(gone.serverPort());
+        gone.close();
+
+        QTemporaryDir dir;
+        const QString profile = write_file(dir, "profile", "aspect = 4:3 TV\n");
+        const CliRun run = run_cli({ "--port", live[0], "--port", deaf.address(), "--port",
+            refused, "--port", live[1], "apply", profile });
+        sim.terminate();
+        sim.waitForFinished();
+        QCOMPARE(run.status, 3);
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines[0], live[0] + ": changed 1: aspect: Full -> 4:3 TV");
+        QVERIFY2(lines[1].startsWith(deaf.address() + ": line: cannot open")
+                && lines[1].contains("within 3 s"),
+            qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith(refused + ": line: cannot open")
+                && lines[2].contains("refused", Qt::CaseInsensitive),
+            qPrintable(lines[2]));
+        QCOMPARE(lines[3], live[1] + ": changed 1: aspect: Full -> 4:3 TV");
+        QCOMPARE(lines[4], "4 receivers: 2 done, 0 failed, 2 unreachable or lost");
     }
 
     void several_ports_only_where_it_makes_sense()
