@@ -45,14 +45,13 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
     {
         int *value;
         const char *what;
-    } numbers_before[] = { { &read.port_no, "port number" },
-                           { &auto_clear, "auto-clear" },
-                           { &cmd_fmt, "command view" } };
+    } numbers_before[] = { { &read.port_no, "port number" }, { &auto_clear, "auto-clear" },
+        { &cmd_fmt, "command view" } };
     for (const auto &field : numbers_before) {
         if (!read_short(reader, *field.value))
             return failed(reader.error().isEmpty()
-                                  ? QStringLiteral("the %1 is out of range").arg(QLatin1String(field.what))
-                                  : reader.error());
+                    ? QStringLiteral("the %1 is out of range").arg(QLatin1String(field.what))
+                    : reader.error());
     }
     if (!reader.read_text(read.proj_file))
         return failed(reader.error());
@@ -62,9 +61,11 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
 
     if (read.port_no < 0 || read.port_no > 9)
         return failed(QStringLiteral("port number %1 is not 0 to 9").arg(read.port_no));
-    if (auto_clear != static_cast<int>(AutoClear::Off) && auto_clear != static_cast<int>(AutoClear::On))
+    if (auto_clear != static_cast<int>(AutoClear::Off)
+        && auto_clear != static_cast<int>(AutoClear::On))
         return failed(QStringLiteral("auto-clear %1 is not 0 (off) or 1 (on)").arg(auto_clear));
-    if (cmd_fmt != static_cast<int>(CommandView::Text) && cmd_fmt != static_cast<int>(CommandView::Hex))
+    if (cmd_fmt != static_cast<int>(CommandView::Text)
+        && cmd_fmt != static_cast<int>(CommandView::Hex))
         return failed(QStringLiteral("command view %1 is not 0 (Text) or 1 (Hex)").arg(cmd_fmt));
     // Any other section number is kept as it is and written back unchanged.
     read.auto_clear = static_cast<AutoClear>(auto_clear);

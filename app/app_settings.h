@@ -11,10 +11,10 @@ enum class AutoClear : int { Off = 0, On = 1 };
 // executable (or in the folder given with --config-dir).
 struct AppSettings
 {
-    int port_no = 0;       // 1 to 9 for COM1 to COM9, 0 for none
+    int port_no = 0; // 1 to 9 for COM1 to COM9, 0 for none
     AutoClear auto_clear = AutoClear::Off;
     CommandView cmd_fmt = CommandView::Text; // projector command view
-    QString proj_file;     // projector settings file in use, or empty
+    QString proj_file; // projector settings file in use, or empty
     Section open_section = Section::Receiver;
 };
 

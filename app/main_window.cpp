@@ -29,20 +29,20 @@ const QColor light_grey(192, 192, 192);
 } // namespace
 
 MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *parent)
-    : QWidget(parent),
-      ui(set_up_form(this)),
-      prompts_(prompts),
-      config_dir_(config_dir),
-      port_row_(ui.get(), link_, prompts),
-      ctx_{ link_, state_, fail_, prompts_, config_dir_ },
-      receiver_(ctx_, receiver_widgets(ui.get())),
-      picture_(ctx_, picture_widgets(ui.get())),
-      keys_(ctx_, key_widgets(ui.get())),
-      proj_port_(ctx_, port_widgets(ui.get())),
-      editor_(ctx_, editor_widgets(ui.get())),
-      behaviour_(ctx_, behaviour_widgets(ui.get())),
-      transfer_(ctx_, transfer_widgets(ui.get()), proj_port_, editor_),
-      proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
+    : QWidget(parent)
+    , ui(set_up_form(this))
+    , prompts_(prompts)
+    , config_dir_(config_dir)
+    , port_row_(ui.get(), link_, prompts)
+    , ctx_ { link_, state_, fail_, prompts_, config_dir_ }
+    , receiver_(ctx_, receiver_widgets(ui.get()))
+    , picture_(ctx_, picture_widgets(ui.get()))
+    , keys_(ctx_, key_widgets(ui.get()))
+    , proj_port_(ctx_, port_widgets(ui.get()))
+    , editor_(ctx_, editor_widgets(ui.get()))
+    , behaviour_(ctx_, behaviour_widgets(ui.get()))
+    , transfer_(ctx_, transfer_widgets(ui.get()), proj_port_, editor_)
+    , proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
 {
     // The designed client area; the receive log below it shows when the window is made taller.
     setFixedWidth(528);
@@ -51,23 +51,23 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     resize(528, 466);
     make_captions_readable(ui.get(), this);
 
-    for (QWidget *section : { static_cast<QWidget *>(ui->fra_proj), static_cast<QWidget *>(ui->fra_proj_ctrl),
-                              static_cast<QWidget *>(ui->fra_wp_ctrl), static_cast<QWidget *>(ui->fra_picture),
-                              static_cast<QWidget *>(ui->pic_panel) })
+    for (QWidget *section : { static_cast<QWidget *>(ui->fra_proj),
+             static_cast<QWidget *>(ui->fra_proj_ctrl), static_cast<QWidget *>(ui->fra_wp_ctrl),
+             static_cast<QWidget *>(ui->fra_picture), static_cast<QWidget *>(ui->pic_panel) })
         section->hide();
     // The version comes from the build; the title names the projector file once one is in use.
     setWindowTitle(ProjectorFile::title_for(QString()));
     connect(&proj_file_, &ProjectorFile::file_in_use, this,
-            [this](const QString &path) { setWindowTitle(ProjectorFile::title_for(path)); });
+        [this](const QString &path) { setWindowTitle(ProjectorFile::title_for(path)); });
     fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
 
-    for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj), static_cast<QWidget *>(ui->img_ball_proj),
-                            static_cast<QWidget *>(ui->lab_title_orba), static_cast<QWidget *>(ui->img_ball_orba),
-                            static_cast<QWidget *>(ui->lab_title_panel),
-                            static_cast<QWidget *>(ui->img_ball_panel) })
+    for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj),
+             static_cast<QWidget *>(ui->img_ball_proj), static_cast<QWidget *>(ui->lab_title_orba),
+             static_cast<QWidget *>(ui->img_ball_orba), static_cast<QWidget *>(ui->lab_title_panel),
+             static_cast<QWidget *>(ui->img_ball_panel) })
         title->installEventFilter(this);
     qApp->installEventFilter(this);
 }
@@ -84,8 +84,8 @@ bool MainWindow::form_load(QString *error)
     state_.single_hdmi = true;
 
     const QFont dotum = command_box_font();
-    for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
-                            ui->txt_proj_disp_on_text })
+    for (QLineEdit *box : { ui->txt_proj_disp_off_hex, ui->txt_proj_disp_off_text,
+             ui->txt_proj_disp_on_hex, ui->txt_proj_disp_on_text })
         box->setFont(dotum);
 
     receiver_.fill_lists();
@@ -97,8 +97,8 @@ bool MainWindow::form_load(QString *error)
     behaviour_.fill_lists();
     picture_.fill_lists();
 
-    for (QLineEdit *box : { ui->txt_proj_disp_on_text, ui->txt_proj_disp_off_text, ui->txt_proj_disp_on_hex,
-                            ui->txt_proj_disp_off_hex })
+    for (QLineEdit *box : { ui->txt_proj_disp_on_text, ui->txt_proj_disp_off_text,
+             ui->txt_proj_disp_on_hex, ui->txt_proj_disp_off_hex })
         box->clear();
 
     if (!fill_option_lists(error))
@@ -147,8 +147,8 @@ bool MainWindow::fill_option_lists(QString *error)
         const char *file;
         QComboBox *combo;
     } lists[] = { { app_files::auto_off_file, ui->cbo_standby },
-                  { app_files::input_prefer_file, ui->cbo_in_prefer },
-                  { app_files::output_reso_file, ui->cbo_output } };
+        { app_files::input_prefer_file, ui->cbo_in_prefer },
+        { app_files::output_reso_file, ui->cbo_output } };
     for (const auto &list : lists) {
         const QString path = app_files::path(config_dir_, list.file);
         QStringList entries;
@@ -181,8 +181,8 @@ void MainWindow::form_unload()
     link_.shut_down();
     if (proj_file_.changed()) {
         const auto answer = prompts_.question(
-                QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?"),
-                Prompts::Icon::Question, false);
+            QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?"),
+            Prompts::Icon::Question, false);
         if (answer == Prompts::Answer::Yes)
             proj_file_.cmd_save_Click();
     }
@@ -215,7 +215,7 @@ bool MainWindow::arrange_sections(QString *error)
         return true;
     }
     const QLabel *shown = s == Section::Projector ? ui->img_ball_proj
-            : s == Section::Receiver              ? ui->img_ball_orba
+        : s == Section::Receiver                  ? ui->img_ball_orba
                                                   : ui->img_ball_panel;
     for (QLabel *ball : { ui->img_ball_proj, ui->img_ball_orba, ui->img_ball_panel }) {
         const char *file = ball == shown ? app_files::ball_red_file : app_files::ball_gray_file;
@@ -239,7 +239,8 @@ bool MainWindow::load_ball(QLabel *ball, const char *file, QString *error)
     // A named pipe or a device would be waited on for ever: only a regular file is read.
     if (!QFileInfo(path).isFile() || !picture.load(path)) {
         if (error)
-            *error = QStringLiteral("%1: the picture cannot be loaded").arg(QDir::toNativeSeparators(path));
+            *error = QStringLiteral("%1: the picture cannot be loaded")
+                         .arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (ball)
@@ -261,8 +262,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         const QObject *ball;
         Section section;
     } sections[] = { { ui->lab_title_proj, ui->img_ball_proj, Section::Projector },
-                     { ui->lab_title_orba, ui->img_ball_orba, Section::Receiver },
-                     { ui->lab_title_panel, ui->img_ball_panel, Section::Panel } };
+        { ui->lab_title_orba, ui->img_ball_orba, Section::Receiver },
+        { ui->lab_title_panel, ui->img_ball_panel, Section::Panel } };
     for (const auto &section : sections) {
         if (watched == section.title || watched == section.ball) {
             choose_section(section.section);

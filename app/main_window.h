@@ -1,9 +1,6 @@
 #pragma once
 
 #include "app/port_row.h"
-#include "section/fail_indicator.h"
-#include "section/handler_context.h"
-#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
 #include "projector/projector_behaviour.h"
@@ -13,6 +10,9 @@
 #include "receiver/panel_keys.h"
 #include "receiver/picture_controls.h"
 #include "receiver/receiver_controls.h"
+#include "section/fail_indicator.h"
+#include "section/handler_context.h"
+#include "section/window_state.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -23,8 +23,8 @@ QMessageBox::Icon box_icon(Prompts::Icon icon)
 
 void WidgetPrompts::message(const QString &text, Icon icon)
 {
-    QMessageBox box(box_icon(icon), QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    parent_);
+    QMessageBox box(
+        box_icon(icon), QCoreApplication::applicationName(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 

@@ -8,7 +8,9 @@ class QWidget;
 class WidgetPrompts : public Prompts
 {
 public:
-    explicit WidgetPrompts(QWidget *parent = nullptr) : parent_(parent) {}
+    explicit WidgetPrompts(QWidget *parent = nullptr)
+        : parent_(parent)
+    { }
     void set_parent(QWidget *parent) { parent_ = parent; }
 
     void message(const QString &text, Icon icon) override;

@@ -6,8 +6,8 @@
 // Runs under QT_QPA_PLATFORM=offscreen unless another platform is set.
 #include "app/main_window.h"
 #include "app/widget_prompts.h"
-#include "sim/pty_sim.h"
 #include "build_info.h"
+#include "sim/pty_sim.h"
 
 #include <QApplication>
 #include <QDir>

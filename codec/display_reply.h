@@ -11,6 +11,5 @@
 // value arrive unchanged. None when the reply is not for prefix, has no comma, announces a count
 // that is negative or larger than the bytes that arrived before the terminator, reaches past the
 // buffer, or the buffer no longer holds this reply. Never reads past the buffer's length.
-std::optional<QByteArray> display_command_from_reply(const QByteArray &prefix,
-                                                     const QByteArray &reply_text,
-                                                     const ByteBuffer &buf);
+std::optional<QByteArray> display_command_from_reply(
+    const QByteArray &prefix, const QByteArray &reply_text, const ByteBuffer &buf);

@@ -3,8 +3,8 @@
 // Invariants: nothing grows past 75 bytes, every hex text given out is normalized, normalizing
 // agrees with a plain reading of the rules, and for any byte string of at most 75 bytes
 // text_to_hex(hex_to_text(hex)) with the rebuilt record gives the same hex text again.
-#include "fuzz/fuzz_check.h"
 #include "codec/codec.h"
+#include "fuzz/fuzz_check.h"
 
 #include <QStringList>
 

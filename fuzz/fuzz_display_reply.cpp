@@ -1,8 +1,8 @@
 // Fuzzes the display-command read-back: any reply text and buffer must give either nothing or
 // exactly the announced number of bytes, taken from inside the buffer, and a well-formed reply
 // built from any command must give that command back.
-#include "fuzz/fuzz_check.h"
 #include "codec/display_reply.h"
+#include "fuzz/fuzz_check.h"
 
 #include <cstdint>
 
@@ -10,8 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size == 0)
         return 0;
-    const QByteArray prefix = (data[0] & 1) ? QByteArrayLiteral("WP_DisplayOn[") : QByteArrayLiteral("WP_DisplayOff[");
-    const QByteArray input(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
+    const QByteArray prefix
+        = (data[0] & 1) ? QByteArrayLiteral("WP_DisplayOn[") : QByteArrayLiteral("WP_DisplayOff[");
+    const QByteArray input(
+        reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size - 1));
 
     // Arbitrary reply text, with the buffer holding its first 75 bytes as the link stores them.
     ByteBuffer buf;

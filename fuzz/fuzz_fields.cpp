@@ -1,8 +1,8 @@
 // Fuzzes the delimited field reader with arbitrary file contents and an arbitrary sequence of
 // text, integer and float reads. Checks that the reader always ends, that its first failure
 // sticks, and that every value it accepts survives a round trip through the field writer.
-#include "fuzz/fuzz_check.h"
 #include "fields/fields.h"
+#include "fuzz/fuzz_check.h"
 
 #include <bit>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "projector/display_editor.h"
 
-#include "section/window_state.h"
 #include "form/placeholder_marks.h"
 #include "form/readable_fonts.h"
+#include "section/window_state.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -25,12 +25,14 @@ DisplayEditor::DisplayEditor(const HandlerContext &ctx, const Widgets &widgets, 
     w_.txt_proj_disp_off_hex->setMaxLength(hex_box_limit);
 
     // clicked, not toggled: a click on the option already selected runs the handler too.
-    connect(w_.opt_cmd_fmt_0, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(CommandView::Text); });
-    connect(w_.opt_cmd_fmt_1, &QAbstractButton::clicked, this, [this] { opt_cmd_fmt_Click(CommandView::Hex); });
+    connect(w_.opt_cmd_fmt_0, &QAbstractButton::clicked, this,
+        [this] { opt_cmd_fmt_Click(CommandView::Text); });
+    connect(w_.opt_cmd_fmt_1, &QAbstractButton::clicked, this,
+        [this] { opt_cmd_fmt_Click(CommandView::Hex); });
     connect(
         w_.cmd_cr_disp_on, &QAbstractButton::clicked, this, &DisplayEditor::cmd_cr_disp_on_Click);
-    connect(w_.cmd_cr_disp_off, &QAbstractButton::clicked, this,
-        &DisplayEditor::cmd_cr_disp_off_Click);
+    connect(
+        w_.cmd_cr_disp_off, &QAbstractButton::clicked, this, &DisplayEditor::cmd_cr_disp_off_Click);
 }
 
 void DisplayEditor::select_view(CommandView index)
@@ -61,10 +63,10 @@ void DisplayEditor::opt_cmd_fmt_Click(CommandView index)
     }
     ctx_.state.cmd_fmt = index;
     const bool text = index == CommandView::Text;
-    for (QWidget *w : { static_cast<QWidget *>(w_.txt_proj_disp_on_text),
-             static_cast<QWidget *>(w_.txt_proj_disp_off_text),
-             static_cast<QWidget *>(w_.cmd_cr_disp_on),
-             static_cast<QWidget *>(w_.cmd_cr_disp_off) })
+    for (QWidget *w :
+        { static_cast<QWidget *>(w_.txt_proj_disp_on_text),
+            static_cast<QWidget *>(w_.txt_proj_disp_off_text),
+            static_cast<QWidget *>(w_.cmd_cr_disp_on), static_cast<QWidget *>(w_.cmd_cr_disp_off) })
         w->setVisible(text);
     w_.txt_proj_disp_on_hex->setVisible(!text);
     w_.txt_proj_disp_off_hex->setVisible(!text);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "codec/codec.h"
 #include "section/handler_context.h"
 #include "section/window_state.h"
-#include "codec/codec.h"
 
 #include <QObject>
 

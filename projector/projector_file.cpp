@@ -1,13 +1,13 @@
 #include "projector/projector_file.h"
 
+#include "build_info.h"
+#include "codec/codec.h"
+#include "fields/fields.h"
+#include "projector/display_editor.h"
 #include "section/combo_util.h"
 #include "section/window_state.h"
-#include "fields/fields.h"
-#include "codec/codec.h"
-#include "projector/display_editor.h"
 #include <QAbstractButton>
 #include <QComboBox>
-#include "build_info.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,7 +57,6 @@ qsizetype last_separator(const QString &path, qsizetype before)
     }
     return -1;
 }
-
 
 } // namespace
 
@@ -120,8 +119,8 @@ bool proj_file_exists(const QString &path)
     return names.contains(info.fileName(), Qt::CaseSensitive);
 }
 
-ProjectorFile::ProjectorFile(const HandlerContext &ctx, const Widgets &widgets,
-    ProjectorPort &port, DisplayEditor &editor, QObject *parent)
+ProjectorFile::ProjectorFile(const HandlerContext &ctx, const Widgets &widgets, ProjectorPort &port,
+    DisplayEditor &editor, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
     , w_(widgets)
@@ -143,7 +142,7 @@ bool ProjectorFile::load_proj_file(QString *error)
 {
     const QString path = ctx_.state.proj_file;
     if (!proj_file_exists(path)) {
-            select_position(w_.cbo_proj_baudrate, default_baud_position);
+        select_position(w_.cbo_proj_baudrate, default_baud_position);
         select_position(w_.cbo_proj_databit, default_databits_position);
         select_position(w_.cbo_proj_parity, default_parity_position);
         select_position(w_.cbo_proj_stopbit, default_stopbits_position);

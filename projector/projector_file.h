@@ -1,8 +1,8 @@
 #pragma once
 
+#include "projector/projector_port.h"
 #include "section/handler_context.h"
 #include "section/prompts.h"
-#include "projector/projector_port.h"
 
 #include <QObject>
 #include <QString>

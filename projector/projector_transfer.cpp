@@ -1,17 +1,17 @@
 #include "projector/projector_transfer.h"
 
-#include "section/fail_indicator.h"
-#include "section/focus_keeper.h"
-#include "section/handler_steps.h"
-#include "section/window_state.h"
-#include "section/prompts.h"
+#include "codec/display_reply.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
-#include "codec/display_reply.h"
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
 #include "protocol/reply_values.h"
 #include "protocol/vocabulary.h"
+#include "section/fail_indicator.h"
+#include "section/focus_keeper.h"
+#include "section/handler_steps.h"
+#include "section/prompts.h"
+#include "section/window_state.h"
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,10 +54,10 @@ ProjectorTransfer::ProjectorTransfer(const HandlerContext &ctx, const Widgets &w
     , port_(port)
     , editor_(editor)
 {
-    connect(w_.cmd_proj_send, &QAbstractButton::clicked, this,
-        &ProjectorTransfer::cmd_proj_send_Click);
-    connect(w_.cmd_proj_read, &QAbstractButton::clicked, this,
-        &ProjectorTransfer::cmd_proj_read_Click);
+    connect(
+        w_.cmd_proj_send, &QAbstractButton::clicked, this, &ProjectorTransfer::cmd_proj_send_Click);
+    connect(
+        w_.cmd_proj_read, &QAbstractButton::clicked, this, &ProjectorTransfer::cmd_proj_read_Click);
 }
 
 QString ProjectorTransfer::refusal() const

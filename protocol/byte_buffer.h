@@ -11,7 +11,7 @@ struct ByteBuffer
 {
     static constexpr int capacity = 75;
 
-    std::array<std::uint8_t, capacity> bytes{};
+    std::array<std::uint8_t, capacity> bytes {};
     int len = 0; // 0 to capacity
 
     // Stores b at index len when there is room; a full buffer drops it. True when stored.

@@ -41,8 +41,8 @@ int reply_number(const QByteArray &value)
     return static_cast<int>(rounded);
 }
 
-std::optional<int> reply_position(int number, const QByteArray &value, bool single_hdmi,
-                                  const QStringList &entries)
+std::optional<int> reply_position(
+    int number, const QByteArray &value, bool single_hdmi, const QStringList &entries)
 {
     const Command *command = command_by_number(number);
     if (!command)

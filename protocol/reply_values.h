@@ -17,7 +17,7 @@ int reply_number(const QByteArray &value);
 // names no entry. entries are the texts of the list concerned (needed by command 13 only).
 // The position is not checked against the list's size: a caller selects it only when it exists.
 // Commands that fill a label or change the input layout (1, 3, 4, 12, 19) give none.
-std::optional<int> reply_position(int number, const QByteArray &value, bool single_hdmi,
-                                  const QStringList &entries = {});
+std::optional<int> reply_position(
+    int number, const QByteArray &value, bool single_hdmi, const QStringList &entries = {});
 
 } // namespace protocol

@@ -1,9 +1,9 @@
 #include "receiver/panel_keys.h"
 
-#include "section/window_state.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
+#include "section/window_state.h"
 #include <QAbstractButton>
 
 namespace {

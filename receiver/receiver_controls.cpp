@@ -1,12 +1,12 @@
 #include "receiver/receiver_controls.h"
 
-#include "section/focus_keeper.h"
 #include "link/serial_link.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 #include "section/apply_reply.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
+#include "section/focus_keeper.h"
 #include "section/handler_steps.h"
 #include "section/setting_list.h"
 #include "section/window_state.h"

@@ -7,6 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 # The layers are checked before anything is built: a file that includes upwards fails the run.
 "$root/scripts/check-layers.sh"
+"$root/scripts/check-format.sh"
 "$root/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 status=0

@@ -1,9 +1,9 @@
 #include "section/apply_reply.h"
 
-#include "section/combo_util.h"
-#include "section/window_state.h"
 #include "protocol/reply_values.h"
 #include "protocol/vocabulary.h"
+#include "section/combo_util.h"
+#include "section/window_state.h"
 #include "ui_frm_main.h"
 
 namespace {
@@ -11,25 +11,44 @@ namespace {
 QComboBox *list_of(Ui::frm_main *ui, int number)
 {
     switch (number) {
-    case 2: return ui->cbo_aspect;
-    case 5: return ui->cbo_output;
-    case 6: return ui->cbo_overscan_en;
-    case 7: return ui->cbo_overscan_h;
-    case 8: return ui->cbo_overscan_v;
-    case 9: return ui->cbo_audio_en;
-    case 10: return ui->cbo_audio_hdmi;
-    case 11: return ui->cbo_audio_lr;
-    case 13: return ui->cbo_standby;
-    case 14: return ui->cbo_disp_mode;
-    case 15: return ui->cbo_display;
-    case 16: return ui->cbo_input;
-    case 17: return ui->cbo_hdcp_in;
-    case 18: return ui->cbo_in_prefer;
-    case 20: return ui->cbo_baudrate;
-    case 21: return ui->cbo_projsw;
-    case 22: return ui->cbo_auto_on;
-    case 23: return ui->cbo_auto_off;
-    default: return nullptr;
+    case 2:
+        return ui->cbo_aspect;
+    case 5:
+        return ui->cbo_output;
+    case 6:
+        return ui->cbo_overscan_en;
+    case 7:
+        return ui->cbo_overscan_h;
+    case 8:
+        return ui->cbo_overscan_v;
+    case 9:
+        return ui->cbo_audio_en;
+    case 10:
+        return ui->cbo_audio_hdmi;
+    case 11:
+        return ui->cbo_audio_lr;
+    case 13:
+        return ui->cbo_standby;
+    case 14:
+        return ui->cbo_disp_mode;
+    case 15:
+        return ui->cbo_display;
+    case 16:
+        return ui->cbo_input;
+    case 17:
+        return ui->cbo_hdcp_in;
+    case 18:
+        return ui->cbo_in_prefer;
+    case 20:
+        return ui->cbo_baudrate;
+    case 21:
+        return ui->cbo_projsw;
+    case 22:
+        return ui->cbo_auto_on;
+    case 23:
+        return ui->cbo_auto_off;
+    default:
+        return nullptr;
     }
 }
 
@@ -43,7 +62,8 @@ QStringList entries_of(const QComboBox *combo)
 
 } // namespace
 
-void apply_reply(const ReplyTargets &targets, WindowState &state, int number, const QByteArray &value)
+void apply_reply(
+    const ReplyTargets &targets, WindowState &state, int number, const QByteArray &value)
 {
     switch (number) {
     case 1: {
@@ -51,7 +71,8 @@ void apply_reply(const ReplyTargets &targets, WindowState &state, int number, co
         state.single_hdmi = value != "TX";
         if (targets.input)
             fill_combo(targets.input,
-                       protocol::fixed_entries(*protocol::find_command("input_source"), state.single_hdmi));
+                protocol::fixed_entries(
+                    *protocol::find_command("input_source"), state.single_hdmi));
         state.ui_ready = true;
         return;
     }
@@ -76,7 +97,7 @@ void apply_reply(const ReplyTargets &targets, WindowState &state, int number, co
 
 void apply_reply(Ui::frm_main *ui, WindowState &state, int number, const QByteArray &value)
 {
-    const ReplyTargets targets{ [ui](int n) { return list_of(ui, n); }, ui->cbo_input, ui->lab_fw_ver_rx,
-                                ui->lab_fw_ver_tx };
+    const ReplyTargets targets { [ui](int n) { return list_of(ui, n); }, ui->cbo_input,
+        ui->lab_fw_ver_rx, ui->lab_fw_ver_tx };
     apply_reply(targets, state, number, value);
 }

@@ -3,7 +3,8 @@
 #include <QCoreApplication>
 #include <QLabel>
 
-FailIndicator::FailIndicator(QObject *parent) : QObject(parent)
+FailIndicator::FailIndicator(QObject *parent)
+    : QObject(parent)
 {
     tim_fail.setInterval(1000);
     connect(&tim_fail, &QTimer::timeout, this, &FailIndicator::tim_fail_Timer);

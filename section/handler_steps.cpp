@@ -1,9 +1,9 @@
 #include "section/handler_steps.h"
 
+#include "link/serial_link.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
 #include "section/window_state.h"
-#include "link/serial_link.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>

@@ -91,7 +91,8 @@ struct BadCase
 };
 
 class BadSettings : public testing::TestWithParam<BadCase>
-{};
+{
+};
 
 TEST_P(BadSettings, AreRefusedWithAReport)
 {
@@ -108,8 +109,9 @@ TEST_P(BadSettings, AreRefusedWithAReport)
     QString error;
     EXPECT_FALSE(read_app_settings(path, s, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("KZ_ORBA_CTRL.ini"))) << error.toStdString();
-    EXPECT_TRUE(error.contains(QString::fromLatin1(GetParam().report_contains), Qt::CaseInsensitive))
-            << error.toStdString();
+    EXPECT_TRUE(
+        error.contains(QString::fromLatin1(GetParam().report_contains), Qt::CaseInsensitive))
+        << error.toStdString();
     EXPECT_EQ(s.port_no, 5) << "nothing is taken from a refused file";
     EXPECT_LT(error.size(), 300) << "the report quotes a bad field shortly";
 }
@@ -146,5 +148,6 @@ TEST(AppSettings, FailedWriteLeavesTheOldFile)
     AppSettings back;
     ASSERT_TRUE(read_app_settings(path, back, nullptr));
     EXPECT_EQ(back.port_no, 1);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{ QStringLiteral("KZ_ORBA_CTRL.ini") });
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { QStringLiteral("KZ_ORBA_CTRL.ini") });
 }

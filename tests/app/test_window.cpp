@@ -63,10 +63,11 @@ private Q_SLOTS:
         QVERIFY(f.sent().isEmpty());
         QVERIFY(f.prompts.texts().isEmpty());
         // Every setting list starts without a selection.
-        for (QComboBox *list : { f.ui->cbo_aspect, f.ui->cbo_input, f.ui->cbo_standby, f.ui->cbo_output,
-                                 f.ui->cbo_pic_bri, f.ui->cbo_projsw, f.ui->cbo_auto_on })
+        for (QComboBox *list : { f.ui->cbo_aspect, f.ui->cbo_input, f.ui->cbo_standby,
+                 f.ui->cbo_output, f.ui->cbo_pic_bri, f.ui->cbo_projsw, f.ui->cbo_auto_on })
             QCOMPARE(list->currentIndex(), -1);
-        QCOMPARE(entries(f.ui->cbo_input), (QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
+        QCOMPARE(entries(f.ui->cbo_input),
+            (QStringList { QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
         QVERIFY(f.ui->lab_fw_ver_rx->text().isEmpty());
     }
 
@@ -93,11 +94,12 @@ private Q_SLOTS:
     void sections_data()
     {
         QTest::addColumn<int>("section");
-        QTest::addColumn<QList<bool>>("shown"); // fra_proj, fra_proj_ctrl, fra_wp_ctrl, fra_picture, pic_panel
-        QTest::newRow("projector") << 0 << QList<bool>{ true, true, false, false, false };
-        QTest::newRow("receiver") << 1 << QList<bool>{ false, false, true, true, false };
-        QTest::newRow("control panel") << 2 << QList<bool>{ false, false, false, false, true };
-        QTest::newRow("unknown") << 7 << QList<bool>{ false, false, false, false, false };
+        QTest::addColumn<QList<bool>>(
+            "shown"); // fra_proj, fra_proj_ctrl, fra_wp_ctrl, fra_picture, pic_panel
+        QTest::newRow("projector") << 0 << QList<bool> { true, true, false, false, false };
+        QTest::newRow("receiver") << 1 << QList<bool> { false, false, true, true, false };
+        QTest::newRow("control panel") << 2 << QList<bool> { false, false, false, false, true };
+        QTest::newRow("unknown") << 7 << QList<bool> { false, false, false, false, false };
     }
     void sections()
     {
@@ -108,8 +110,8 @@ private Q_SLOTS:
         WindowFixture f(o);
         QVERIFY(f.start());
         const QList<bool> visible = { f.ui->fra_proj->isVisible(), f.ui->fra_proj_ctrl->isVisible(),
-                                      f.ui->fra_wp_ctrl->isVisible(), f.ui->fra_picture->isVisible(),
-                                      f.ui->pic_panel->isVisible() };
+            f.ui->fra_wp_ctrl->isVisible(), f.ui->fra_picture->isVisible(),
+            f.ui->pic_panel->isVisible() };
         QCOMPARE(visible, shown);
     }
 
@@ -120,7 +122,7 @@ private Q_SLOTS:
         const QImage red_ball(f.path(QStringLiteral("ball_red.gif")));
         auto ball_is_red = [&](QLabel *ball) {
             return ball->pixmap().toImage().convertToFormat(QImage::Format_ARGB32)
-                    == red_ball.convertToFormat(QImage::Format_ARGB32);
+                == red_ball.convertToFormat(QImage::Format_ARGB32);
         };
         QVERIFY(ball_is_red(f.ui->img_ball_orba));
         QVERIFY(!ball_is_red(f.ui->img_ball_proj));
@@ -169,13 +171,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes"); // empty: the file is removed
         QTest::addColumn<QString>("report");
-        QTest::newRow("settings missing") << "KZ_ORBA_CTRL.ini" << QByteArray() << "KZ_ORBA_CTRL.ini";
-        QTest::newRow("settings short") << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n0\r\n") << "KZ_ORBA_CTRL.ini";
+        QTest::newRow("settings missing")
+            << "KZ_ORBA_CTRL.ini" << QByteArray() << "KZ_ORBA_CTRL.ini";
+        QTest::newRow("settings short")
+            << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n0\r\n") << "KZ_ORBA_CTRL.ini";
         QTest::newRow("settings not a number")
-                << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\nx\r\n0\r\n\"\"\r\n1\r\n") << "\"x\"";
+            << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\nx\r\n0\r\n\"\"\r\n1\r\n") << "\"x\"";
         QTest::newRow("port out of range")
-                << "KZ_ORBA_CTRL.ini" << QByteArray("10\r\n0\r\n0\r\n\"\"\r\n1\r\n") << "port number 10";
-        QTest::newRow("list without END") << "auto_off.txt" << QByteArray("Off\r\n60\r\n") << "auto_off.txt";
+            << "KZ_ORBA_CTRL.ini" << QByteArray("10\r\n0\r\n0\r\n\"\"\r\n1\r\n")
+            << "port number 10";
+        QTest::newRow("list without END")
+            << "auto_off.txt" << QByteArray("Off\r\n60\r\n") << "auto_off.txt";
         QTest::newRow("list missing") << "output_reso.txt" << QByteArray() << "output_reso.txt";
         QTest::newRow("red ball missing") << "ball_red.gif" << QByteArray() << "ball_red.gif";
         QTest::newRow("auto-clear 5")
@@ -257,10 +263,11 @@ private Q_SLOTS:
         f.write_file(QStringLiteral("input_prefer.txt"), "1,5\r\n\"1,5\"\r\nend\r\n\r\nEND\r\n");
         f.write_file(QStringLiteral("output_reso.txt"), "END\r\n");
         QVERIFY(f.start());
-        QCOMPARE(entries(f.ui->cbo_standby), (QStringList{ QStringLiteral("A"), QStringLiteral("B") }));
+        QCOMPARE(
+            entries(f.ui->cbo_standby), (QStringList { QStringLiteral("A"), QStringLiteral("B") }));
         QCOMPARE(entries(f.ui->cbo_in_prefer),
-                 (QStringList{ QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("1,5"),
-                               QStringLiteral("end"), QString() }));
+            (QStringList { QStringLiteral("1"), QStringLiteral("5"), QStringLiteral("1,5"),
+                QStringLiteral("end"), QString() }));
         QCOMPARE(f.ui->cbo_output->count(), 0);
     }
 
@@ -273,9 +280,11 @@ private Q_SLOTS:
         f.prompts.answers = { Prompts::Answer::No };
         f.close();
         QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::Question),
-                 QStringList{ QStringLiteral("Projector settings are changed !\r\nSave settings before exit ?") });
+            QStringList { QStringLiteral(
+                "Projector settings are changed !\r\nSave settings before exit ?") });
         QCOMPARE(f.prompts.shown.last().icon, Prompts::Icon::Question);
-        QCOMPARE(f.read_file(QStringLiteral("KZ_ORBA_CTRL.ini")), QByteArray("1\r\n1\r\n0\r\n\"\"\r\n2\r\n"));
+        QCOMPARE(f.read_file(QStringLiteral("KZ_ORBA_CTRL.ini")),
+            QByteArray("1\r\n1\r\n0\r\n\"\"\r\n2\r\n"));
         QVERIFY(!f.window->link().port_open());
     }
 
@@ -287,9 +296,10 @@ private Q_SLOTS:
         QVERIFY(f.start());
         f.prompts.answers = { Prompts::Answer::Yes };
         f.close();
-        QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::File), QStringList{ QStringLiteral("Save File") });
+        QCOMPARE(f.prompts.texts(ScriptedPrompts::Kind::File),
+            QStringList { QStringLiteral("Save File") });
         QCOMPARE(f.read_file(QStringLiteral("KZ_ORBA_CTRL.ini")),
-                 QByteArray("1\r\n0\r\n0\r\n\"/nowhere/gone.ini\"\r\n1\r\n"));
+            QByteArray("1\r\n0\r\n0\r\n\"/nowhere/gone.ini\"\r\n1\r\n"));
     }
 
     void choosing_the_current_port_reconnects()
@@ -380,7 +390,8 @@ private Q_SLOTS:
         QFETCH(QString, selected);
         WindowFixture f;
         f.write_file(QStringLiteral("auto_off.txt"), "first\r\n60\r\nEND\r\n");
-        f.write_file(QStringLiteral("output_reso.txt"), "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\neighth\r\nEND\r\n");
+        f.write_file(QStringLiteral("output_reso.txt"),
+            "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\neighth\r\nEND\r\n");
         QVERIFY(f.start());
         WindowState &state = f.window->state();
         state.reading = true;
@@ -412,11 +423,13 @@ private Q_SLOTS:
         ::apply_reply(f.ui, state, 1, "TX");
         QVERIFY(!state.single_hdmi);
         QCOMPARE(entries(f.ui->cbo_input),
-                 (QStringList{ QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"), QStringLiteral("Vga") }));
+            (QStringList {
+                QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"), QStringLiteral("Vga") }));
         QCOMPARE(f.ui->cbo_input->currentIndex(), -1);
         ::apply_reply(f.ui, state, 1, "RX");
         QVERIFY(state.single_hdmi);
-        QCOMPARE(entries(f.ui->cbo_input), (QStringList{ QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
+        QCOMPARE(entries(f.ui->cbo_input),
+            (QStringList { QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
         ::apply_reply(f.ui, state, 4, "v1.2.3");
         QCOMPARE(f.ui->lab_fw_ver_rx->text(), QStringLiteral("v1.2.3"));
         ::apply_reply(f.ui, state, 19, "");

@@ -467,8 +467,7 @@ private Q_SLOTS:
     void many_receivers_behind_gateways()
     {
         QProcess sim;
-        sim.start(QStringLiteral(KZ_SIM_PATH),
-            { "--tcp", "127.0.0.1:0", "--tcp", "127.0.0.1:0" });
+        sim.start(QStringLiteral(KZ_SIM_PATH), { "--tcp", "127.0.0.1:0", "--tcp", "127.0.0.1:0" });
         QStringList live;
         const QRegularExpression listening("listening on (127\\.0\\.0\\.1:\\d+)");
         QString said;
@@ -489,8 +488,8 @@ private Q_SLOTS:
 
         QTemporaryDir dir;
         const QString profile = write_file(dir, "profile", "aspect = 4:3 TV\n");
-        const CliRun run = run_cli({ "--port", live[0], "--port", deaf.address(), "--port",
-            refused, "--port", live[1], "apply", profile });
+        const CliRun run = run_cli({ "--port", live[0], "--port", deaf.address(), "--port", refused,
+            "--port", live[1], "apply", profile });
         sim.terminate();
         sim.waitForFinished();
         QCOMPARE(run.status, 3);

@@ -5,14 +5,17 @@
 #include <QDir>
 #include <QFile>
 
+WindowFixture::WindowFixture()
+    : WindowFixture(Options())
+{ }
 
-WindowFixture::WindowFixture() : WindowFixture(Options()) {}
-
-WindowFixture::WindowFixture(const Options &options) : sim(options.identify), options_(options)
+WindowFixture::WindowFixture(const Options &options)
+    : sim(options.identify)
+    , options_(options)
 {
     for (const char *name : build_info::data_files)
         QFile::copy(QDir(QStringLiteral(KZ_DATA_DIR)).filePath(QString::fromLatin1(name)),
-                    path(QString::fromLatin1(name)));
+            path(QString::fromLatin1(name)));
     write_settings(options);
     old_com1_ = qgetenv("KZ_ORBA_COM1");
     const QString link = path(QStringLiteral("com1"));
