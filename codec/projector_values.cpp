@@ -9,16 +9,6 @@ namespace projector_values {
 
 namespace {
 
-// Position of the first entry of table that matches, or -1.
-template <typename T, std::size_t N, typename Pred>
-int position_of(const std::array<T, N> &table, Pred matches)
-{
-    for (std::size_t i = 0; i < N; ++i)
-        if (matches(table[i]))
-            return static_cast<int>(i);
-    return -1;
-}
-
 // The value of one character as a decimal digit; any other character (or none) is 0.
 int digit_value(const QByteArray &text, qsizetype at)
 {

@@ -40,6 +40,16 @@ struct StopBits
 inline constexpr std::array<StopBits, 3> stop_bits
     = { { { "1", 1.0f }, { "1.5", 1.5f }, { "2", 2.0f } } };
 
+// Position of the first entry of table that matches, or -1.
+template <typename T, std::size_t N, typename Pred>
+int position_of(const std::array<T, N> &table, Pred matches)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (matches(table[i]))
+            return static_cast<int>(i);
+    return -1;
+}
+
 // The argument of the port message: baud, data bits, parity letter, stop bits, comma-separated
 // ("9600,8,N,1").
 QByteArray port_argument(const ProjPortValues &values);

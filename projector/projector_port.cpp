@@ -24,16 +24,6 @@ template <typename T, std::size_t N> bool valid(const std::array<T, N> &, int po
     return position >= 0 && position < static_cast<int>(N);
 }
 
-// Position of the entry whose value is v, or -1.
-template <typename T, std::size_t N, typename Pred>
-int position_of(const std::array<T, N> &table, Pred matches)
-{
-    for (std::size_t i = 0; i < N; ++i)
-        if (matches(table[i]))
-            return static_cast<int>(i);
-    return -1;
-}
-
 } // namespace
 
 ProjectorPort::ProjectorPort(const HandlerContext &ctx, const Widgets &widgets, QObject *parent)

@@ -1,4 +1,5 @@
 #include "tests/sim/pty_client.h"
+#include "tests/sim/sim_process.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,42 +14,6 @@
 #include <string>
 
 namespace {
-
-// kz-orba-sim run as a separate process, as the demo and manual tests use it.
-class SimProcess
-{
-public:
-    explicit SimProcess(const QStringList &args)
-    {
-        process.setProgram(QStringLiteral(KZ_SIM_EXE));
-        process.setArguments(args);
-        process.start();
-    }
-    ~SimProcess()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(2000);
-        }
-    }
-
-    // Waits until standard output holds text.
-    bool wait_for_output(const QString &text, int timeout_ms = 5000)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!output.contains(text)) {
-            const int left = timeout_ms - static_cast<int>(timer.elapsed());
-            if (left <= 0 || !process.waitForReadyRead(left))
-                return false;
-            output += QString::fromLocal8Bit(process.readAllStandardOutput());
-        }
-        return true;
-    }
-
-    QProcess process;
-    QString output;
-};
 
 class SimCliTest : public testing::Test
 {
