@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,15 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A field's bytes in the system's 8-bit encoding. A byte-order mark at the start of a field is
+// a character like any other here (the file's own mark is skipped before the first field): the
+// default decoder would drop it, and a text that holds one would not come back from its file.
+QString decode_field(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
 
 bool is_line_end(char c)
 {
@@ -171,7 +181,7 @@ void FieldReader::fail(const QString &why)
 QString FieldReader::quote(const QByteArray &raw, qsizetype more_than)
 {
     // Enough bytes for quoted_chars characters of up to four bytes each.
-    QString text = QString::fromLocal8Bit(raw.left(quoted_chars * 4));
+    QString text = decode_field(raw.left(quoted_chars * 4));
     // A field cut short may end inside a character of several bytes: leave that one out.
     if (more_than >= 0 && text.endsWith(QChar::ReplacementCharacter) && uchar(raw.back()) >= 0x80)
         text.chop(1);
@@ -313,7 +323,7 @@ bool FieldReader::read_text(QString &out)
     QByteArray raw;
     if (!next_field(raw, max_text_field, ""))
         return false;
-    out = QString::fromLocal8Bit(raw);
+    out = decode_field(raw);
     return true;
 }
 
@@ -427,9 +437,13 @@ void FieldWriter::write_text(const QString &text)
         if (text.contains(u'"'))
             error_
                 = u"field %1 holds a double quote, which the file format cannot store"_s.arg(field);
-        else if (QString::fromLocal8Bit(encoded) != text)
+        else if (decode_field(encoded) != text)
             error_ = u"field %1 holds characters the system's 8-bit encoding cannot store"_s.arg(
                 field);
+        // The reader takes no longer field, its double quotes counted.
+        else if (encoded.size() + 2 > FieldReader::max_text_field)
+            error_ = u"field %1 is longer than the %2 bytes a file field can hold"_s.arg(field).arg(
+                FieldReader::max_text_field);
     }
     data_ += '"';
     data_ += encoded;
