@@ -13,10 +13,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A long path makes each write take a while, so that many kills land inside one.
+// A long path makes each write take a while, so that many kills land inside one; it stays within
+// what the reader takes of a text field (32 KiB, quotes included), so the writer accepts it.
 QString long_path()
 {
-    return u"/var/kz/"_s + QStringLiteral("projector-room-").repeated(4000) + u".ini"_s;
+    return u"/var/kz/"_s + QStringLiteral("projector-room-").repeated(2100) + u".ini"_s;
 }
 
 bool write_projector(const QString &path, bool first)
@@ -26,7 +27,7 @@ bool write_projector(const QString &path, bool first)
     writer.write_int(first ? 8 : 7);
     writer.write_text(first ? QStringLiteral("NONE") : QStringLiteral("EVEN"));
     writer.write_float(first ? 1.0f : 1.5f);
-    writer.write_text(first ? QStringLiteral("50 57 52 0D ").repeated(5000) : QString());
+    writer.write_text(first ? QStringLiteral("50 57 52 0D ").repeated(2700) : QString());
     writer.write_text(first ? QString() : QStringLiteral("50 57 52 20 4F 46 46 0D "));
     return writer.commit(path);
 }

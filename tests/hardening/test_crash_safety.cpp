@@ -15,7 +15,7 @@ namespace {
 // The two contents the writer alternates between, restated byte for byte.
 QByteArray settings_first()
 {
-    return "3\r\n1\r\n1\r\n\"/var/kz/" + QByteArray("projector-room-").repeated(4000)
+    return "3\r\n1\r\n1\r\n\"/var/kz/" + QByteArray("projector-room-").repeated(2100)
         + ".ini\"\r\n0\r\n";
 }
 
@@ -26,7 +26,7 @@ QByteArray settings_second()
 
 QByteArray projector_first()
 {
-    return "9600\r\n8\r\n\"NONE\"\r\n1\r\n\"" + QByteArray("50 57 52 0D ").repeated(5000)
+    return "9600\r\n8\r\n\"NONE\"\r\n1\r\n\"" + QByteArray("50 57 52 0D ").repeated(2700)
         + "\"\r\n\"\"\r\n";
 }
 
