@@ -55,8 +55,8 @@ public:
     // Starts a waiting transaction with bytes: Pending, and finished() later; or at once Busy or
     // NotOpen, with nothing sent and nothing emitted.
     LinkOutcome::Status start(const QByteArray &bytes);
-    // Sends bytes and does not wait: Replied when written (later bytes are dropped), else Busy
-    // or NotOpen.
+    // Sends bytes and does not wait: Sent when written (later bytes are dropped), else Busy or
+    // NotOpen, with nothing sent.
     LinkOutcome::Status send_nowait(const QByteArray &bytes);
     bool busy() const { return busy_; }
 
