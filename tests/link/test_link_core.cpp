@@ -3,6 +3,7 @@
 #include "link/link_core.h"
 #include "sim/pty_sim.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +44,46 @@ private:
     }
 
 private Q_SLOTS:
+    // One line has one owner: a second open of the same device fails under whatever name it is
+    // reached (the same name, its real name, another symbolic link), and succeeds once the first
+    // owner has let go. Run as root too, where the device's own exclusive mode does not hold.
+    void a_line_has_one_owner_whatever_its_name_data()
+    {
+        QTest::addColumn<QString>("second_name");
+        QTest::newRow("the same name") << QStringLiteral("same");
+        QTest::newRow("the device itself") << QStringLiteral("device");
+        QTest::newRow("another symbolic link") << QStringLiteral("other link");
+        QTest::newRow("a link to the link") << QStringLiteral("link to link");
+    }
+    void a_line_has_one_owner_whatever_its_name()
+    {
+        QFETCH(QString, second_name);
+        Line line;
+        QVERIFY(open_line(line, 90, LinkCore::Timing::Prompt));
+        const QString first = line.sim->link_path();
+        QString second = first;
+        if (second_name == u"device")
+            second = line.sim->slave_name();
+        else if (second_name == u"other link" || second_name == u"link to link") {
+            second = dir_.filePath(QStringLiteral("another_name"));
+            QFile::remove(second);
+            QVERIFY(
+                QFile::link(second_name == u"other link" ? line.sim->slave_name() : first, second));
+        }
+        LinkCore other(LinkCore::Timing::Prompt);
+        QVERIFY2(!other.open(second), qPrintable(second));
+        QVERIFY(!other.open_error().isEmpty());
+        // The first owner still has its line.
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QTRY_COMPARE(line.outcomes.size(), 1);
+        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+        line.core->close();
+        QVERIFY2(other.open(second), qPrintable(other.open_error()));
+        other.close();
+        if (second != first && second != line.sim->slave_name())
+            QFile::remove(second);
+    }
+
     void several_lines_on_one_thread_data()
     {
         QTest::addColumn<LinkCore::Timing>("timing");
