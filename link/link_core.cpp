@@ -101,7 +101,8 @@ LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
     tx_clock_.start();
     tx_sent_ = bytes;
     framing_.begin_wait();
-    transport_->drain_output();
+    // No wait for earlier output: a line that takes no bytes (an adapter held by flow control)
+    // fails on this transaction's own deadline and holds up no other line on the thread.
     transport_->discard_input();
     write_now(bytes);
     // A write can find the line gone and end the transaction at once.
@@ -117,10 +118,15 @@ LinkOutcome::Status LinkCore::send_nowait(const QByteArray &bytes)
         return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
     }
     framing_.end_wait();
-    transport_->drain_output();
     write_now(bytes);
     trace_now(bytes, TraceRecord::Outcome::Sent);
     return LinkOutcome::Status::Sent;
+}
+
+void LinkCore::drain_output()
+{
+    if (open_)
+        transport_->drain_output();
 }
 
 void LinkCore::trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome)

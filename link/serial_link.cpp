@@ -158,6 +158,8 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
     std::optional<LinkOutcome> outcome;
     const QMetaObject::Connection connection = connect(
         &core_, &LinkCore::finished, this, [&outcome](const LinkOutcome &o) { outcome = o; });
+    // The window waits for earlier output to leave before each send, without running events.
+    core_.drain_output();
     const LinkOutcome::Status status = core_.start(bytes);
     if (status != LinkOutcome::Status::Pending) {
         disconnect(connection);
@@ -189,6 +191,7 @@ void SerialLink::send_cmd_nowait(const QByteArray &text)
             trace_refused(text);
         return;
     }
+    core_.drain_output();
     if (core_.send_nowait(text) == LinkOutcome::Status::NotOpen)
         Q_EMIT refused_not_open();
 }
