@@ -20,6 +20,7 @@ class Fleet : public QObject
 public:
     using MakeJob = std::function<std::unique_ptr<ReceiverJob>(const QString &port)>;
 
+    // busy 0 or less: as many as the descriptor budget allows (default_jobs).
     Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent = nullptr);
     ~Fleet() override;
 

@@ -1,5 +1,7 @@
 #include "cli/job.h"
 
+#include "cli/descriptors.h"
+
 #include "link/trace.h"
 #include "protocol/vocabulary.h"
 
@@ -164,7 +166,10 @@ void ReceiverJob::start()
             begin();
             return;
         }
-        result_.errors << QStringLiteral("cannot open %1: %2").arg(session_.address(), why);
+        result_.errors << QStringLiteral("cannot open %1: %2")
+                              .arg(session_.address(),
+                                  descriptors_exhausted() ? too_many_open_files(lines_at_once())
+                                                          : why);
         finish(status_line);
     });
 }

@@ -33,6 +33,13 @@ public:
                 QCoreApplication::postEvent(receiver, event.release());
         }
     }
+    // Holds nothing more and drops what it holds: the line is shut for good and the window is
+    // closing, whose exit question must have the operator's keys and clicks.
+    void drop()
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        held_.clear();
+    }
 
 protected:
     bool eventFilter(QObject *receiver, QEvent *event) override
@@ -95,8 +102,11 @@ bool SerialLink::open_line(const QString &device)
     core_.open_async(device);
     {
         HeldInput held;
+        const QMetaObject::Connection shut
+            = connect(this, &SerialLink::shutting_down, &held, &HeldInput::drop);
         // The connect's own time limit ends it; the loop's limit is only a backstop.
         wait_for(TcpTransport::connect_timeout_ms * 2, [&result] { return result.has_value(); });
+        disconnect(shut);
     }
     disconnect(ok);
     disconnect(failed);

@@ -74,6 +74,56 @@ private Q_SLOTS:
         QVERIFY(QString::fromUtf8(lines).contains(QRegularExpression(
             QStringLiteral("\u2026 [1-9][0-9]* more bytes\t(no reply|too long)\t"))));
     }
+
+    // More lines at once than the open-file limit serves: the receivers that cannot be opened say
+    // why in words; without --jobs the tool keeps within the limit and every receiver is read.
+    void descriptors_run_out_in_words()
+    {
+        constexpr int receivers = 40;
+        QStringList listen;
+        for (int i = 0; i < receivers; ++i)
+            listen << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:0");
+        QProcess sim;
+        sim.start(QStringLiteral(KZ_SIM_PATH), listen);
+        QStringList ports;
+        static const QRegularExpression line(QStringLiteral("listening on (127\\.0\\.0\\.1:\\d+)"));
+        QString printed;
+        while (ports.size() < receivers && sim.waitForReadyRead(5000)) {
+            printed += QString::fromLocal8Bit(sim.readAllStandardOutput());
+            ports.clear();
+            for (auto it = line.globalMatch(printed); it.hasNext();)
+                ports << QStringLiteral("tcp://") + it.next().captured(1);
+        }
+        QCOMPARE(ports.size(), receivers);
+        const auto run = [&](const QStringList &jobs) {
+            QStringList args { QStringLiteral("-c"),
+                QStringLiteral("ulimit -n 40 && ulimit -Hn 40 && exec \"$0\" \"$@\""),
+                QStringLiteral(KZ_CLI_PATH), QStringLiteral("--config-dir"),
+                QStringLiteral(KZ_DATA_DIR) };
+            args << jobs;
+            for (const QString &port : std::as_const(ports))
+                args << QStringLiteral("--port") << port;
+            args << QStringLiteral("get") << QStringLiteral("aspect");
+            QProcess cli;
+            cli.start(QStringLiteral("/bin/sh"), args);
+            cli.waitForFinished(60000);
+            return std::pair { cli.exitCode(),
+                QString::fromUtf8(cli.readAllStandardOutput() + cli.readAllStandardError()) };
+        };
+        const auto [crowded, crowded_text]
+            = run({ QStringLiteral("--jobs"), QString::number(receivers) });
+        QCOMPARE(crowded, 3);
+        QVERIFY2(crowded_text.contains(QStringLiteral(
+                     "too many open files: 40 receivers need about 40 descriptors; raise "
+                     "`ulimit -n` or lower `--jobs`")),
+            qPrintable(crowded_text.left(2000)));
+        const auto [fitted, fitted_text] = run({});
+        QCOMPARE(fitted, 0);
+        QVERIFY2(fitted_text.contains(QStringLiteral("40 receivers: 40 done")),
+            qPrintable(fitted_text.right(500)));
+        sim.kill();
+        sim.waitForFinished();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHostilePeers)
