@@ -6,6 +6,8 @@
 
 namespace cli {
 
+using namespace model;
+
 Fleet::Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent)
     : QObject(parent)
     , busy_(std::max(1, busy))

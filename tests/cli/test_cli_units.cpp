@@ -6,15 +6,16 @@
 #undef QT_NO_CAST_FROM_ASCII
 
 #include "cli/cli_app.h"
-#include "cli/job.h"
-#include "cli/profile.h"
-#include "cli/settings.h"
 #include "link/trace.h"
+#include "model/job.h"
+#include "model/profile.h"
+#include "model/settings.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace cli;
+using namespace model;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/settings.h"
+#include "model/settings.h"
 
 #include "codec/codec.h"
 #include "codec/display_reply.h"
@@ -12,7 +12,7 @@
 
 #include <array>
 
-namespace cli {
+namespace model {
 
 namespace {
 
@@ -320,4 +320,4 @@ bool same_value(const Setting &setting, const QString &a, const QString &b)
     return a == b;
 }
 
-} // namespace cli
+} // namespace model

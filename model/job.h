@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli/profile.h"
-#include "cli/session.h"
-#include "cli/settings.h"
+#include "model/profile.h"
+#include "model/session.h"
+#include "model/settings.h"
 
 #include <QList>
 #include <QObject>
@@ -15,7 +15,7 @@
 
 class TraceWriter;
 
-namespace cli {
+namespace model {
 
 // Exit statuses of the tool.
 enum Status : int {
@@ -115,4 +115,4 @@ private:
 // "aspect: sent WP_Aspect[?]$\x0D, no reply within 302 ms".
 QString step_report(const StepResult &step, RunEnd end);
 
-} // namespace cli
+} // namespace model

@@ -1,11 +1,11 @@
-#include "cli/job.h"
+#include "model/job.h"
 
 #include "link/trace.h"
 #include "protocol/vocabulary.h"
 
 #include <QTimer>
 
-namespace cli {
+namespace model {
 
 namespace {
 
@@ -358,4 +358,4 @@ void ReceiverJob::finish(int status)
     Q_EMIT finished();
 }
 
-} // namespace cli
+} // namespace model

@@ -1,11 +1,11 @@
-#include "cli/session.h"
+#include "model/session.h"
 
 #include "link/trace.h"
 
 #include <array>
 #include <memory>
 
-namespace cli {
+namespace model {
 
 ReceiverSession::ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
     std::unique_ptr<Transport> transport, QObject *parent)
@@ -147,4 +147,4 @@ void ReceiverSession::end(RunEnd how)
         done(result);
 }
 
-} // namespace cli
+} // namespace model

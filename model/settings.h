@@ -17,7 +17,7 @@ struct Command;
 // write: the list entries as the window shows them. Each name is a command of the vocabulary;
 // what choosing an entry sends and how a reply reads back come from there, so that the tool sends
 // exactly the bytes the window sends.
-namespace cli {
+namespace model {
 
 // The window's read-back a setting belongs to; it decides the pause after each query.
 enum class ReadGroup {
@@ -85,4 +85,4 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
 // its bytes, so "50 57" and "50 57 " are one).
 bool same_value(const Setting &setting, const QString &a, const QString &b);
 
-} // namespace cli
+} // namespace model

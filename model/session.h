@@ -14,7 +14,7 @@
 
 class TraceWriter;
 
-namespace cli {
+namespace model {
 
 struct Setting;
 
@@ -105,4 +105,4 @@ private:
     bool running_ = false;
 };
 
-} // namespace cli
+} // namespace model
