@@ -90,8 +90,10 @@ Q_SIGNALS:
     void traced(const TraceRecord &record);
 
 private:
+    // Opens the line at device; a network line is waited for in a nested event loop.
+    bool open_line(const QString &device);
     // Runs a nested event loop for at most ms, or until done() holds after one of the core's
-    // transactions has finished.
+    // transactions has finished or an open has ended.
     void wait_for(int ms, const std::function<bool()> &done);
     // A send refused here, before the core sees it: another transaction is on its way.
     void trace_refused(const QByteArray &bytes);

@@ -10,9 +10,13 @@ namespace model {
 
 namespace {
 
-QString quoted_bytes(const QByteArray &bytes)
+// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
 {
-    return QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    if (discarded > 0)
+        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
+    return text;
 }
 
 QString names_of(const QList<ProfileEntry> &entries)

@@ -1,6 +1,7 @@
 #include "model/plans.h"
 
 #include "link/trace.h"
+#include "protocol/reply_framing.h"
 #include "protocol/vocabulary.h"
 
 #include <algorithm>
@@ -9,9 +10,13 @@ namespace model {
 
 namespace {
 
-QString quoted_bytes(const QByteArray &bytes)
+// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
 {
-    return QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    if (discarded > 0)
+        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
+    return text;
 }
 
 Step query_step(const Setting &setting)
@@ -89,15 +94,21 @@ QString step_report(const StepResult &result, RunEnd end)
     const LinkOutcome &outcome = result.outcome;
     switch (end) {
     case RunEnd::NoReply:
+        if (outcome.status == LinkOutcome::Status::TooLong)
+            return sent
+                + QStringLiteral(", received a reply longer than the %1 bytes kept: %2")
+                      .arg(ReplyFraming::max_kept)
+                      .arg(quoted_bytes(outcome.received, outcome.discarded));
         return sent
             + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
             + (result.received.isEmpty()
                     ? QStringLiteral(" (nothing came back)")
-                    : QStringLiteral(" (received only %1)").arg(quoted_bytes(result.received)));
+                    : QStringLiteral(" (received only %1)")
+                          .arg(quoted_bytes(result.received, outcome.discarded)));
     case RunEnd::Foreign:
         return sent
             + QStringLiteral(", received %1, which is not a reply to it")
-                  .arg(quoted_bytes(outcome.reply));
+                  .arg(quoted_bytes(outcome.reply, outcome.discarded));
     case RunEnd::Lost:
         if (outcome.status == LinkOutcome::Status::NotOpen)
             return QStringLiteral("%1: not sent (%2): the line was lost")
@@ -105,11 +116,13 @@ QString step_report(const StepResult &result, RunEnd end)
         return sent + QStringLiteral(", the line was lost before a reply came")
             + (result.received.isEmpty()
                     ? QString()
-                    : QStringLiteral(" (received %1)").arg(quoted_bytes(result.received)));
+                    : QStringLiteral(" (received %1)")
+                          .arg(quoted_bytes(result.received, outcome.discarded)));
     case RunEnd::Done:
         break;
     }
-    return sent + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply));
+    return sent
+        + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply, outcome.discarded));
 }
 
 } // namespace model

@@ -122,6 +122,7 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
     case LinkOutcome::Status::Replied:
         break;
     case LinkOutcome::Status::NoReply:
+    case LinkOutcome::Status::TooLong:
         end(RunEnd::NoReply);
         return;
     default:
