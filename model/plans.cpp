@@ -60,6 +60,14 @@ std::vector<Step> read_plan(ReadGroup group)
     return read_plan(settings_of(group));
 }
 
+std::vector<Step> device_info_plan()
+{
+    std::vector<Step> plan;
+    for (const char *name : { "rx_firmware", "tx_firmware", "tx_baudrate" })
+        plan.push_back(query_step(*find_setting(QLatin1String(name))));
+    return plan;
+}
+
 std::vector<Step> send_plan(const QList<Sending> &sendings)
 {
     std::vector<Step> plan;

@@ -21,6 +21,10 @@ std::vector<Step> read_plan(const QList<const Setting *> &wanted);
 // One read-back of the window: every setting of the group.
 std::vector<Step> read_plan(ReadGroup group);
 
+// The window's "Get": the receiver's and the transmitter's firmware versions, then the
+// transmitter's baud rate, one after another without a pause.
+std::vector<Step> device_info_plan();
+
 // One message to send for a setting.
 struct Sending
 {
