@@ -1,11 +1,11 @@
 #include "cli/cli_app.h"
 
 #include "cli/fleet.h"
-#include "cli/job.h"
-#include "cli/profile.h"
-#include "cli/settings.h"
 #include "link/port_names.h"
 #include "link/trace.h"
+#include "model/job.h"
+#include "model/profile.h"
+#include "model/settings.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 
@@ -18,6 +18,9 @@
 #include <QTextStream>
 
 namespace cli {
+
+// The receiver model: settings, profiles, plans and jobs.
+using namespace model;
 
 namespace {
 

@@ -8,6 +8,8 @@
 
 namespace cli {
 
+using namespace model;
+
 Fleet::Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent)
     : QObject(parent)
     , busy_(busy > 0 ? busy : default_jobs(raise_descriptor_limit()))

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/job.h"
+#include "model/job.h"
 
 #include <QObject>
 #include <QStringList>
@@ -10,6 +10,8 @@
 #include <vector>
 
 namespace cli {
+
+using model::ReceiverJob;
 
 // Many receivers at once on one thread: a job per port, at most `busy` of them running, the next
 // one started as soon as one ends. Each job keeps its own pauses and time-outs, so a slow or dead

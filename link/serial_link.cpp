@@ -132,6 +132,11 @@ void SerialLink::set_comm()
     }
     // The window has been told the new state: let it show it before whatever the caller does
     // next, after success and failure alike, as the operator expects of Connect.
+    show_pending_events();
+}
+
+void SerialLink::show_pending_events()
+{
     QCoreApplication::processEvents();
 }
 

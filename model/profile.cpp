@@ -1,8 +1,8 @@
-#include "cli/profile.h"
+#include "model/profile.h"
 
 #include <algorithm>
 
-namespace cli {
+namespace model {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool parse_assignment(
     return false;
 }
 
-} // namespace cli
+} // namespace model

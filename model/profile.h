@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/settings.h"
+#include "model/settings.h"
 
 #include <QList>
 #include <QString>
@@ -8,7 +8,7 @@
 // A profile: "name = value" lines as `read` prints them, "#" comments and blank lines allowed,
 // any subset of the settings. Read-only settings may stand in it (a profile is a read's output)
 // and are left alone by apply and diff.
-namespace cli {
+namespace model {
 
 struct ProfileEntry
 {
@@ -33,4 +33,4 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
 bool parse_assignment(
     const QString &argument, const OptionLists &lists, ProfileEntry *entry, QString *error);
 
-} // namespace cli
+} // namespace model
