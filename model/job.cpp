@@ -1,6 +1,6 @@
 #include "model/job.h"
 
-#include "cli/descriptors.h"
+#include "model/descriptors.h"
 
 #include "link/trace.h"
 #include "model/plans.h"
