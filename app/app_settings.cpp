@@ -76,7 +76,7 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
     return true;
 }
 
-bool write_app_settings(const QString &path, const AppSettings &settings)
+bool write_app_settings(const QString &path, const AppSettings &settings, QString *error)
 {
     FieldWriter writer;
     writer.write_int(settings.port_no);
@@ -84,5 +84,5 @@ bool write_app_settings(const QString &path, const AppSettings &settings)
     writer.write_int(static_cast<int>(settings.cmd_fmt));
     writer.write_text(settings.proj_file);
     writer.write_int(static_cast<int>(settings.open_section));
-    return writer.commit(path);
+    return writer.commit(path, error);
 }

@@ -7,8 +7,8 @@
 // The receive log's auto-clear switch; the numbers are those of the settings file.
 enum class AutoClear : int { Off = 0, On = 1 };
 
-// The five values the window remembers between runs, kept in KZ_ORBA_CTRL.ini beside the
-// executable (or in the folder given with --config-dir).
+// The five values the window remembers between runs, kept in KZ_ORBA_CTRL.ini in the folder
+// config_folder::choose() gives (--config-dir, the executable's folder, or the user's folder).
 struct AppSettings
 {
     int port_no = 0; // 1 to 9 for COM1 to COM9, 0 for none
@@ -33,5 +33,6 @@ QString path(const QString &config_dir, const char *name);
 // cannot apply (a port other than 0 to 9, an auto-clear or command view other than 0 or 1).
 bool read_app_settings(const QString &path, AppSettings &settings, QString *error);
 
-// Replaces the settings file with the five values, atomically: a failure leaves the old file.
-bool write_app_settings(const QString &path, const AppSettings &settings);
+// Replaces the settings file with the five values, atomically: a failure leaves the old file and
+// gives the reason in *error (when given).
+bool write_app_settings(const QString &path, const AppSettings &settings, QString *error = nullptr);

@@ -16,6 +16,8 @@
 #include <QKeyEvent>
 #include <QPixmap>
 
+#include <cstdio>
+
 namespace {
 
 Ui::frm_main *set_up_form(QWidget *window)
@@ -193,7 +195,18 @@ void MainWindow::form_unload()
     settings.cmd_fmt = state_.cmd_fmt;
     settings.proj_file = state_.proj_file;
     settings.open_section = state_.open_section;
-    write_app_settings(app_files::path(config_dir_, app_files::settings_file), settings);
+    // The one failure at exit that is reported: without it the user's settings would be lost
+    // without a word. The old file stays as it was.
+    const QString path = app_files::path(config_dir_, app_files::settings_file);
+    QString why;
+    if (!write_app_settings(path, settings, &why)) {
+        const QString report = QStringLiteral("The settings cannot be saved to %1: %2\r\n"
+                                              "The previous settings file is kept.")
+                                   .arg(QDir::toNativeSeparators(path), why);
+        std::fprintf(stderr, "kz-orba-ctrl: %s\n",
+            qPrintable(QString(report).replace(QStringLiteral("\r\n"), QStringLiteral(" "))));
+        prompts_.message(report, Prompts::Icon::Critical);
+    }
 }
 
 void MainWindow::choose_section(Section s)

@@ -10,6 +10,7 @@
 #include "protocol/vocabulary.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -270,7 +271,8 @@ QString usage_text()
         "              up to 256), and end with one line per\n"
         "              receiver and a summary; the exit status is the worst of them\n"
         "  DIR         where auto_off.txt, input_prefer.txt and output_reso.txt are; default the\n"
-        "              executable's folder\n"
+        "              executable's folder when it holds KZ_ORBA_CTRL.ini, else your own folder\n"
+        "              (missing files copied there from the installed defaults)\n"
         "  FILE        append one line per transaction: time, port, bytes sent, bytes received,\n"
         "              outcome, milliseconds\n"
         "Commands:\n"
@@ -429,7 +431,10 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         QString why;
         const QString dir = inv.config_dir.isEmpty() ? default_config_dir : inv.config_dir;
         if (!read_option_lists(dir, &lists, &why)) {
-            report(console, QStringLiteral("the option-list files cannot be read: %1").arg(why));
+            report(console,
+                QStringLiteral("the option-list files cannot be read: %1 (looked in %2; "
+                               "--config-dir DIR reads them from another folder)")
+                    .arg(why, QDir::toNativeSeparators(dir)));
             return status_usage;
         }
     }

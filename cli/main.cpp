@@ -1,5 +1,6 @@
 #include "build_info.h"
 #include "cli/cli_app.h"
+#include "fields/config_folder.h"
 #include "model/descriptors.h"
 
 #include <QCoreApplication>
@@ -28,5 +29,20 @@ int main(int argc, char *argv[])
     cli::Console console { out, err, KZ_ISATTY(KZ_FILENO(stderr)) != 0 };
     QStringList words = QCoreApplication::arguments();
     words.removeFirst();
-    return cli::main_with(words, console, QCoreApplication::applicationDirPath());
+    // The folder is chosen as the window chooses it; help and the port list name it.
+    cli::Invocation inv;
+    QString ignored;
+    const bool parsed = cli::parse_invocation(words, &inv, &ignored);
+    const bool copy = parsed && !inv.help && !inv.version && inv.config_dir.isEmpty();
+    QStringList files;
+    for (const char *file : build_info::data_files)
+        files << QString::fromLatin1(file);
+    const config_folder::Choice folder
+        = config_folder::choose(config_folder::system_places(inv.config_dir), files, copy);
+    for (const QString &problem : folder.problems)
+        err << "kz-orba-cli: " << problem << '\n';
+    const int status = cli::main_with(words, console, folder.dir);
+    if (parsed && status == 0 && (inv.help || inv.command == QLatin1String("ports")))
+        out << config_folder::describe(folder) << '\n';
+    return status;
 }

@@ -211,6 +211,14 @@ QString port_error_text(int port_no, const QString &device, const QString &reaso
     QString text = u"RS-232 port error on COM %1: !\n"_s.arg(port_no) + device;
     if (!reason.isEmpty())
         text += u": "_s + reason;
+    // On Linux a serial device belongs to a group (dialout, uucp) whose members may open it.
+    if (reason.contains(u"Permission denied"_s, Qt::CaseInsensitive)) {
+        const QFileInfo info(QFileInfo(device).canonicalFilePath());
+        const QString group = info.exists() ? info.group() : QString();
+        text += group.isEmpty()
+            ? u"; the user must be in the group that owns the device"_s
+            : u"; the user must be in the group \"%1\" that owns the device"_s.arg(group);
+    }
     return text;
 }
 

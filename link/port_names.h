@@ -75,7 +75,8 @@ QString port_state_text(const QString &device, const QList<ReportedPort> &report
 
 // The message for a port that cannot be opened: the known first line "RS-232 port error on COM"
 // n ": !", and below it the device and the system's reason, for example
-// "RS-232 port error on COM 3: !\n/dev/ttyS2: No such file or directory".
+// "RS-232 port error on COM 3: !\n/dev/ttyS2: No such file or directory". A refusal for
+// permission adds the group that owns the device (read from the device), whose members may open it.
 QString port_error_text(int port_no, const QString &device, const QString &reason);
 
 // One line per entry COM1: to COM9: with its device, whether it exists and where it comes from,

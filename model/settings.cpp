@@ -221,7 +221,8 @@ bool read_option_lists(const QString &dir, OptionLists *lists, QString *error)
         QString why;
         if (!read_option_list(path, lists->of(list), &why)) {
             if (error)
-                *error = why.isEmpty() ? QStringLiteral("%1: cannot be read").arg(path) : why;
+                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                    why.isEmpty() ? QStringLiteral("cannot be read") : why);
             return false;
         }
     }

@@ -5,7 +5,10 @@
 # display. imagemagick, fonts-dejavu-core: scripts/make_artwork.sh. clang-format-14: the format
 # check. time: the fleet benchmark's memory and CPU figures. fonts-liberation2,
 # fonts-nanum-coding: the stand-ins for the window's fonts. libx11-dev, libxtst-dev: the desktop
-# tests inject input at the X server.
+# tests inject input at the X server. help2man, file: the manual pages and the package (CPack's
+# dpkg-shlibdeps step). desktop-file-utils, appstream, lintian: the package's checks.
+# qt6-wayland: the window on Wayland; sway, wtype, grim: its test on a headless compositor.
+# xdotool: the package test clicks and types in the installed window.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -16,7 +19,9 @@ packages=(
   time
   xvfb xauth imagemagick fonts-dejavu-core
   fonts-liberation2 fonts-nanum-coding
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev xdotool
+  help2man file desktop-file-utils appstream lintian
+  qt6-wayland sway wtype grim
 )
 missing=()
 for p in "${packages[@]}"; do

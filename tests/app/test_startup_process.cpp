@@ -3,6 +3,7 @@
 // for a click, a writer or the end of a huge file. --list-ports works without any display.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -187,7 +188,11 @@ private Q_SLOTS:
         QVERIFY(r.finished);
         QCOMPARE(r.status, 0);
         const QStringList lines = QString::fromLocal8Bit(r.out).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 9);
+        // The nine ports, then the folder in use: the build tree holds the settings file.
+        QCOMPARE(lines.size(), 10);
+        QCOMPARE(lines.at(9),
+            u"files: %1 (the executable's folder)"_s.arg(
+                QFileInfo(QStringLiteral(KZ_CTRL_EXE)).absolutePath()));
         for (int n = 1; n <= 9; ++n)
             QVERIFY2(lines.at(n - 1).startsWith(u"COM%1:  "_s.arg(n)), qPrintable(lines.at(n - 1)));
         QVERIFY2(
@@ -203,6 +208,47 @@ private Q_SLOTS:
         QVERIFY(help.finished);
         QCOMPARE(help.status, 0);
         QVERIFY2(help.out.contains("--list-ports"), help.out.constData());
+        QVERIFY2(help.out.contains("files: "
+                     + QFileInfo(QStringLiteral(KZ_CTRL_EXE)).absolutePath().toLocal8Bit()),
+            help.out.constData());
+        const Run given = run({ u"--help"_s, u"--config-dir"_s, dir_.path() }, environment);
+        QVERIFY2(given.out.contains(
+                     "files: " + dir_.path().toLocal8Bit() + " (given with --config-dir)"),
+            given.out.constData());
+    }
+
+    // Without a usable display: one line naming what is missing and where to turn, status 1.
+    void no_display_is_one_line_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("nothing set")
+            << QString() << QString() << u"neither DISPLAY nor WAYLAND_DISPLAY is set"_s;
+        QTest::newRow("unreachable X display")
+            << QString() << u":97"_s << u"the display DISPLAY=:97 cannot be reached"_s;
+        QTest::newRow("missing platform plugin")
+            << u"no-such-plugin"_s << QString()
+            << u"the platform plugin \"no-such-plugin\" (QT_QPA_PLATFORM) cannot be started"_s;
+    }
+
+    void no_display_is_one_line()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, display);
+        QFETCH(QString, says);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+            environment.remove(QString::fromLatin1(name));
+        if (!platform.isEmpty())
+            environment.insert(u"QT_QPA_PLATFORM"_s, platform);
+        if (!display.isEmpty())
+            environment.insert(u"DISPLAY"_s, display);
+        const Run r = run({ u"--config-dir"_s, dir_.path() }, environment);
+        QVERIFY(r.finished);
+        QCOMPARE(r.status, 1);
+        QCOMPARE(QString::fromLocal8Bit(r.err),
+            u"kz-orba-ctrl: no usable display: %1; kz-orba-cli works without one\n"_s.arg(says));
     }
 };
 

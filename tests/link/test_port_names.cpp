@@ -3,7 +3,9 @@
 #include "link/port_names.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 #include <algorithm>
@@ -180,6 +182,25 @@ private Q_SLOTS:
             QStringLiteral("RS-232 port error on COM 3: !\n/dev/ttyS2: No such file or directory"));
         QCOMPARE(port_error_text(1, QStringLiteral("COM1"), QString()),
             QStringLiteral("RS-232 port error on COM 1: !\nCOM1"));
+    }
+
+    void permission_denied_names_the_owning_group()
+    {
+        // A file stands in for the device: its group is whatever this process creates files with.
+        QTemporaryFile device;
+        QVERIFY(device.open());
+        const QString group = QFileInfo(device.fileName()).group();
+        QVERIFY(!group.isEmpty());
+        QCOMPARE(port_error_text(2, device.fileName(), QStringLiteral("Permission denied")),
+            QStringLiteral(
+                "RS-232 port error on COM 2: !\n%1: Permission denied; the user must be in "
+                "the group \"%2\" that owns the device")
+                .arg(device.fileName(), group));
+        // A device that is gone by the time the message is made still gets the advice.
+        QCOMPARE(port_error_text(2, QStringLiteral("/dev/kz-no-such-device"),
+                     QStringLiteral("Permission denied")),
+            QStringLiteral("RS-232 port error on COM 2: !\n/dev/kz-no-such-device: Permission "
+                           "denied; the user must be in the group that owns the device"));
     }
 };
 
