@@ -45,7 +45,7 @@ mkdir "$home"
 chown nobody "$home"
 as_user() {
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 "$@"
+        env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$@"
 }
 cd /
 

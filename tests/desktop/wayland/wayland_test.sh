@@ -41,7 +41,7 @@ start() { environment exec "$@" & }
 environment() {
     local execute=
     [ "$1" = exec ] && { execute=exec; shift; }
-    $execute "${as_user[@]}" env -i HOME="$work" PATH=/usr/bin:/bin LANG=C.UTF-8 XDG_RUNTIME_DIR="$runtime" \
+    $execute "${as_user[@]}" env -i HOME="$work" PATH=/usr/bin:/bin LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" XDG_RUNTIME_DIR="$runtime" \
         WAYLAND_DISPLAY=wayland-1 SWAYSOCK="$runtime/sway.sock" "$@"
 }
 
