@@ -24,7 +24,9 @@ if [ "$(id -u)" = 0 ]; then
     chown -R nobody "$work"
     as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --reset-env)
 fi
+# The sanitizer build's options reach the window, which --reset-env would drop.
 "${as_user[@]}" env HOME="$work" QT_QPA_PLATFORM=xcb PATH=/usr/bin:/bin \
+    ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" \
     xvfb-run -a -s "-noreset -screen 0 1024x768x24" bash -c '
     "$1" --config-dir "$2" 2>"$3/err" &
     pid=$!
@@ -35,8 +37,8 @@ fi
         sleep 0.1
     done
     if kill -0 $pid 2>/dev/null; then kill $pid; echo "the window did not end"; exit 1; fi
-    wait $pid' _ "$ctrl" "$config" "$work" "$x_close"
-status=$?
+    wait $pid' _ "$ctrl" "$config" "$work" "$x_close" || status=$?
+status=${status:-0}
 err=$(cat "$work/err")
 echo "stderr: $err"
 [ "$status" = 0 ] || { echo "exit status $status"; exit 1; }
