@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include "cli/fleet.h"
+#include "cli/input_files.h"
 #include "cli/job.h"
 #include "cli/profile.h"
 #include "cli/settings.h"
@@ -95,17 +96,6 @@ int list_ports(Console &console)
     for (const QString &line : std::as_const(others))
         console.out << "  " << line << '\n';
     return status_done;
-}
-
-bool read_text_file(const QString &path, QString *text, QString *error)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *text = QString::fromUtf8(file.readAll());
-    return true;
 }
 
 void print_values(Console &console, const JobResult &result, bool json)
@@ -232,15 +222,36 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
 
 bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
 {
-    QStringList all = inv.ports;
+    QStringList all;
+    for (const QString &port : inv.ports) {
+        if (const std::optional<QString> control = control_byte(port)) {
+            *error = QStringLiteral("--port holds the control byte %1").arg(*control);
+            return false;
+        }
+        all << port;
+    }
     if (!inv.ports_file.isEmpty()) {
         QString text;
-        if (!read_text_file(inv.ports_file, &text, error))
+        if (!read_input_file(inv.ports_file, &text, error))
             return false;
-        for (QString line : text.split(QLatin1Char('\n'))) {
-            line = line.trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
-                all << line;
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString line = without_comment(lines.at(i));
+            if (line.isEmpty())
+                continue;
+            if (const std::optional<QString> control = control_byte(line)) {
+                *error = QStringLiteral("%1: line %2: holds the control byte %3")
+                             .arg(inv.ports_file)
+                             .arg(i + 1)
+                             .arg(*control);
+                return false;
+            }
+            all << line;
+        }
+        if (all.isEmpty()) {
+            *error = QStringLiteral("%1 names no port (only blank lines and comments)")
+                         .arg(inv.ports_file);
+            return false;
         }
     }
     ports->clear();
@@ -252,8 +263,6 @@ bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
         *ports << inv.port;
     return true;
 }
-
-namespace { } // namespace
 
 QString usage_text()
 {
@@ -398,6 +407,11 @@ QString port_address(const QString &port)
     return port;
 }
 
+namespace {
+int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console);
+} // namespace
+
 int run(const Invocation &inv, Console &console, const QString &default_config_dir)
 {
     if (inv.command == QLatin1String("ports"))
@@ -435,6 +449,12 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     } else if (c == QLatin1String("get")) {
         request.kind = JobRequest::Kind::Get;
         for (const QString &name : inv.args) {
+            if (const std::optional<QString> control = control_byte(name)) {
+                report(console,
+                    QStringLiteral("a setting name holds the control byte %1; nothing was sent")
+                        .arg(*control));
+                return status_usage;
+            }
             const Setting *setting = find_setting(name);
             if (!setting) {
                 report(console, QStringLiteral("unknown setting \"%1\"").arg(name));
@@ -452,6 +472,14 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
                 report(console, QStringLiteral("%1; nothing was sent").arg(why));
                 return status_usage;
             }
+            for (const ProfileEntry &earlier : std::as_const(request.entries)) {
+                if (earlier.setting == entry.setting) {
+                    report(console,
+                        QStringLiteral("%1 is given twice; nothing was sent")
+                            .arg(QLatin1String(entry.setting->name)));
+                    return status_usage;
+                }
+            }
             request.entries << entry;
         }
     } else if (c == QLatin1String("apply") || c == QLatin1String("diff")) {
@@ -460,7 +488,7 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         request.dry_run = inv.dry_run;
         QString text, why;
         Profile profile;
-        if (!read_text_file(inv.args.first(), &text, &why)) {
+        if (!read_input_file(inv.args.first(), &text, &why)) {
             report(console, QStringLiteral("%1; nothing was sent").arg(why));
             return status_usage;
         }
@@ -488,18 +516,35 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     TraceWriter trace;
     if (!inv.trace.isEmpty()) {
         QString why;
-        if (!trace.open(inv.trace, &why)) {
+        const bool opened = inv.trace == QLatin1String("-")
+            ? trace.open_descriptor(2, &why)
+            : trace_path_usable(inv.trace, &why) && trace.open(inv.trace, &why);
+        if (!opened) {
             report(
                 console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
             return status_usage;
         }
     }
 
-    if (ports.size() > 1)
-        return run_fleet(inv, ports, request, lists, trace.is_open() ? &trace : nullptr, console);
+    const int status = ports.size() > 1
+        ? run_fleet(inv, ports, request, lists, trace.is_open() ? &trace : nullptr, console)
+        : run_one(inv, ports.first(), request, lists, trace.is_open() ? &trace : nullptr, console);
+    if (!trace.failure().isEmpty()) {
+        report(console,
+            QStringLiteral("the trace %1 could not be written: %2; it holds the lines before")
+                .arg(inv.trace, trace.failure()));
+        return std::max(status, int(status_failed));
+    }
+    return status;
+}
 
-    const QString &port = ports.first();
-    ReceiverJob job(port, port_address(port), lists, trace.is_open() ? &trace : nullptr, request);
+namespace {
+
+int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console)
+{
+    const QString &c = inv.command;
+    ReceiverJob job(port, port_address(port), lists, trace, request);
     const bool shows_progress = c == QLatin1String("read") || c == QLatin1String("apply");
     Progress progress(console, QStringLiteral("%1 %2").arg(c, port));
     if (shows_progress)
@@ -522,6 +567,8 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         report(console, line);
     return result.status;
 }
+
+} // namespace
 
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {

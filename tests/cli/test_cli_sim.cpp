@@ -201,6 +201,34 @@ private Q_SLOTS:
         QTest::newRow("bad profile: missing file")
             << QStringList { "apply", "/nonexistent/room.profile" } << "" << 0 << 2 << true
             << "/nonexistent/room.profile";
+        QTest::newRow("usage: set a name twice") << QStringList { "set", "hue=40",
+            "hue=41" } << "" << 0 << 2 << true << "hue is given twice; nothing was sent";
+        QTest::newRow("usage: control byte in a set value")
+            << QStringList { "set", "hue=4\x1b[2J" } << "" << 0 << 2 << true
+            << "holds the control byte \\x1B; nothing was sent";
+        QTest::newRow("usage: control byte in a get name") << QStringList { "get",
+            "aspect\r" } << "" << 0 << 2 << true << "holds the control byte \\x0D";
+        QTest::newRow("bad profile: name twice")
+            << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = Full\nhue = 4\n"
+            << 0 << 2 << true << "line 3: hue is given twice";
+        QTest::newRow("bad profile: NUL in a value")
+            << QStringList { "apply", "PROFILE" }
+            << QString::fromUtf8("hue = 3\naspect = Full\0x\n", 25) << 0 << 2 << true
+            << "line 2: holds the control byte \\x00";
+        QTest::newRow("bad profile: escape sequence in a value")
+            << QStringList { "diff", "PROFILE" } << "aspect = \x1b]0;owned\x07Full\n"
+            << 0 << 2 << true << "line 1: holds the control byte \\x1B";
+        QTest::newRow("bad profile: a folder")
+            << QStringList { "apply", "DIR" } << "" << 0 << 2 << true << "not a regular file";
+        QTest::newRow("bad profile: a device") << QStringList { "apply", "/dev/zero" } << "" << 0
+                                               << 2 << true << "/dev/zero: not a regular file";
+        QTest::newRow("usage: trace is a dangling link") << QStringList { "--trace", "LINK",
+            "read" } << "" << 0 << 2 << true << "symbolic link to nothing";
+        QTest::newRow("usage: trace is a device") << QStringList { "--trace", "/dev/null", "read" }
+                                                  << "" << 0 << 2 << true << "not a regular file";
+        QTest::newRow("done: comment after a value")
+            << QStringList { "diff", "PROFILE" } << "aspect = Full # as in room one\n# c\n"
+            << 0 << 0 << false << "";
         QTest::newRow("failed: silent receiver")
             << QStringList { "read" } << "" << 1 << 1 << false
             << "transmitter: sent \"WP_IdentifyTx[?]$\\x0D\", no complete reply within 302 ms "
@@ -272,6 +300,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = write_file(dir, QStringLiteral("profile"), profile);
         words.replaceInStrings(QStringLiteral("PROFILE"), path);
+        words.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        QVERIFY(QFile::link(
+            dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("link"))));
+        words.replaceInStrings(QStringLiteral("LINK"), dir.filePath(QStringLiteral("link")));
         words.prepend(fault == 5 ? dir.filePath(QStringLiteral("no-such-port")) : room.path);
         words.prepend(QStringLiteral("--port"));
 
@@ -569,9 +601,11 @@ private Q_SLOTS:
         fx.window->link().close_port();
         fx.clear_sent();
         // COM1 opens what it opens for the window (the fixture points KZ_ORBA_COM1 at the sim).
+        // A name given twice is refused, so the second auto-off entry goes in a run of its own.
         QStringList words { QStringLiteral("--port"), QStringLiteral("COM1") };
-        const CliRun run = run_cli(words + assignments(pairs));
-        QCOMPARE(run.status, 0);
+        const auto second = pairs.takeLast();
+        QCOMPARE(run_cli(words + assignments(pairs)).status, 0);
+        QCOMPARE(run_cli(words + assignments({ second })).status, 0);
         QCOMPARE(fx.sent(), window);
     }
 
