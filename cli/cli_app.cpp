@@ -3,6 +3,7 @@
 #include "cli/fleet.h"
 #include "cli/input_files.h"
 #include "cli/job.h"
+#include "cli/json_output.h"
 #include "cli/profile.h"
 #include "cli/settings.h"
 #include "link/port_names.h"
@@ -31,12 +32,6 @@ const QStringList global_options = { QStringLiteral("--port"), QStringLiteral("-
 const QStringList commands_known = { QStringLiteral("ports"), QStringLiteral("read"),
     QStringLiteral("get"), QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff"),
     QStringLiteral("key"), QStringLiteral("reset"), QStringLiteral("vga-auto") };
-
-QString json_string(const QString &text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 void report(Console &console, const QString &text)
 {
@@ -79,12 +74,39 @@ private:
     bool shown_ = false;
 };
 
-int list_ports(Console &console)
+int list_ports(Console &console, bool json)
 {
     const QList<ReportedPort> reported = reported_ports();
     QStringList com_devices;
     for (int n = 1; n <= 9; ++n)
         com_devices << resolve_port(n, reported).device;
+    if (json) {
+        // Each entry and each other port as a receiver object: its device in "settings".
+        QList<QJsonObject> receivers;
+        const auto entry = [&](const QString &port, const QString &device, bool usb) {
+            JobRequest request;
+            QJsonObject object = receiver_object(port, request, JobResult {}, OptionLists {});
+            QJsonObject settings;
+            settings.insert(QStringLiteral("device"), device);
+            settings.insert(QStringLiteral("present"), port_present(device, reported));
+            settings.insert(QStringLiteral("usb"), usb);
+            object.insert(QStringLiteral("settings"), settings);
+            receivers << object;
+        };
+        for (int n = 1; n <= 9; ++n) {
+            const QString &device = com_devices.at(n - 1);
+            const bool usb = std::any_of(reported.begin(), reported.end(),
+                [&](const ReportedPort &port) { return port.device == device && port.usb; });
+            entry(QStringLiteral("COM%1").arg(n), device, usb);
+        }
+        for (const ReportedPort &port : reported) {
+            if (!com_devices.contains(port.device))
+                entry(port.device, port.device, port.usb);
+        }
+        console.out << QString::fromUtf8(json_document(receivers));
+        console.out.flush();
+        return status_done;
+    }
     for (const QString &line : port_table(reported))
         console.out << line << '\n';
     QStringList others;
@@ -98,20 +120,8 @@ int list_ports(Console &console)
     return status_done;
 }
 
-void print_values(Console &console, const JobResult &result, bool json)
+void print_values(Console &console, const JobResult &result)
 {
-    if (json) {
-        QStringList members;
-        for (const JobResult::Value &value : result.values) {
-            members << QStringLiteral("  %1: %2")
-                           .arg(json_string(QLatin1String(value.setting->name)),
-                               value.value ? json_string(*value.value) : QStringLiteral("null"));
-        }
-        console.out << "{\n"
-                    << members.join(QStringLiteral(",\n")) << (members.isEmpty() ? "" : "\n")
-                    << "}\n";
-        return;
-    }
     for (const JobResult::Value &value : result.values) {
         if (value.value)
             console.out << value.setting->name << " = " << *value.value << '\n';
@@ -171,25 +181,15 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
         = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get;
     // With --json the object alone goes to stdout; the receivers' lines go to stderr.
     QTextStream &lines = inv.json ? console.err : console.out;
-    if (reads && inv.json) {
-        QStringList members;
-        for (const auto &job : fleet.jobs()) {
-            QString object = QStringLiteral("null");
-            if (job->result().status == status_done) {
-                QString text;
-                QTextStream stream(&text);
-                Console inner { stream, console.err, false };
-                print_values(inner, job->result(), true);
-                stream.flush();
-                object = text.trimmed().replace(QStringLiteral("\n"), QStringLiteral("\n  "));
-            }
-            members << QStringLiteral("  %1: %2").arg(json_string(job->port()), object);
-        }
-        console.out << "{\n" << members.join(QStringLiteral(",\n")) << "\n}\n";
+    if (inv.json) {
+        QList<QJsonObject> receivers;
+        for (const auto &job : fleet.jobs())
+            receivers << receiver_object(job->port(), request, job->result(), lists);
+        console.out << QString::fromUtf8(json_document(receivers));
     } else if (reads) {
         for (const auto &job : fleet.jobs()) {
             console.out << "# " << job->port() << '\n';
-            print_values(console, job->result(), false);
+            print_values(console, job->result());
             console.out << '\n';
         }
     }
@@ -309,6 +309,10 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
                 inv->help = true;
                 return true;
             }
+            if (word == QLatin1String("--json")) {
+                inv->json = true;
+                continue;
+            }
             if (word == QLatin1String("--version")) {
                 inv->version = true;
                 return true;
@@ -364,7 +368,7 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
             inv->command = word;
             continue;
         }
-        if (word == QLatin1String("--json") && inv->command == QLatin1String("read"))
+        if (word == QLatin1String("--json"))
             inv->json = true;
         else if (word == QLatin1String("--dry-run") && inv->command == QLatin1String("apply"))
             inv->dry_run = true;
@@ -415,7 +419,7 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
 int run(const Invocation &inv, Console &console, const QString &default_config_dir)
 {
     if (inv.command == QLatin1String("ports"))
-        return list_ports(console);
+        return list_ports(console, inv.json);
     QStringList ports;
     QString ports_why;
     if (!receiver_ports(inv, &ports, &ports_why)) {
@@ -558,10 +562,15 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
     progress.clear();
 
     const JobResult &result = job.result();
-    if (request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get)
-        print_values(console, result, inv.json);
-    for (const QString &line : result.changes)
-        console.out << line << '\n';
+    if (inv.json) {
+        console.out << QString::fromUtf8(
+            json_document({ receiver_object(port, request, result, lists) }));
+    } else {
+        if (request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get)
+            print_values(console, result);
+        for (const QString &line : result.changes)
+            console.out << line << '\n';
+    }
     console.out.flush();
     for (const QString &line : result.errors)
         report(console, line);

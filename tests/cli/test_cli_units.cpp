@@ -75,9 +75,10 @@ private Q_SLOTS:
                                         << "" << QStringList {};
         QTest::newRow("read takes no names") << QStringList { "read", "aspect" } << false << ""
                                              << "" << QStringList {};
-        QTest::newRow("json is read's alone")
-            << QStringList { "get", "aspect", "--json" } << false << ""
-            << "" << QStringList {};
+        QTest::newRow("json after any command") << QStringList { "get", "aspect", "--json" } << true
+                                                << com1 << "get" << QStringList { "aspect" };
+        QTest::newRow("json before the command") << QStringList { "--json", "set", "hue=3" } << true
+                                                 << com1 << "set" << QStringList { "hue=3" };
         QTest::newRow("apply needs its file") << QStringList { "apply" } << false << ""
                                               << "" << QStringList {};
         QTest::newRow("get needs a name") << QStringList { "get" } << false << ""
