@@ -19,10 +19,8 @@ struct AppSettings
 };
 
 namespace app_files {
+// The option-list files are named by the receiver model (model::option_list_file).
 inline constexpr char settings_file[] = "KZ_ORBA_CTRL.ini";
-inline constexpr char auto_off_file[] = "auto_off.txt";
-inline constexpr char input_prefer_file[] = "input_prefer.txt";
-inline constexpr char output_reso_file[] = "output_reso.txt";
 inline constexpr char ball_red_file[] = "ball_red.gif";
 inline constexpr char ball_gray_file[] = "ball_gray.bmp";
 

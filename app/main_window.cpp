@@ -4,6 +4,7 @@
 #include "app/section_widgets.h"
 #include "fields/fields.h"
 #include "form/readable_fonts.h"
+#include "model/settings.h"
 #include "section/combo_util.h"
 #include "section/prompts.h"
 #include "ui_frm_main.h"
@@ -144,13 +145,13 @@ bool MainWindow::fill_option_lists(QString *error)
 {
     const struct
     {
-        const char *file;
+        model::OptionList file;
         QComboBox *combo;
-    } lists[] = { { app_files::auto_off_file, ui->cbo_standby },
-        { app_files::input_prefer_file, ui->cbo_in_prefer },
-        { app_files::output_reso_file, ui->cbo_output } };
+    } lists[] = { { model::OptionList::AutoOff, ui->cbo_standby },
+        { model::OptionList::InputPrefer, ui->cbo_in_prefer },
+        { model::OptionList::OutputReso, ui->cbo_output } };
     for (const auto &list : lists) {
-        const QString path = app_files::path(config_dir_, list.file);
+        const QString path = app_files::path(config_dir_, model::option_list_file(list.file));
         QStringList entries;
         QString why;
         if (!read_option_list(path, entries, &why)) {

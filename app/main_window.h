@@ -42,6 +42,9 @@ public:
     Ui::frm_main *form() const { return ui.get(); }
     SerialLink &link() { return link_; }
     PortRow &port_row() { return port_row_; }
+    // The sections that show read-back values, for tests that hand them replies.
+    ReceiverControls &receiver_controls() { return receiver_; }
+    ProjectorBehaviour &projector_behaviour() { return behaviour_; }
     WindowState &state() { return state_; }
     FailIndicator &fail() { return fail_; }
     const QString &config_dir() const { return config_dir_; }

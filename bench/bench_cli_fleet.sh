@@ -2,7 +2,8 @@
 # Apply of one profile to many simulated receivers at once over loopback TCP, with kz-orba-cli's
 # fleet mode: wall time, its ratio to one receiver, peak memory and CPU time of the CLI.
 #   bench/bench_cli_fleet.sh [COUNT...]      default: 1 10 50 200, then the fault row
-# Every line runs at once (--jobs equal to the count); JOBS=16 shows the default's rounds instead.
+# Every line runs at once (--jobs equal to the count); JOBS=16 shows 16 at a time instead, and
+# JOBS=default gives no --jobs, so that the tool takes as many lines as its descriptors allow.
 # The fault row runs 50 receivers of which 5 never answer and 5 drop the connection during the
 # apply; the summary should name those 10 and the other 40 finish as without faults.
 # Needs a build (scripts/build.sh); BUILD_DIR chooses another build folder.
@@ -61,8 +62,10 @@ stop_sim() {
 # Runs one apply on count lines and prints "wall_s peak_kb cpu_s status".
 run_apply() {
     local status=0
+    local jobs=(--jobs "${JOBS:-$1}")
+    [ "${JOBS:-}" != default ] || jobs=()
     /usr/bin/time -o "$work/time" -f '%e %M %U %S' \
-        "$bin/kz-orba-cli" --ports-file "$work/ports" --jobs "${JOBS:-$1}" apply "$work/profile" \
+        "$bin/kz-orba-cli" --ports-file "$work/ports" "${jobs[@]}" apply "$work/profile" \
         > "$work/cli.out" 2> "$work/cli.err" || status=$?
     # time puts a line about a non-zero status first; the figures are on the last line.
     read -r wall peak user sys < <(tail -n 1 "$work/time")

@@ -1,13 +1,14 @@
 #include "cli/cli_app.h"
 
+#include "cli/descriptors.h"
 #include "cli/fleet.h"
 #include "cli/input_files.h"
-#include "cli/job.h"
 #include "cli/json_output.h"
-#include "cli/profile.h"
-#include "cli/settings.h"
 #include "link/port_names.h"
 #include "link/trace.h"
+#include "model/job.h"
+#include "model/profile.h"
+#include "model/settings.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 
@@ -20,6 +21,9 @@
 #include <QTextStream>
 
 namespace cli {
+
+// The receiver model: settings, profiles, plans and jobs.
+using namespace model;
 
 namespace {
 
@@ -272,7 +276,8 @@ QString usage_text()
         "  PORT        COM1 .. COM9 (resolved as the window resolves them) or a device path;\n"
         "              default COM1. Several ports (--port again, --ports-file with one port\n"
         "              a line) run read, get, set, apply and diff on every receiver at once,\n"
-        "              at most N busy at a time (default 16), and end with one line per\n"
+        "              at most N busy at a time (default: what the open-file limit allows,\n"
+        "              up to 256), and end with one line per\n"
         "              receiver and a summary; the exit status is the worst of them\n"
         "  DIR         where auto_off.txt, input_prefer.txt and output_reso.txt are; default the\n"
         "              executable's folder\n"
@@ -581,6 +586,9 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
 
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {
+    set_open_failure_wording([](const QString &why) {
+        return descriptors_exhausted() ? too_many_open_files(lines_at_once()) : why;
+    });
     Invocation inv;
     QString why;
     if (!parse_invocation(words, &inv, &why)) {

@@ -13,7 +13,7 @@ struct Invocation
     QString port = QStringLiteral("COM1"); // the first --port, or COM1
     QStringList ports; // every --port, in order
     QString ports_file; // --ports-file: one port per line
-    int jobs = 16; // --jobs: receivers busy at once
+    int jobs = 0; // --jobs: receivers busy at once; 0: as many as the descriptors allow
     QString config_dir; // empty: beside the executable
     QString trace; // empty: no trace
     QString command; // ports, read, get, set, apply, diff, key, reset, vga-auto

@@ -1,15 +1,20 @@
 #include "cli/fleet.h"
 
+#include "cli/descriptors.h"
+
 #include <QTimer>
 
 #include <algorithm>
 
 namespace cli {
 
+using namespace model;
+
 Fleet::Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent)
     : QObject(parent)
-    , busy_(std::max(1, busy))
+    , busy_(busy > 0 ? busy : default_jobs(raise_descriptor_limit()))
 {
+    set_lines_at_once(int(std::min<qsizetype>(busy_, ports.size())));
     for (const QString &port : ports)
         jobs_.push_back(make(port));
     for (std::size_t i = 0; i < jobs_.size(); ++i) {

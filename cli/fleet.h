@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/job.h"
+#include "model/job.h"
 
 #include <QObject>
 #include <QStringList>
@@ -11,6 +11,8 @@
 
 namespace cli {
 
+using model::ReceiverJob;
+
 // Many receivers at once on one thread: a job per port, at most `busy` of them running, the next
 // one started as soon as one ends. Each job keeps its own pauses and time-outs, so a slow or dead
 // receiver holds up only its own line.
@@ -20,6 +22,7 @@ class Fleet : public QObject
 public:
     using MakeJob = std::function<std::unique_ptr<ReceiverJob>(const QString &port)>;
 
+    // busy 0 or less: as many as the descriptor budget allows (default_jobs).
     Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent = nullptr);
     ~Fleet() override;
 

@@ -54,28 +54,4 @@ bool trace_path_usable(const QString &path, QString *error)
     return true;
 }
 
-std::optional<QString> control_byte(const QString &text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != u'\t') || u == 0x7F)
-            return QStringLiteral("\\x%1")
-                .arg(int(u), 2, 16, QLatin1Char('0'))
-                .toUpper()
-                .replace(QStringLiteral("\\X"), QStringLiteral("\\x"));
-    }
-    return std::nullopt;
-}
-
-QString without_comment(const QString &line)
-{
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line.at(i) == QLatin1Char('#')
-            && (i == 0 || line.at(i - 1) == QLatin1Char(' ')
-                || line.at(i - 1) == QLatin1Char('\t')))
-            return line.left(i).trimmed();
-    }
-    return line.trimmed();
-}
-
 } // namespace cli

@@ -5,6 +5,8 @@
 
 namespace cli {
 
+using namespace model;
+
 namespace {
 
 bool whole_number(const QString &text, int *number)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/job.h"
+#include "model/job.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -17,16 +17,17 @@ constexpr int json_schema = 1;
 
 // The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage"
 // or "line" (the port cannot be opened or the line was lost).
-QString result_word(int status, JobRequest::Kind kind, const JobResult &result);
+QString result_word(int status, model::JobRequest::Kind kind, const model::JobResult &result);
 
 // A value as JSON: a number for a setting whose entries are all whole numbers, the projector
 // port as [baud, data bits, parity, stop bits], otherwise the entry's text. Joined with "," an
 // array is the profile's text again, and a number written in decimal is too.
-QJsonValue typed_value(const Setting &setting, const QString &value, const OptionLists &lists);
+QJsonValue typed_value(
+    const model::Setting &setting, const QString &value, const model::OptionLists &lists);
 
 // One receiver's object.
-QJsonObject receiver_object(const QString &port, const JobRequest &request, const JobResult &result,
-    const OptionLists &lists);
+QJsonObject receiver_object(const QString &port, const model::JobRequest &request,
+    const model::JobResult &result, const model::OptionLists &lists);
 
 // The whole document, with its line end.
 QByteArray json_document(const QList<QJsonObject> &receivers);

@@ -1,5 +1,6 @@
 #include "build_info.h"
 #include "cli/cli_app.h"
+#include "cli/descriptors.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -17,6 +18,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Each receiver's line takes a descriptor: take all the system allows.
+    cli::raise_descriptor_limit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-orba-cli"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));

@@ -101,7 +101,8 @@ LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
     tx_clock_.start();
     tx_sent_ = bytes;
     framing_.begin_wait();
-    transport_->drain_output();
+    // No wait for earlier output: a line that takes no bytes (an adapter held by flow control)
+    // fails on this transaction's own deadline and holds up no other line on the thread.
     transport_->discard_input();
     write_now(bytes);
     // A write can find the line gone and end the transaction at once.
@@ -117,10 +118,15 @@ LinkOutcome::Status LinkCore::send_nowait(const QByteArray &bytes)
         return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
     }
     framing_.end_wait();
-    transport_->drain_output();
     write_now(bytes);
     trace_now(bytes, TraceRecord::Outcome::Sent);
-    return LinkOutcome::Status::Replied;
+    return LinkOutcome::Status::Sent;
+}
+
+void LinkCore::drain_output()
+{
+    if (open_)
+        transport_->drain_output();
 }
 
 void LinkCore::trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome)
@@ -149,7 +155,7 @@ void LinkCore::take_arrived()
     if (poll.log_cleared)
         Q_EMIT log_cleared();
     if (busy_ && framing_.reply_ok())
-        finish(LinkOutcome::Status::Replied);
+        finish(framing_.reply_cut() ? LinkOutcome::Status::TooLong : LinkOutcome::Status::Replied);
 }
 
 void LinkCore::finish(LinkOutcome::Status status)
@@ -159,17 +165,31 @@ void LinkCore::finish(LinkOutcome::Status status)
     deadline_.stop();
     LinkOutcome outcome;
     outcome.status = status;
-    if (status == LinkOutcome::Status::Replied) {
+    if (status == LinkOutcome::Status::Replied || status == LinkOutcome::Status::TooLong) {
         outcome.reply = framing_.reply_text();
         outcome.bytes = framing_.byte_buf();
     }
+    outcome.received = framing_.rx_text();
+    outcome.discarded = framing_.discarded();
     TraceRecord record;
     record.started = tx_started_;
     record.sent = tx_sent_;
-    record.received = framing_.rx_text();
-    record.outcome = status == LinkOutcome::Status::Replied ? TraceRecord::Outcome::Replied
-        : status == LinkOutcome::Status::NoReply            ? TraceRecord::Outcome::NoReply
-                                                            : TraceRecord::Outcome::Lost;
+    record.received = outcome.received;
+    record.discarded = outcome.discarded;
+    switch (status) {
+    case LinkOutcome::Status::Replied:
+        record.outcome = TraceRecord::Outcome::Replied;
+        break;
+    case LinkOutcome::Status::TooLong:
+        record.outcome = TraceRecord::Outcome::TooLong;
+        break;
+    case LinkOutcome::Status::NoReply:
+        record.outcome = TraceRecord::Outcome::NoReply;
+        break;
+    default:
+        record.outcome = TraceRecord::Outcome::Lost;
+        break;
+    }
     record.elapsed_ms = tx_clock_.elapsed();
     framing_.end_wait();
     busy_ = false;

@@ -13,7 +13,9 @@
 
 // One line to one receiver, driven by events alone: it owns the line, starts a transaction and
 // reports its outcome by finished() when the reply is complete, the wait has run out or the line
-// has gone. Nothing here waits, so several cores on one thread serve several lines at once.
+// has gone. Nothing here waits (drain_output() below is the window's, called only by it), so
+// several cores on one thread serve several lines at once, and a line that takes no bytes fails
+// on its own deadline while the others go on.
 //
 // Two timings:
 // - Window: a receive poll every 100 ms takes what has arrived, so a reply is noticed at the
@@ -55,10 +57,13 @@ public:
     // Starts a waiting transaction with bytes: Pending, and finished() later; or at once Busy or
     // NotOpen, with nothing sent and nothing emitted.
     LinkOutcome::Status start(const QByteArray &bytes);
-    // Sends bytes and does not wait: Replied when written (later bytes are dropped), else Busy
-    // or NotOpen.
+    // Sends bytes and does not wait: Sent when written (later bytes are dropped), else Busy or
+    // NotOpen, with nothing sent.
     LinkOutcome::Status send_nowait(const QByteArray &bytes);
     bool busy() const { return busy_; }
+    // Blocks, without running events, until earlier writes have left the line, giving up on a
+    // line that takes nothing for a second: how the window begins each send. Never called here.
+    void drain_output();
 
     // The receive poll (Window timing): runs from a successful open and from every send; the
     // failure path of an open stops it.

@@ -10,16 +10,25 @@ struct LinkOutcome
     enum class Status {
         Pending, // started; the outcome comes later
         Replied, // a complete reply arrived within the wait
+        TooLong, // the reply's terminator came within the wait, but only after more bytes than
+                 // the link keeps: the reply is cut (reply holds its first bytes, no terminator)
         NoReply, // the wait ran out without a complete reply
         LineLost, // the port closed during the wait (Disconnect, a new port, the far end gone)
+        Sent, // sent without waiting for a reply; whatever comes back is dropped
         Busy, // refused: another transaction is running; nothing was sent
         NotOpen, // refused: no port is open; nothing was sent
+        ShutDown, // refused: the line has been closed for good; nothing was sent
     };
 
     Status status = Status::Pending;
-    // The reply, terminator included, and its raw bytes (the first 75), when Replied.
+    // The reply, terminator included, and its raw bytes (the first 75), when Replied; the kept
+    // part of the reply when TooLong.
     QByteArray reply;
     ByteBuffer bytes;
+    // What came back during the wait, at most the first ReplyFraming::max_kept bytes, and how
+    // many more were read and dropped.
+    QByteArray received;
+    qint64 discarded = 0;
 
     bool replied() const { return status == Status::Replied; }
 };

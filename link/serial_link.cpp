@@ -1,14 +1,81 @@
 #include "link/serial_link.h"
 
 #include "link/port_names.h"
+#include "link/tcp_transport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
+#include <QPointer>
+
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Holds back the operator's input (keys, clicks, wheel, touch) while it lives and delivers it, in
+// order, once it is gone: for the wait for a network connection, where nothing the operator does
+// may act on a half-open line. Everything else runs, the window system's close request included.
+class HeldInput : public QObject
+{
+public:
+    HeldInput() { QCoreApplication::instance()->installEventFilter(this); }
+    ~HeldInput() override
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (auto &[receiver, event] : held_) {
+            if (receiver)
+                QCoreApplication::postEvent(receiver, event.release());
+        }
+    }
+    // Holds nothing more and drops what it holds: the line is shut for good and the window is
+    // closing, whose exit question must have the operator's keys and clicks.
+    void drop()
+    {
+        QCoreApplication::instance()->removeEventFilter(this);
+        held_.clear();
+    }
+
+protected:
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Taken, so that no shortcut acts on the key; the key itself is held.
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::ContextMenu:
+            held_.emplace_back(receiver, std::unique_ptr<QEvent>(event->clone()));
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
+
+} // namespace
 
 SerialLink::SerialLink(QObject *parent)
     : QObject(parent)
@@ -21,10 +88,40 @@ SerialLink::SerialLink(QObject *parent)
 
 SerialLink::~SerialLink() = default;
 
+bool SerialLink::open_line(const QString &device)
+{
+    if (!is_network_address(device))
+        return core_.open(device);
+    // A network line connects while the window runs, so that it keeps drawing and a close
+    // request ends the wait and the program; the operator's input waits until it is over.
+    std::optional<bool> result;
+    const QMetaObject::Connection ok
+        = connect(&core_, &LinkCore::opened, this, [&result] { result = true; });
+    const QMetaObject::Connection failed
+        = connect(&core_, &LinkCore::open_failed, this, [&result] { result = false; });
+    core_.open_async(device);
+    {
+        HeldInput held;
+        const QMetaObject::Connection shut
+            = connect(this, &SerialLink::shutting_down, &held, &HeldInput::drop);
+        // The connect's own time limit ends it; the loop's limit is only a backstop.
+        wait_for(TcpTransport::connect_timeout_ms * 2, [&result] { return result.has_value(); });
+        disconnect(shut);
+    }
+    disconnect(ok);
+    disconnect(failed);
+    if (!result) {
+        // A close request (shut_down) or the backstop: the connect is given up.
+        core_.close();
+        return false;
+    }
+    return *result;
+}
+
 void SerialLink::set_comm()
 {
     const QString device = port_device(port_no_);
-    if (core_.open(device)) {
+    if (open_line(device)) {
         Q_EMIT opened();
     } else if (shut_) {
         // The window closed while a network connection was being made: nothing more to tell.
@@ -35,6 +132,11 @@ void SerialLink::set_comm()
     }
     // The window has been told the new state: let it show it before whatever the caller does
     // next, after success and failure alike, as the operator expects of Connect.
+    show_pending_events();
+}
+
+void SerialLink::show_pending_events()
+{
     QCoreApplication::processEvents();
 }
 
@@ -64,13 +166,15 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
         if (!shut_)
             trace_refused(bytes);
         LinkOutcome refused;
-        refused.status = LinkOutcome::Status::Busy;
+        refused.status = shut_ ? LinkOutcome::Status::ShutDown : LinkOutcome::Status::Busy;
         return refused;
     }
     reply_ok_ = false;
     std::optional<LinkOutcome> outcome;
     const QMetaObject::Connection connection = connect(
         &core_, &LinkCore::finished, this, [&outcome](const LinkOutcome &o) { outcome = o; });
+    // The window waits for earlier output to leave before each send, without running events.
+    core_.drain_output();
     const LinkOutcome::Status status = core_.start(bytes);
     if (status != LinkOutcome::Status::Pending) {
         disconnect(connection);
@@ -88,7 +192,8 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
     if (!outcome) {
         // Not reached while the core keeps its deadline; kept so that a wait can never hang.
         core_.close();
-        outcome = LinkOutcome { LinkOutcome::Status::LineLost, {}, {} };
+        outcome = LinkOutcome {};
+        outcome->status = LinkOutcome::Status::LineLost;
     }
     reply_ok_ = outcome->replied();
     return *outcome;
@@ -101,6 +206,7 @@ void SerialLink::send_cmd_nowait(const QByteArray &text)
             trace_refused(text);
         return;
     }
+    core_.drain_output();
     if (core_.send_nowait(text) == LinkOutcome::Status::NotOpen)
         Q_EMIT refused_not_open();
 }
@@ -138,10 +244,13 @@ void SerialLink::wait_for(int ms, const std::function<bool()> &done)
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     connect(this, &SerialLink::shutting_down, &loop, &QEventLoop::quit);
     if (done) {
-        connect(&core_, &LinkCore::finished, &loop, [&] {
+        const auto check = [&] {
             if (done())
                 loop.quit();
-        });
+        };
+        connect(&core_, &LinkCore::finished, &loop, check);
+        connect(&core_, &LinkCore::opened, &loop, check);
+        connect(&core_, &LinkCore::open_failed, &loop, check);
     }
     deadline.start(ms);
     loop.exec();

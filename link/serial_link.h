@@ -14,6 +14,13 @@
 // LinkCore in the window's timing, and waits that let window events run in a nested event loop,
 // so the window stays live during a transaction. What the operator sees of it (messages, the
 // Connect/Disconnect colours, the receive log) is the window's, told by the signals below.
+//
+// This is the one place where the window's event loop is entered again from inside a handler:
+// the waits (request, delay_sec), and show_pending_events(), which lets the window draw what a
+// handler has just changed (a control disabled, a new connection state) before the handler goes
+// on. Events that run there may start other handlers; the guards against that (the link busy,
+// in_delay, shut, a section's reading flag, QPointer to controls) live with the state they guard,
+// and the handlers above never call the event loop themselves.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -52,6 +59,9 @@ public:
     void send_cmd_nowait(const QByteArray &text);
     // Waits the given time while window events run.
     void delay_sec(double seconds);
+    // Runs the window events pending now, without waiting, so that what a handler has just
+    // changed is drawn before it goes on.
+    void show_pending_events();
 
     // Outcome of the last waiting transaction, kept until the next one starts.
     bool reply_ok() const { return reply_ok_; }
@@ -90,8 +100,10 @@ Q_SIGNALS:
     void traced(const TraceRecord &record);
 
 private:
+    // Opens the line at device; a network line is waited for in a nested event loop.
+    bool open_line(const QString &device);
     // Runs a nested event loop for at most ms, or until done() holds after one of the core's
-    // transactions has finished.
+    // transactions has finished or an open has ended.
     void wait_for(int ms, const std::function<bool()> &done);
     // A send refused here, before the core sees it: another transaction is on its way.
     void trace_refused(const QByteArray &bytes);

@@ -1,5 +1,7 @@
 #include "link/serial_transport.h"
 
+#include <QFileInfo>
+
 SerialTransport::SerialTransport(QObject *parent)
     : Transport(parent)
 {
@@ -27,7 +29,12 @@ SerialTransport::~SerialTransport()
 
 bool SerialTransport::open(const QString &address)
 {
-    port_.setPortName(address);
+    // The device itself, every symbolic link followed: the port's lock is taken on the device's
+    // own name, so that a second program reaching it under another name is refused as a second
+    // open of the same name is. A port name without a path (COM3) stays as it is.
+    const QString device
+        = address.contains(u'/') ? QFileInfo(address).canonicalFilePath() : QString();
+    port_.setPortName(device.isEmpty() ? address : device);
     const bool opened = port_.setBaudRate(QSerialPort::Baud115200)
         && port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity)
         && port_.setStopBits(QSerialPort::OneStop)

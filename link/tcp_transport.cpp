@@ -1,6 +1,5 @@
 #include "link/tcp_transport.h"
 
-#include <QEventLoop>
 #include <QTimer>
 #include <QUrl>
 
@@ -56,64 +55,38 @@ TcpTransport::~TcpTransport()
     close();
 }
 
-bool TcpTransport::open(const QString &address)
+bool TcpTransport::begin_connecting(const QString &address)
 {
     close();
     open_error_.clear();
-    TcpAddress target;
-    if (!parse_tcp_address(address, &target, &open_error_))
+    if (!parse_tcp_address(address, &target_, &open_error_))
         return false;
+    connect(&socket_, &QTcpSocket::connected, this, [this] { end_connecting(false); });
+    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] { end_connecting(false); });
+    connect_timer_.start(connect_timeout_ms);
+    socket_.connectToHost(target_.host, target_.port);
+    return true;
+}
 
-    QEventLoop loop;
-    connecting_ = &loop;
-    QTimer give_up;
-    give_up.setSingleShot(true);
-    give_up.setTimerType(Qt::PreciseTimer);
-    connect(&give_up, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(&socket_, &QTcpSocket::connected, &loop, &QEventLoop::quit);
-    connect(&socket_, &QTcpSocket::errorOccurred, &loop, &QEventLoop::quit);
-    socket_.connectToHost(target.host, target.port);
-    // A refusal or a failed lookup may already have been reported inside connectToHost.
-    if (socket_.state() != QAbstractSocket::ConnectedState
-        && socket_.state() != QAbstractSocket::UnconnectedState) {
-        give_up.start(connect_timeout_ms);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    disconnect(&socket_, nullptr, &loop, nullptr);
-    connecting_ = nullptr;
-
-    if (socket_.state() == QAbstractSocket::ConnectedState) {
-        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        open_ = true;
-        return true;
-    }
-    if (open_error_.isEmpty()) {
-        if (socket_.error() != QAbstractSocket::UnknownSocketError)
-            open_error_ = socket_.errorString();
-        else if (give_up.isActive())
-            open_error_ = u"the connection was closed while it was being made"_s;
-        else
-            open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(target.host)
-                              .arg(target.port)
-                              .arg(connect_timeout_ms / 1000);
-    }
-    socket_.abort();
-    return false;
+bool TcpTransport::open(const QString &address)
+{
+    if (!begin_connecting(address))
+        return false;
+    // The connect's own signals end it from inside this wait; one that neither connects nor
+    // fails in the time is given up here.
+    if (connect_timer_.isActive())
+        socket_.waitForConnected(connect_timeout_ms);
+    if (connect_timer_.isActive())
+        end_connecting(socket_.state() != QAbstractSocket::ConnectedState
+            && socket_.error() == QAbstractSocket::UnknownSocketError);
+    return open_;
 }
 
 void TcpTransport::open_async(const QString &address)
 {
-    close();
-    open_error_.clear();
-    if (!parse_tcp_address(address, &async_target_, &open_error_)) {
+    if (!begin_connecting(address))
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT open_finished(false); }, Qt::QueuedConnection);
-        return;
-    }
-    connect(&socket_, &QTcpSocket::connected, this, [this] { end_connecting(false); });
-    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] { end_connecting(false); });
-    connect_timer_.start(connect_timeout_ms);
-    socket_.connectToHost(async_target_.host, async_target_.port);
 }
 
 void TcpTransport::end_connecting(bool timed_out)
@@ -131,11 +104,13 @@ void TcpTransport::end_connecting(bool timed_out)
         Q_EMIT open_finished(true);
         return;
     }
-    if (socket_.error() != QAbstractSocket::UnknownSocketError && !timed_out)
+    // open() waits with the socket's own time limit, which the socket reports as its error.
+    if (socket_.error() != QAbstractSocket::UnknownSocketError
+        && socket_.error() != QAbstractSocket::SocketTimeoutError && !timed_out)
         open_error_ = socket_.errorString();
     else
-        open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(async_target_.host)
-                          .arg(async_target_.port)
+        open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(target_.host)
+                          .arg(target_.port)
                           .arg(connect_timeout_ms / 1000);
     socket_.abort();
     Q_EMIT open_finished(false);
@@ -151,8 +126,6 @@ void TcpTransport::close()
         disconnect(&socket_, &QTcpSocket::errorOccurred, this, nullptr);
         connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
     }
-    if (connecting_)
-        connecting_->quit();
     socket_.abort();
 }
 

@@ -2,11 +2,8 @@
 
 #include "link/transport.h"
 
-#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
-
-class QEventLoop;
 
 // Where a tcp:// address leads.
 struct TcpAddress
@@ -22,11 +19,10 @@ bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error =
 // A raw TCP connection to a serial-to-Ethernet gateway: the connection carries exactly the bytes
 // the serial line behind the gateway carries; the gateway sets the line's speed and format.
 //
-// open() waits for the connection for at most connect_timeout_ms in a nested event loop that runs
-// timers, sockets and painting but holds back the operator's input until it returns, so the window
-// keeps drawing and nothing the operator does can act on a half-open line. A refused connection
-// fails at once; an address that does not answer fails when the wait runs out, as does a name
-// that cannot be looked up in that time.
+// One way to connect, with a limit of connect_timeout_ms: open_async() reports by open_finished()
+// from the event loop; open() blocks the thread for it (for tests and tools without a window).
+// A refused connection fails at once; an address that does not answer fails when the time runs
+// out, as does a name that cannot be looked up in that time.
 class TcpTransport : public Transport
 {
     Q_OBJECT
@@ -39,8 +35,8 @@ public:
     ~TcpTransport() override;
 
     bool open(const QString &address) override;
-    // The same connection and time limit as open(), without a wait: for many lines on one thread,
-    // where one gateway that does not answer must hold up no other line.
+    // The same connection and time limit as open(), without a wait: for the window and for many
+    // lines on one thread, where one gateway that does not answer must hold up no other line.
     void open_async(const QString &address) override;
     QString open_error() const override { return open_error_; }
     void close() override;
@@ -55,15 +51,15 @@ public:
 
 private:
     void on_error(QAbstractSocket::SocketError error);
-    // Ends an open_async() in progress.
+    // Closes what is open and starts connecting; false, with the reason, for a bad address.
+    bool begin_connecting(const QString &address);
+    // Ends the connect in progress and reports it by open_finished().
     void end_connecting(bool timed_out);
 
     QTcpSocket socket_;
     QString open_error_;
     bool open_ = false;
-    // The open() wait running now, ended early by close().
-    QPointer<QEventLoop> connecting_;
-    // The open_async() in progress: its time limit and the address it tries.
+    // The connect in progress: its time limit and the address it tries.
     QTimer connect_timer_;
-    TcpAddress async_target_;
+    TcpAddress target_;
 };

@@ -13,6 +13,8 @@ QString trace_outcome_text(TraceRecord::Outcome outcome)
         return QStringLiteral("lost");
     case TraceRecord::Outcome::Sent:
         return QStringLiteral("sent");
+    case TraceRecord::Outcome::TooLong:
+        return QStringLiteral("too long");
     }
     return {};
 }
@@ -35,11 +37,19 @@ QString trace_bytes(QByteArrayView bytes)
     return text;
 }
 
+QString trace_bytes(QByteArrayView kept, qint64 discarded)
+{
+    QString text = trace_bytes(kept);
+    if (discarded > 0)
+        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
+    return text;
+}
+
 QString trace_line(const QString &port, const TraceRecord &record)
 {
     const QChar tab = QLatin1Char('\t');
     return record.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + tab + port + tab
-        + trace_bytes(record.sent) + tab + trace_bytes(record.received) + tab
+        + trace_bytes(record.sent) + tab + trace_bytes(record.received, record.discarded) + tab
         + trace_outcome_text(record.outcome) + tab + QString::number(record.elapsed_ms)
         + QStringLiteral(" ms");
 }

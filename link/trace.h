@@ -16,26 +16,31 @@ struct TraceRecord
         Refused, // not sent: another transaction was running, or no line was open
         Lost, // the line went away during the wait
         Sent, // sent without waiting: whatever comes back is dropped
+        TooLong, // the reply ended only after more bytes than the link keeps
     };
 
     QDateTime started;
     QByteArray sent;
     QByteArray received;
+    // Bytes that came back after the first ReplyFraming::max_kept and were dropped.
+    qint64 discarded = 0;
     Outcome outcome = Outcome::Replied;
     qint64 elapsed_ms = 0;
 };
 
-// "replied", "no reply", "refused", "lost", "sent".
+// "replied", "no reply", "refused", "lost", "sent", "too long".
 QString trace_outcome_text(TraceRecord::Outcome outcome);
 
 // Bytes for people: printable ASCII as it is, every other byte (and the backslash, so that the
 // text reads back unambiguously) as \xHH.
 QString trace_bytes(QByteArrayView bytes);
+// trace_bytes of what was kept, followed by "… N more bytes" when N more were dropped.
+QString trace_bytes(QByteArrayView kept, qint64 discarded);
 
 // One trace line, without its line end; fields separated by tabs, which never appear inside a
 // field (a tab byte is written \x09):
 // local time with milliseconds, the port, the bytes sent, the bytes received, the outcome and
-// the milliseconds taken, e.g.
+// the milliseconds taken (the bytes received as trace_bytes(kept, discarded) shows them), e.g.
 // "2026-12-10 14:31:02.123\tCOM1\tWP_Aspect[?]$\x0D\tWP_Aspect[16:9]$\x0D\treplied\t3 ms".
 QString trace_line(const QString &port, const TraceRecord &record);
 

@@ -1,9 +1,9 @@
 #include "projector/projector_behaviour.h"
 
 #include "link/serial_link.h"
+#include "model/plans.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
-#include "section/apply_reply.h"
 #include "section/combo_util.h"
 #include "section/setting_list.h"
 #include "section/window_state.h"
@@ -11,23 +11,24 @@
 #include <QComboBox>
 #include <QLabel>
 
-namespace {
-
-// Command numbers of the three settings, in read-back order.
-constexpr int projsw_number = 21;
-constexpr int auto_on_number = 22;
-constexpr int auto_off_number = 23;
-
-constexpr double read_pause_sec = 0.1;
-
-} // namespace
-
 ProjectorBehaviour::ProjectorBehaviour(
     const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
     : QObject(parent)
     , ctx_(ctx)
     , w_(widgets)
 {
+    const struct
+    {
+        QComboBox *combo;
+        const char *name;
+    } lists[] = {
+        { w_.cbo_projsw, "projsw_mode" },
+        { w_.cbo_auto_on, "auto_display_on" },
+        { w_.cbo_auto_off, "auto_display_off" },
+    };
+    for (const auto &list : lists)
+        controls_.push_back({ model::find_setting(QLatin1String(list.name)), list.combo });
+
     connect(w_.cbo_auto_on, &QComboBox::currentIndexChanged, this,
         &ProjectorBehaviour::cbo_auto_on_Click);
     connect(w_.cbo_auto_off, &QComboBox::currentIndexChanged, this,
@@ -38,53 +39,47 @@ ProjectorBehaviour::ProjectorBehaviour(
         &ProjectorBehaviour::cmd_read_proj_Click);
 }
 
-QComboBox *ProjectorBehaviour::list_of(int number) const
+void ProjectorBehaviour::fill_lists()
 {
-    switch (number) {
-    case projsw_number:
-        return w_.cbo_projsw;
-    case auto_on_number:
-        return w_.cbo_auto_on;
-    case auto_off_number:
-        return w_.cbo_auto_off;
-    default:
-        return nullptr;
+    for (QComboBox *combo : { w_.cbo_auto_on, w_.cbo_auto_off, w_.cbo_projsw }) {
+        for (const SettingControl &control : controls_) {
+            if (control.list == combo)
+                fill_combo(combo, protocol::fixed_entries(*control.setting->command));
+        }
     }
 }
 
-void ProjectorBehaviour::fill_lists()
+void ProjectorBehaviour::choose(QComboBox *combo)
 {
-    for (int number : { auto_on_number, auto_off_number, projsw_number })
-        fill_combo(list_of(number), protocol::fixed_entries(*protocol::command_by_number(number)));
-}
-
-void ProjectorBehaviour::choose(int number)
-{
-    send_list_choice(
-        ctx_, *protocol::command_by_number(number), list_of(number), w_.lab_proj_reply);
+    for (const SettingControl &control : controls_) {
+        if (control.list == combo)
+            send_list_choice(ctx_, *control.setting->command, combo, w_.lab_proj_reply);
+    }
 }
 
 void ProjectorBehaviour::cbo_auto_on_Click()
 {
-    choose(auto_on_number);
+    choose(w_.cbo_auto_on);
 }
 void ProjectorBehaviour::cbo_auto_off_Click()
 {
-    choose(auto_off_number);
+    choose(w_.cbo_auto_off);
 }
 void ProjectorBehaviour::cbo_projsw_Click()
 {
-    choose(projsw_number);
+    choose(w_.cbo_projsw);
+}
+
+void ProjectorBehaviour::apply_reply(const model::Setting &setting, const QByteArray &value)
+{
+    ::apply_reply(controls_, ctx_.state, setting, value);
 }
 
 void ProjectorBehaviour::cmd_read_proj_Click()
 {
-    const ReplyTargets targets { [this](int number) { return list_of(number); } };
-    ReadBack read { w_.cmd_read_proj, {}, read_pause_sec, nullptr,
-        [this, &targets](const protocol::Command &command, const QByteArray &value) {
-            apply_reply(targets, ctx_.state, command.cmd_number, value);
-        } };
-    for (int number : { projsw_number, auto_on_number, auto_off_number })
-        read.commands.push_back(protocol::command_by_number(number));
-    read_back(ctx_, read);
+    read_back(ctx_,
+        { w_.cmd_read_proj, model::read_plan(model::ReadGroup::Behaviour), nullptr,
+            [this](const model::Setting &setting, const QByteArray &value) {
+                apply_reply(setting, value);
+            } });
 }

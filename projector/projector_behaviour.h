@@ -1,9 +1,12 @@
 #pragma once
 
+#include "section/apply_reply.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
 #include <QObject>
+
+#include <vector>
 
 class QAbstractButton;
 class QComboBox;
@@ -39,10 +42,14 @@ public:
     // replies carry; stops quietly at the first missing or foreign reply.
     void cmd_read_proj_Click();
 
+    // Shows a reply's value (without prefix and terminator) to setting's query in its list.
+    void apply_reply(const model::Setting &setting, const QByteArray &value);
+
 private:
-    QComboBox *list_of(int number) const;
-    void choose(int number);
+    void choose(QComboBox *combo);
 
     HandlerContext ctx_;
     Widgets w_;
+    // The three settings with their lists, in the order of the read-back.
+    std::vector<SettingControl> controls_;
 };

@@ -117,17 +117,17 @@ bool ProjectorPort::parse_port_reply(const QByteArray &argument, ProjPortValues 
     return projector_values::parse_port_reply(argument, values);
 }
 
-bool ProjectorPort::cmd_send_port_Click()
+bool ProjectorPort::send_port(const QByteArray &message)
 {
-    const bool ok = ctx_.link.send_cmd(port_message(values_));
+    const bool ok = ctx_.link.send_cmd(message);
     if (!ok)
         ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
     return ok;
 }
 
-bool ProjectorPort::cmd_read_port_Click()
+bool ProjectorPort::read_port(const QByteArray &query)
 {
-    const bool ok = ctx_.link.send_cmd(protocol::query_message(port_prefix));
+    const bool ok = ctx_.link.send_cmd(query);
     QByteArray argument = ctx_.link.reply_text();
     if (ok && protocol::strip_reply(argument, port_prefix) && parse_port_reply(argument, values_)) {
         show_proj_port();

@@ -38,13 +38,12 @@ public:
     // Selects the entries that show the four values; a value with no entry leaves its list.
     void show_proj_port();
 
-    // The send-port step: sends the four values and waits. "Send fail !" when no reply comes.
-    // True when a reply arrived.
-    bool cmd_send_port_Click();
-    // The read-port step: queries the port settings and stores what the reply carries, then
-    // shows it. "Read fail !" when no usable reply comes. True when a reply arrived, whether or
-    // not it could be read.
-    bool cmd_read_port_Click();
+    // The send-port step: sends message (the four values) and waits. "Send fail !" when no reply
+    // comes. True when a reply arrived.
+    bool send_port(const QByteArray &message);
+    // The read-port step: sends query, stores what the reply carries, then shows it. "Read fail !"
+    // when no usable reply comes. True when a reply arrived, whether or not it could be read.
+    bool read_port(const QByteArray &query);
 
     // The message the send-port step sends for these values.
     static QByteArray port_message(const ProjPortValues &values);

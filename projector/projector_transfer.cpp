@@ -2,6 +2,7 @@
 
 #include "codec/display_reply.h"
 #include "link/serial_link.h"
+#include "model/plans.h"
 #include "projector/display_editor.h"
 #include "projector/projector_port.h"
 #include "protocol/protocol.h"
@@ -16,32 +17,27 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include <QCoreApplication>
-
 #include <algorithm>
 
 namespace {
 
-constexpr double step_pause_sec = 0.1;
-
-QByteArray display_prefix(int selector)
+const model::Setting &display_setting(int selector)
 {
-    return protocol::find_command(
-        selector == CommandCodec::display_on ? "display_on_command" : "display_off_command")
-        ->prefix;
+    return *model::find_setting(selector == CommandCodec::display_on
+            ? QStringLiteral("display_on_command")
+            : QStringLiteral("display_off_command"));
+}
+
+int selector_of(const model::Setting &setting)
+{
+    return &setting == &display_setting(CommandCodec::display_on) ? CommandCodec::display_on
+                                                                  : CommandCodec::display_off;
 }
 
 // Bytes of a normalized hex text.
 int byte_count(const QString &hex)
 {
     return static_cast<int>(hex.size() / 3);
-}
-
-// Bytes of the whole message that carries n command bytes.
-int message_size(int selector, int n)
-{
-    return static_cast<int>(display_prefix(selector).size() + QByteArray::number(n).size() + 1 + n
-        + protocol::terminator_len);
 }
 
 } // namespace
@@ -89,34 +85,38 @@ void ProjectorTransfer::cmd_proj_send_Click()
     }
 
     const FocusKeeper disabled(w_.cmd_proj_send);
-    QCoreApplication::processEvents();
-    if (port_.cmd_send_port_Click()) {
-        ctx_.link.delay_sec(step_pause_sec);
-        cmd_send_disp_Click(CommandCodec::display_on);
-        ctx_.link.delay_sec(step_pause_sec);
-        cmd_send_disp_Click(CommandCodec::display_off);
+    ctx_.link.show_pending_events();
+    // The port settings and, when they got a reply, both display commands, in the plan's order
+    // and with its pauses between the steps.
+    const model::Setting &port = *model::find_setting(QStringLiteral("projector_port"));
+    const std::vector<model::Step> plan = model::send_plan({
+        { &port, ProjectorPort::port_message(port_.values()) },
+        { &display_setting(CommandCodec::display_on), {} },
+        { &display_setting(CommandCodec::display_off), {} },
+    });
+    for (const model::Step &step : plan) {
+        if (step.pause_before_sec > 0)
+            ctx_.link.delay_sec(step.pause_before_sec);
+        if (step.setting->values == model::Values::PortSettings) {
+            if (!port_.send_port(step.message))
+                return;
+        } else {
+            send_display_command(selector_of(*step.setting));
+        }
     }
 }
 
-void ProjectorTransfer::cmd_send_disp_Click(int selector)
+void ProjectorTransfer::send_display_command(int selector)
 {
     CommandCodec &codec = editor_.codec();
-    const QString &command
-        = selector == CommandCodec::display_on ? codec.disp_on_hex : codec.disp_off_hex;
-    const int n = byte_count(command);
-    bool ok = false;
+    QString hex = selector == CommandCodec::display_on ? codec.disp_on_hex : codec.disp_off_hex;
+    ByteBuffer bytes;
+    hex_to_buf(hex, bytes);
+    const QByteArray message = projector_values::display_message(
+        display_setting(selector).command->prefix, bytes.data());
     // The command may have changed since Send checked it (a view switch during a pause): a
-    // message that would not fit the buffer is not built.
-    if (message_size(selector, n) <= ByteBuffer::capacity) {
-        const QString framing
-            = QString::fromLatin1(display_prefix(selector) + QByteArray::number(n) + ',');
-        QString message = codec.text_to_hex(framing, selector) + command
-            + codec.text_to_hex(QString::fromLatin1(protocol::terminator), selector);
-        // The message is built in a buffer of its own; the link only sends its bytes.
-        ByteBuffer buf;
-        hex_to_buf(message, buf);
-        ok = ctx_.link.send_bytes(buf.data());
-    }
+    // message that would not fit the buffer is not sent.
+    const bool ok = message.size() <= ByteBuffer::capacity && ctx_.link.send_bytes(message);
     if (!ok)
         ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
 }
@@ -124,19 +124,24 @@ void ProjectorTransfer::cmd_send_disp_Click(int selector)
 void ProjectorTransfer::cmd_proj_read_Click()
 {
     const FocusKeeper disabled(w_.cmd_proj_read);
-    QCoreApplication::processEvents();
-    if (port_.cmd_read_port_Click()) {
-        ctx_.link.delay_sec(step_pause_sec);
-        cmd_read_disp_Click(CommandCodec::display_on);
-        ctx_.link.delay_sec(step_pause_sec);
-        cmd_read_disp_Click(CommandCodec::display_off);
+    ctx_.link.show_pending_events();
+    // The port settings and, when they got a reply, both display commands.
+    for (const model::Step &step : model::read_plan(model::ReadGroup::Transfer)) {
+        if (step.pause_before_sec > 0)
+            ctx_.link.delay_sec(step.pause_before_sec);
+        if (step.setting->values == model::Values::PortSettings) {
+            if (!port_.read_port(step.message))
+                return;
+        } else {
+            read_display_command(selector_of(*step.setting), step.message);
+        }
     }
 }
 
-void ProjectorTransfer::cmd_read_disp_Click(int selector)
+void ProjectorTransfer::read_display_command(int selector, const QByteArray &query)
 {
-    const QByteArray prefix = display_prefix(selector);
-    LinkOutcome outcome = ctx_.link.request(protocol::query_message(prefix));
+    const QByteArray prefix = display_setting(selector).command->prefix;
+    LinkOutcome outcome = ctx_.link.request(query);
     ByteBuffer &buf = outcome.bytes;
     const std::optional<QByteArray> bytes
         = outcome.replied() ? display_command_from_reply(prefix, outcome.reply, buf) : std::nullopt;

@@ -44,12 +44,13 @@ public:
     // "Read": reads the port settings and, when they got a reply, both commands.
     void cmd_proj_read_Click();
 
-    // One display command's send step and read step (selector: CommandCodec::display_on or
-    // CommandCodec::display_off). Each shows "Send fail !" or "Read fail !" on failure.
-    void cmd_send_disp_Click(int selector);
-    void cmd_read_disp_Click(int selector);
-
 private:
+    // One display command's send step and read step (selector: CommandCodec::display_on or
+    // CommandCodec::display_off). Each shows "Send fail !" or "Read fail !" on failure. The send
+    // step builds its message when its turn comes, from the command as it is then.
+    void send_display_command(int selector);
+    void read_display_command(int selector, const QByteArray &query);
+
     // The operator's message when a command cannot be sent, or empty when both can.
     QString refusal() const;
 

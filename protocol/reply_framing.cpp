@@ -13,9 +13,11 @@ void ReplyFraming::begin_wait()
     detach_reply();
     rx_count_ = 0;
     rx_text_.clear();
+    discarded_ = 0;
     term_.reset();
     awaiting_ = true;
     reply_ok_ = false;
+    reply_cut_ = false;
     byte_buf_.clear();
 }
 
@@ -45,9 +47,14 @@ ReplyFraming::Poll ReplyFraming::take(QByteArrayView bytes, bool auto_clear)
         ++rx_count_;
         byte_buf_.append(b);
         if (awaiting_) {
-            rx_text_.append(c);
+            if (rx_text_.size() < max_kept)
+                rx_text_.append(c);
+            else
+                ++discarded_;
             // From the terminator on, the reply text is the received text, byte for byte.
             if (term_.step(b) == TerminatorMatcher::State::Complete) {
+                if (!reply_ok_)
+                    reply_cut_ = discarded_ > 0;
                 reply_ok_ = true;
                 reply_is_rx_ = true;
             }

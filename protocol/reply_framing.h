@@ -16,6 +16,8 @@
 // the 75-byte buffer of raw reply bytes, and the count of received characters that decides when
 // the receive log is emptied.
 //
+// The received text keeps at most max_kept bytes; the terminator matcher still sees every byte.
+//
 // Work is constant per byte: once the reply is complete the received text and the reply text
 // are one and the same, and they are told apart only when the wait ends or the log is cleared.
 class ReplyFraming
@@ -26,6 +28,10 @@ public:
     static constexpr quint32 auto_clear_limit = 300;
     // More received characters than this empty the receive log whatever auto-clear says.
     static constexpr quint32 rx_count_limit = 65530;
+    // The most bytes a waiting transaction keeps. A reply is a few dozen bytes; a line that pours
+    // more (a flood, a value of a megabyte) has the rest counted and dropped as it is read, so
+    // that nothing grows with what the far end sends.
+    static constexpr qsizetype max_kept = 4096;
 
     struct Poll
     {
@@ -45,6 +51,10 @@ public:
 
     bool awaiting() const { return awaiting_; }
     bool reply_ok() const { return reply_ok_; }
+    // Bytes of the waiting transaction that came after the first max_kept and were dropped.
+    qint64 discarded() const { return discarded_; }
+    // The reply completed only after bytes had been dropped: what is kept lacks its terminator.
+    bool reply_cut() const { return reply_ok_ && reply_cut_; }
     const QByteArray &rx_text() const { return rx_text_; }
     const QByteArray &reply_text() const { return reply_is_rx_ ? rx_text_ : reply_text_; }
     quint32 rx_count() const { return rx_count_; }
@@ -60,7 +70,9 @@ private:
     QByteArray rx_text_;
     QByteArray reply_text_;
     quint32 rx_count_ = 0;
+    qint64 discarded_ = 0;
     bool awaiting_ = false;
+    bool reply_cut_ = false;
     bool reply_ok_ = false;
     bool reply_is_rx_ = false; // the reply text is, for now, the received text itself
 };

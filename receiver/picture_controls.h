@@ -1,9 +1,12 @@
 #pragma once
 
+#include "section/apply_reply.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
 #include <QObject>
+
+#include <vector>
 
 class QAbstractButton;
 class QComboBox;
@@ -27,13 +30,8 @@ public:
     // Fills the five lists with "0" to "100", none selected.
     void fill_lists();
 
-    // Change handlers of the five lists: the chosen value is sent without waiting for a reply,
-    // and nothing while a read-back runs.
-    void cbo_pic_bri_Click();
-    void cbo_pic_con_Click();
-    void cbo_pic_sat_Click();
-    void cbo_pic_hue_Click();
-    void cbo_pic_sha_Click();
+    // Each list sends its chosen value from its change handler without waiting for a reply, and
+    // nothing while a read-back runs.
 
     // "Read": queries the five values and selects them. A value is read from its leading digits
     // ("07" is 7, "45abc" is 45) and rounded; one outside 0 to 100 names no entry and leaves its
@@ -43,10 +41,10 @@ public:
     void cmd_pic_rst_Click();
 
 private:
-    // The list of picture number 1 to 5 (brightness, contrast, saturation, hue, sharpness).
-    QComboBox *list_of(int number) const;
-    void choose(int number);
+    void choose(const SettingControl &control);
 
     HandlerContext ctx_;
     Widgets w_;
+    // The five values with their lists, in the order of the read-back.
+    std::vector<SettingControl> controls_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "section/apply_reply.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
@@ -10,8 +11,8 @@
 class QAbstractButton;
 class QComboBox;
 class QLabel;
-namespace protocol {
-struct Command;
+namespace model {
+struct Setting;
 }
 
 // The receiver's setting lists and action buttons, their read-back, and the device information.
@@ -35,23 +36,8 @@ public:
     // none selected. The option-list lists (auto-off, input and output resolution) come from files.
     void fill_lists();
 
-    // Change handlers of the setting lists, run by the operator's choice and by code alike.
-    // Each sends at most one command; none while a read-back runs or when nothing is selected.
-    void cbo_input_Click();
-    void cbo_aspect_Click();
-    void cbo_display_Click();
-    void cbo_disp_mode_Click();
-    void cbo_output_Click();
-    void cbo_in_prefer_Click();
-    void cbo_hdcp_in_Click();
-    void cbo_overscan_en_Click();
-    void cbo_overscan_h_Click();
-    void cbo_overscan_v_Click();
-    void cbo_audio_en_Click();
-    void cbo_audio_hdmi_Click();
-    void cbo_audio_lr_Click();
-    void cbo_standby_Click();
-    void cbo_baudrate_Click();
+    // Every setting list sends its choice from its change handler, for the operator's choice and
+    // code alike: at most one command, none while a read-back runs or when nothing is selected.
 
     // "System Reset" and the VGA auto adjustment "Start".
     void cmd_sys_rst_Click();
@@ -62,16 +48,16 @@ public:
     // "Get": the firmware versions of receiver and transmitter and the transmitter's baud rate.
     void cmd_info_Click();
 
+    // Shows a reply's value (without prefix and terminator) to setting's query in this frame's
+    // control of it, as a read-back does.
+    void apply_reply(const model::Setting &setting, const QByteArray &value);
+
 private:
     // The change handler of every setting list: the list's command decides what is sent.
     void choose(QComboBox *combo);
 
-    struct SettingList
-    {
-        QComboBox *combo;
-        const protocol::Command *command;
-    };
     HandlerContext ctx_;
     Widgets w_;
-    std::vector<SettingList> lists_;
+    // Each setting of the frame with its list or label.
+    std::vector<SettingControl> controls_;
 };

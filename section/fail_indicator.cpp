@@ -1,13 +1,12 @@
 #include "section/fail_indicator.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 
 FailIndicator::FailIndicator(QObject *parent)
     : QObject(parent)
 {
-    tim_fail.setInterval(1000);
-    connect(&tim_fail, &QTimer::timeout, this, &FailIndicator::tim_fail_Timer);
+    tim_fail_.setInterval(1000);
+    connect(&tim_fail_, &QTimer::timeout, this, &FailIndicator::tim_fail_Timer);
 }
 
 void FailIndicator::set_labels(std::initializer_list<QLabel *> labels)
@@ -22,14 +21,13 @@ void FailIndicator::show_fail(QLabel *label, const QString &text)
     label->setText(text);
     label->show();
     // An already running timer keeps its phase: the next tick hides within one second.
-    if (!tim_fail.isActive())
-        tim_fail.start();
+    if (!tim_fail_.isActive())
+        tim_fail_.start();
 }
 
 void FailIndicator::tim_fail_Timer()
 {
     for (QLabel *label : labels_)
         label->hide();
-    tim_fail.stop();
-    QCoreApplication::processEvents();
+    tim_fail_.stop();
 }

@@ -20,19 +20,19 @@ public:
 
     // Puts text into label, shows it, and starts the timer whose next tick hides all labels.
     void show_fail(QLabel *label, const QString &text);
-    void stop() { tim_fail.stop(); }
+    void stop() { tim_fail_.stop(); }
     // Stops for good at exit: later failures show nothing.
     void shut_down()
     {
         shut_ = true;
         stop();
     }
-    bool active() const { return tim_fail.isActive(); }
+    bool active() const { return tim_fail_.isActive(); }
 
 private:
     void tim_fail_Timer();
 
-    QTimer tim_fail;
+    QTimer tim_fail_;
     std::vector<QLabel *> labels_;
     bool shut_ = false;
 };

@@ -6,7 +6,6 @@
 #include "section/window_state.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
 
@@ -38,7 +37,7 @@ void press_action(const HandlerContext &ctx, QAbstractButton *button, const QByt
 {
     const QPointer<QAbstractButton> guarded(button);
     const FocusKeeper disabled(button);
-    QCoreApplication::processEvents();
+    ctx.link.show_pending_events();
     if (!guarded)
         return;
     send_disabled(ctx, button, message, fail_label);

@@ -44,18 +44,17 @@ void read_back(const HandlerContext &ctx, const ReadBack &read)
     const handler_steps::ReadingGuard guard(ctx.state);
     const FocusKeeper disabled(read.button);
     bool ok = true;
-    for (const protocol::Command *command : read.commands) {
-        const QByteArray prefix(command->prefix);
-        const bool replied = ctx.link.send_cmd(protocol::query_message(prefix));
+    for (const model::Step &step : read.plan) {
+        const bool replied = ctx.link.send_cmd(step.message);
         // Taken before the pause: a transaction let through during the pause (Get, System
         // Reset) leaves its own reply in the link.
         QByteArray value = ctx.link.reply_text();
-        ctx.link.delay_sec(read.pause_sec);
-        if (!replied || !protocol::strip_reply(value, prefix)) {
+        ctx.link.delay_sec(step.pause_after_sec);
+        if (!replied || !protocol::strip_reply(value, step.prefix)) {
             ok = false;
             break;
         }
-        read.apply(*command, value);
+        read.apply(*step.setting, value);
     }
     if (!ok && read.fail_label)
         ctx.fail.show_fail(read.fail_label, handler_steps::read_fail_text());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/session.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
@@ -23,16 +24,16 @@ struct Command;
 void send_list_choice(const HandlerContext &ctx, const protocol::Command &command, QComboBox *combo,
     QLabel *fail_label);
 
-// One read-back button: queries each command in turn, pausing pause_sec after each query, and
-// hands every value (the reply without prefix and terminator) to apply. Stops at the first
-// missing or foreign reply and then shows "Read fail !" in fail_label, or nothing when
-// fail_label is null. Holds state.reading for its whole run and disables the button meanwhile.
+// One read-back button: runs a read plan of the receiver model, each query through the link's
+// nested wait followed by the step's pause, and hands every value (the reply without prefix and
+// terminator) to apply. Stops at the first missing or foreign reply and then shows "Read fail !"
+// in fail_label, or nothing when fail_label is null. Holds state.reading for its whole run and
+// disables the button meanwhile.
 struct ReadBack
 {
     QAbstractButton *button;
-    std::vector<const protocol::Command *> commands;
-    double pause_sec;
+    std::vector<model::Step> plan;
     QLabel *fail_label;
-    std::function<void(const protocol::Command &, const QByteArray &)> apply;
+    std::function<void(const model::Setting &, const QByteArray &)> apply;
 };
 void read_back(const HandlerContext &ctx, const ReadBack &read);

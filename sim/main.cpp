@@ -223,6 +223,22 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
         }
     }
 
+    // Each listener needs a descriptor to listen and one for its connection: fail now rather than
+    // leave connections waiting later.
+    qint64 wanted = 0;
+    for (const auto &listener : listeners)
+        wanted += 2 * (qint64(listener.second.second) - listener.second.first + 1);
+    constexpr qint64 reserve = 32; // the process's own files, logs and the stop pipe
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
+        && qint64(files.rlim_cur) < wanted + reserve) {
+        fail(QStringLiteral("too many open files: %1 listeners need about %2 descriptors, and "
+                            "%3 are allowed; raise `ulimit -n` or listen on fewer ports")
+                 .arg(wanted / 2)
+                 .arg(wanted + reserve)
+                 .arg(qint64(files.rlim_cur)));
+        return 1;
+    }
+
     std::vector<std::unique_ptr<TcpSimulator>> sims;
     for (const auto &[address, ports] : listeners) {
         for (uint port = ports.first; port <= ports.second; ++port) {
@@ -256,6 +272,11 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
                 write_line(log, log_line(QDateTime::currentDateTime(), port, message));
             });
         }
+        QObject::connect(s, &TcpSimulator::accept_failed, s, [s](const QString &reason) {
+            std::printf("kz-orba-sim: %s cannot accept a connection: %s\n",
+                qPrintable(listener_name(*s)), qPrintable(reason));
+            std::fflush(stdout);
+        });
         QObject::connect(s, &TcpSimulator::hung_up, s, [s] {
             std::printf("kz-orba-sim: %s hung up\n", qPrintable(listener_name(*s)));
             std::fflush(stdout);

@@ -10,6 +10,15 @@ TcpSimulator::TcpSimulator(const QByteArray &identify, QObject *parent)
     step_timer_.setTimerType(Qt::PreciseTimer);
     connect(&step_timer_, &QTimer::timeout, this, &TcpSimulator::run_steps);
     connect(&server_, &QTcpServer::newConnection, this, &TcpSimulator::take_connection);
+    // The server stops accepting after such an error; it takes up again once a descriptor may
+    // have come free, and says so each time, so that no connection waits without a word.
+    accept_retry_.setSingleShot(true);
+    accept_retry_.setInterval(200);
+    connect(&accept_retry_, &QTimer::timeout, &server_, &QTcpServer::resumeAccepting);
+    connect(&server_, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        Q_EMIT accept_failed(server_.errorString());
+        accept_retry_.start();
+    });
 }
 
 TcpSimulator::~TcpSimulator()

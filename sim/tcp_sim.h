@@ -54,6 +54,9 @@ Q_SIGNALS:
     void client_gone();
     // The hang-up fault (or hang_up) closed the connection.
     void hung_up();
+    // A connection waiting to be taken could not be (most often: no descriptor left); the
+    // listener tries again shortly.
+    void accept_failed(const QString &reason);
 
 private:
     void take_connection();
@@ -64,6 +67,7 @@ private:
     QTcpServer server_;
     QPointer<QTcpSocket> client_;
     QTimer step_timer_;
+    QTimer accept_retry_;
     std::deque<LineStep> steps_;
     ReceiverModel model_;
     SimFaults faults_;

@@ -1,10 +1,12 @@
 // The window's start-up, exit, sections, port row and reply application, end to end against the
 // simulated receiver.
-#include "section/apply_reply.h"
+#include "model/settings.h"
 #include "tests/support/window_fixture.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -361,31 +363,39 @@ private Q_SLOTS:
 
     void apply_reply_data()
     {
-        QTest::addColumn<QByteArray>("identify"); // first reply to command 1, or empty
-        QTest::addColumn<int>("number");
+        QTest::addColumn<QByteArray>("identify"); // first reply to the identification, or empty
+        QTest::addColumn<QString>("setting");
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<QString>("selected"); // the list's current text afterwards ("" none)
-        QTest::newRow("aspect 16:10") << QByteArray() << 2 << QByteArray("16:10") << "16:10 TV";
-        QTest::newRow("aspect entry text") << QByteArray() << 2 << QByteArray("16:10 TV") << "";
-        QTest::newRow("output 7") << QByteArray() << 5 << QByteArray("7") << "eighth";
-        QTest::newRow("output out of range") << QByteArray() << 5 << QByteArray("99") << "";
-        QTest::newRow("overscan h 07") << QByteArray() << 7 << QByteArray("07") << "7";
-        QTest::newRow("auto off 0") << QByteArray() << 13 << QByteArray("0") << "first";
-        QTest::newRow("mode AVSW") << QByteArray() << 14 << QByteArray("AVSW") << "AV SW";
-        QTest::newRow("hdcp") << QByteArray() << 17 << QByteArray("NotHDCP") << "Noncompliant";
-        QTest::newRow("TX input") << QByteArray("TX") << 16 << QByteArray("Hdmi2") << "Hdmi2";
-        QTest::newRow("RX input") << QByteArray("RX") << 16 << QByteArray("Hdmi1") << "";
-        QTest::newRow("RX input vga") << QByteArray("RX") << 16 << QByteArray("Vga") << "Vga";
-        QTest::newRow("projsw 32") << QByteArray() << 21 << QByteArray("32") << "30";
-        QTest::newRow("projsw 300") << QByteArray() << 21 << QByteArray("300") << "300";
-        QTest::newRow("projsw 305") << QByteArray() << 21 << QByteArray("305") << "";
-        QTest::newRow("projsw -3") << QByteArray() << 21 << QByteArray("-3") << "";
-        QTest::newRow("baud") << QByteArray() << 20 << QByteArray("115200") << "115200";
+        QTest::newRow("aspect 16:10")
+            << QByteArray() << "aspect" << QByteArray("16:10") << "16:10 TV";
+        QTest::newRow("aspect entry text")
+            << QByteArray() << "aspect" << QByteArray("16:10 TV") << "";
+        QTest::newRow("output 7") << QByteArray() << "output_resolution" << QByteArray("7")
+                                  << "eighth";
+        QTest::newRow("output out of range")
+            << QByteArray() << "output_resolution" << QByteArray("99") << "";
+        QTest::newRow("overscan h 07") << QByteArray() << "overscan_h" << QByteArray("07") << "7";
+        QTest::newRow("auto off 0") << QByteArray() << "auto_off" << QByteArray("0") << "first";
+        QTest::newRow("mode AVSW")
+            << QByteArray() << "display_mode" << QByteArray("AVSW") << "AV SW";
+        QTest::newRow("hdcp") << QByteArray() << "hdcp" << QByteArray("NotHDCP") << "Noncompliant";
+        QTest::newRow("TX input") << QByteArray("TX") << "input_source" << QByteArray("Hdmi2")
+                                  << "Hdmi2";
+        QTest::newRow("RX input") << QByteArray("RX") << "input_source" << QByteArray("Hdmi1")
+                                  << "";
+        QTest::newRow("RX input vga")
+            << QByteArray("RX") << "input_source" << QByteArray("Vga") << "Vga";
+        QTest::newRow("projsw 32") << QByteArray() << "projsw_mode" << QByteArray("32") << "30";
+        QTest::newRow("projsw 300") << QByteArray() << "projsw_mode" << QByteArray("300") << "300";
+        QTest::newRow("projsw 305") << QByteArray() << "projsw_mode" << QByteArray("305") << "";
+        QTest::newRow("projsw -3") << QByteArray() << "projsw_mode" << QByteArray("-3") << "";
+        QTest::newRow("baud") << QByteArray() << "tx_baudrate" << QByteArray("115200") << "115200";
     }
     void apply_reply()
     {
         QFETCH(QByteArray, identify);
-        QFETCH(int, number);
+        QFETCH(QString, setting);
         QFETCH(QByteArray, value);
         QFETCH(QString, selected);
         WindowFixture f;
@@ -395,20 +405,24 @@ private Q_SLOTS:
         QVERIFY(f.start());
         WindowState &state = f.window->state();
         state.reading = true;
+        // What each read-back does with a reply: the receiver frame's, and the projector
+        // controls' for their three settings.
+        const auto apply = [&f](const char *name, const QByteArray &reply) {
+            const model::Setting &s = *model::find_setting(QLatin1String(name));
+            if (s.group == model::ReadGroup::Behaviour)
+                f.window->projector_behaviour().apply_reply(s, reply);
+            else
+                f.window->receiver_controls().apply_reply(s, reply);
+        };
         if (!identify.isEmpty())
-            ::apply_reply(f.ui, state, 1, identify);
-        ::apply_reply(f.ui, state, number, value);
-        QComboBox *lists[24] = {};
-        lists[2] = f.ui->cbo_aspect;
-        lists[5] = f.ui->cbo_output;
-        lists[7] = f.ui->cbo_overscan_h;
-        lists[13] = f.ui->cbo_standby;
-        lists[14] = f.ui->cbo_disp_mode;
-        lists[16] = f.ui->cbo_input;
-        lists[17] = f.ui->cbo_hdcp_in;
-        lists[20] = f.ui->cbo_baudrate;
-        lists[21] = f.ui->cbo_projsw;
-        QCOMPARE(lists[number]->currentText(), selected);
+            apply("transmitter", identify);
+        apply(qPrintable(setting), value);
+        const QHash<QString, QComboBox *> lists = { { u"aspect"_s, f.ui->cbo_aspect },
+            { u"output_resolution"_s, f.ui->cbo_output }, { u"overscan_h"_s, f.ui->cbo_overscan_h },
+            { u"auto_off"_s, f.ui->cbo_standby }, { u"display_mode"_s, f.ui->cbo_disp_mode },
+            { u"input_source"_s, f.ui->cbo_input }, { u"hdcp"_s, f.ui->cbo_hdcp_in },
+            { u"tx_baudrate"_s, f.ui->cbo_baudrate }, { u"projsw_mode"_s, f.ui->cbo_projsw } };
+        QCOMPARE(lists.value(setting)->currentText(), selected);
         state.reading = false;
         QTest::qWait(150);
         QVERIFY(f.sent().isEmpty());
@@ -420,19 +434,23 @@ private Q_SLOTS:
         WindowFixture f;
         QVERIFY(f.start());
         WindowState &state = f.window->state();
-        ::apply_reply(f.ui, state, 1, "TX");
+        ReceiverControls &receiver = f.window->receiver_controls();
+        const auto setting = [](const char *name) -> const model::Setting & {
+            return *model::find_setting(QLatin1String(name));
+        };
+        receiver.apply_reply(setting("transmitter"), "TX");
         QVERIFY(!state.single_hdmi);
         QCOMPARE(entries(f.ui->cbo_input),
             (QStringList {
                 QStringLiteral("Hdmi1"), QStringLiteral("Hdmi2"), QStringLiteral("Vga") }));
         QCOMPARE(f.ui->cbo_input->currentIndex(), -1);
-        ::apply_reply(f.ui, state, 1, "RX");
+        receiver.apply_reply(setting("transmitter"), "RX");
         QVERIFY(state.single_hdmi);
         QCOMPARE(entries(f.ui->cbo_input),
             (QStringList { QStringLiteral("Hdmi"), QStringLiteral("Vga") }));
-        ::apply_reply(f.ui, state, 4, "v1.2.3");
+        receiver.apply_reply(setting("rx_firmware"), "v1.2.3");
         QCOMPARE(f.ui->lab_fw_ver_rx->text(), QStringLiteral("v1.2.3"));
-        ::apply_reply(f.ui, state, 19, "");
+        receiver.apply_reply(setting("tx_firmware"), "");
         QCOMPARE(f.ui->lab_fw_ver_tx->text(), QString());
         QTest::qWait(150);
         QVERIFY(f.sent().isEmpty());

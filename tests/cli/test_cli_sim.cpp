@@ -8,7 +8,9 @@
 #include "tests/support/deaf_listener.h"
 #include "tests/support/window_fixture.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,7 @@
 #include <QTest>
 
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -722,6 +725,92 @@ private Q_SLOTS:
             QStringLiteral("display_off_command=5D 5D 24 0D") });
         QCOMPARE(run.status, 0);
         QCOMPARE(fx.sent(), window);
+    }
+
+    // Each Read of the window and its kz-orba-cli counterpart, one after the other against the
+    // same simulated receiver: the same messages in the same order, and at least the window's
+    // pause between each message and the next, on both sides. The pauses are written out here
+    // (delay_sec(0.05) ends after 51 ms, delay_sec(0.1) after 101 ms) so that neither side can
+    // drift from them. Lower bounds only: the window also waits for its receive poll.
+    void window_reads_and_cli_gets_send_alike_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QList<int>>("pauses"); // least ms from each message to the next
+        QTest::newRow("receiver Read")
+            << "cmd_ctrl_read"
+            << QStringList { "transmitter", "aspect", "rx_firmware", "output_resolution",
+                   "overscan", "overscan_h", "overscan_v", "audio", "audio_hdmi", "audio_lr",
+                   "auto_off", "display_mode", "display", "input_source", "hdcp",
+                   "input_resolution", "tx_firmware", "tx_baudrate" }
+            << QList<int>(17, 51);
+        QTest::newRow("picture Read")
+            << "cmd_pic_read"
+            << QStringList { "brightness", "contrast", "saturation", "hue", "sharpness" }
+            << QList<int>(4, 101);
+        QTest::newRow("projector control Read")
+            << "cmd_read_proj"
+            << QStringList { "projsw_mode", "auto_display_on", "auto_display_off" }
+            << QList<int>(2, 101);
+        QTest::newRow("projector settings Read")
+            << "cmd_proj_read"
+            << QStringList { "projector_port", "display_on_command", "display_off_command" }
+            << QList<int>(2, 101);
+    }
+    void window_reads_and_cli_gets_send_alike()
+    {
+        QFETCH(QString, button);
+        QFETCH(QStringList, names);
+        QFETCH(QList<int>, pauses);
+        WindowFixture fx(projector_section(1));
+        START_WINDOW(fx);
+        QElapsedTimer clock;
+        clock.start();
+        std::mutex lock;
+        QList<qint64> times;
+        fx.sim.set_message_hook([&](const QByteArray &) {
+            const std::lock_guard<std::mutex> held(lock);
+            times << clock.elapsed();
+        });
+        const auto taken = [&] {
+            const std::lock_guard<std::mutex> held(lock);
+            const QList<qint64> out = times;
+            times.clear();
+            return out;
+        };
+        const auto check_pauses = [&](const QList<qint64> &at, const char *side) {
+            QCOMPARE(at.size(), pauses.size() + 1);
+            for (qsizetype i = 0; i < pauses.size(); ++i) {
+                const qint64 gap = at[i + 1] - at[i];
+                QVERIFY2(gap >= pauses[i],
+                    qPrintable(QStringLiteral("%1, after message %2: %3 ms, at least %4")
+                                   .arg(QLatin1String(side))
+                                   .arg(i + 1)
+                                   .arg(gap)
+                                   .arg(pauses[i])));
+            }
+        };
+
+        fx.clear_sent();
+        taken();
+        auto *read = fx.window->findChild<QAbstractButton *>(button);
+        QVERIFY(read);
+        read->click();
+        const QList<QByteArray> window = fx.sent();
+        const QList<qint64> window_times = taken();
+        QCOMPARE(window.size(), names.size());
+        check_pauses(window_times, "window");
+
+        fx.window->link().close_port();
+        fx.clear_sent();
+        taken();
+        const CliRun run = run_cli(
+            QStringList { QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("get") }
+            + names);
+        QCOMPARE(run.status, 0);
+        QCOMPARE(fx.sent(), window);
+        check_pauses(taken(), "kz-orba-cli");
+        fx.sim.set_message_hook({});
     }
 
     void read_asks_what_the_windows_reads_ask()

@@ -7,15 +7,16 @@
 
 #include "cli/cli_app.h"
 #include "cli/input_files.h"
-#include "cli/job.h"
-#include "cli/profile.h"
-#include "cli/settings.h"
 #include "link/trace.h"
+#include "model/job.h"
+#include "model/profile.h"
+#include "model/settings.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace cli;
+using namespace model;
 
 namespace {
 
@@ -466,8 +467,8 @@ private Q_SLOTS:
         QList<int> before, after;
         for (const Step &step : plan) {
             queries << QString::fromLatin1(step.message);
-            before << step.pause_before_ms;
-            after << step.pause_after_ms;
+            before << step.pause_before_ms();
+            after << step.pause_after_ms();
         }
         const QStringList expected = { "WP_IdentifyTx[?]$\r", "WP_Aspect[?]$\r", "WP_Info[?]$\r",
             "WP_Output[?]$\r", "WP_OverscanEn[?]$\r", "WP_OverscanH[?]$\r", "WP_OverscanV[?]$\r",
@@ -514,7 +515,7 @@ private Q_SLOTS:
                 lists);
         QList<int> before;
         for (const Step &step : plan)
-            before << step.pause_before_ms;
+            before << step.pause_before_ms();
         QCOMPARE(before, (QList<int> { 0, 0, 101, 101, 0 }));
     }
 

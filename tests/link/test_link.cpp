@@ -185,6 +185,43 @@ private Q_SLOTS:
         QVERIFY(sim_->received().isEmpty());
     }
 
+    // A line shut for good refuses every send as shut, not as busy, and says nothing more.
+    void shut_line_refuses_as_shut()
+    {
+        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QSignalSpy traced(link_.get(), &SerialLink::traced);
+        link_->shut_down();
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::ShutDown);
+        link_->send_cmd_nowait("WP_KeyMenu[]$\r");
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(traced.count(), 0);
+        QTest::qWait(50);
+        QVERIFY(sim_->received().isEmpty());
+    }
+
+    // A reply that pours far more than a reply: the window keeps the first 4096 bytes, counts
+    // the rest, and does not take a reply whose terminator came only after the bound.
+    void a_reply_longer_than_the_bound_is_too_long()
+    {
+        SimFaults faults;
+        faults.overlong_size = 6000;
+        sim_->set_faults(faults);
+        QList<TraceRecord> records;
+        connect(link_.get(), &SerialLink::traced, this,
+            [&](const TraceRecord &record) { records << record; });
+        const LinkOutcome outcome = link_->request("WP_Aspect[?]$\r");
+        QCOMPARE(outcome.status, LinkOutcome::Status::TooLong);
+        QVERIFY(!link_->reply_ok());
+        QCOMPARE(outcome.received.size(), 4096);
+        QVERIFY(outcome.received.startsWith("WP_Aspect["));
+        QCOMPARE(outcome.received.size() + outcome.discarded, qint64(6000));
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.first().outcome, TraceRecord::Outcome::TooLong);
+        const QString line = trace_line(QStringLiteral("COM1"), records.first());
+        QVERIFY(line.contains(
+            QStringLiteral("\u2026 %1 more bytes\ttoo long\t").arg(outcome.discarded)));
+    }
+
     void disconnect_without_a_port_changes_nothing()
     {
         QSignalSpy disconnected(link_.get(), &SerialLink::disconnected);

@@ -3,9 +3,11 @@
 #include "link/link_core.h"
 #include "sim/pty_sim.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 #include <vector>
@@ -20,6 +22,32 @@ struct Line
     std::unique_ptr<PtySimulator> sim = std::make_unique<PtySimulator>();
     std::unique_ptr<LinkCore> core;
     QList<LinkOutcome> outcomes;
+};
+
+// A line that is open but takes no bytes, as a serial adapter held by flow control: what is
+// written stays queued, and waiting for it to leave would block for a second each time.
+class StuckTransport : public Transport
+{
+public:
+    bool open(const QString &) override { return open_ = true; }
+    QString open_error() const override { return {}; }
+    void close() override { open_ = false; }
+    bool is_open() const override { return open_; }
+    qint64 bytes_available() const override { return 0; }
+    QByteArray read(qint64) override { return {}; }
+    void write(const QByteArray &bytes) override { queued += bytes.size(); }
+    void drain_output() override
+    {
+        ++drains;
+        QThread::msleep(1000);
+    }
+    void discard_input() override { }
+
+    qint64 queued = 0;
+    int drains = 0;
+
+private:
+    bool open_ = false;
 };
 
 } // namespace
@@ -43,6 +71,75 @@ private:
     }
 
 private Q_SLOTS:
+    // One line has one owner: a second open of the same device fails under whatever name it is
+    // reached (the same name, its real name, another symbolic link), and succeeds once the first
+    // owner has let go. Run as root too, where the device's own exclusive mode does not hold.
+    void a_line_has_one_owner_whatever_its_name_data()
+    {
+        QTest::addColumn<QString>("second_name");
+        QTest::newRow("the same name") << QStringLiteral("same");
+        QTest::newRow("the device itself") << QStringLiteral("device");
+        QTest::newRow("another symbolic link") << QStringLiteral("other link");
+        QTest::newRow("a link to the link") << QStringLiteral("link to link");
+    }
+    void a_line_has_one_owner_whatever_its_name()
+    {
+        QFETCH(QString, second_name);
+        Line line;
+        QVERIFY(open_line(line, 90, LinkCore::Timing::Prompt));
+        const QString first = line.sim->link_path();
+        QString second = first;
+        if (second_name == u"device")
+            second = line.sim->slave_name();
+        else if (second_name == u"other link" || second_name == u"link to link") {
+            second = dir_.filePath(QStringLiteral("another_name"));
+            QFile::remove(second);
+            QVERIFY(
+                QFile::link(second_name == u"other link" ? line.sim->slave_name() : first, second));
+        }
+        LinkCore other(LinkCore::Timing::Prompt);
+        QVERIFY2(!other.open(second), qPrintable(second));
+        QVERIFY(!other.open_error().isEmpty());
+        // The first owner still has its line.
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QTRY_COMPARE(line.outcomes.size(), 1);
+        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+        line.core->close();
+        QVERIFY2(other.open(second), qPrintable(other.open_error()));
+        other.close();
+        if (second != first && second != line.sim->slave_name())
+            QFile::remove(second);
+    }
+
+    // A line whose transport takes no bytes costs the other lines on the thread nothing: the core
+    // never waits for output, each of its transactions fails on its own deadline, and a live line
+    // beside it answers meanwhile, each time.
+    void a_line_that_takes_no_bytes_holds_up_no_other()
+    {
+        auto stuck_owned = std::make_unique<StuckTransport>();
+        StuckTransport *stuck = stuck_owned.get();
+        LinkCore dead(LinkCore::Timing::Prompt, std::move(stuck_owned));
+        QList<LinkOutcome> dead_outcomes;
+        connect(&dead, &LinkCore::finished, this,
+            [&](const LinkOutcome &outcome) { dead_outcomes << outcome; });
+        QVERIFY(dead.open(QStringLiteral("stuck")));
+        Line live;
+        QVERIFY(open_line(live, 91, LinkCore::Timing::Prompt));
+
+        for (int round = 1; round <= 3; ++round) {
+            QCOMPARE(dead.start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+            QCOMPARE(live.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+            QTRY_COMPARE(dead_outcomes.size(), round);
+            // The live line had its reply before the dead one's wait ran out.
+            QCOMPARE(live.outcomes.size(), round);
+            QCOMPARE(live.outcomes.last().status, LinkOutcome::Status::Replied);
+            QCOMPARE(dead_outcomes.last().status, LinkOutcome::Status::NoReply);
+        }
+        QCOMPARE(dead.send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::Sent);
+        QCOMPARE(stuck->drains, 0);
+        QCOMPARE(stuck->queued, 3 * 14 + 14);
+    }
+
     void several_lines_on_one_thread_data()
     {
         QTest::addColumn<LinkCore::Timing>("timing");

@@ -8,6 +8,8 @@ namespace {
 // The wire facts the framing must honour, restated here rather than taken from the code.
 const QByteArray terminator("]$\r", 3);
 constexpr int buffer_size = 75;
+// The most bytes a waiting transaction keeps.
+constexpr int kept = 4096;
 
 // A script step: "<W>" begins a waiting transaction, "<E>" ends the wait, "<C>" is the log's "C";
 // anything else is the bytes of one poll.
@@ -92,9 +94,11 @@ private Q_SLOTS:
             << QList<QByteArray> { "<W>", "<E>", QByteArray(50, 'a'), QByteArray(50, 'b') } << false
             << QByteArray() << QByteArray() << QByteArray(50, 'a') + QByteArray(25, 'b') << 100;
         const QByteArray flood(200000, 'z');
-        QTest::newRow("a flood after the reply is all reply")
-            << QList<QByteArray> { "<W>", "A]$\r", flood, flood } << true << "A]$\r" + flood + flood
-            << "A]$\r" + flood + flood << "A]$\r" + QByteArray(71, 'z') << 400004 % 65531;
+        // The reply grows with the flood, up to what a transaction keeps.
+        const QByteArray flooded = ("A]$\r" + flood).left(kept);
+        QTest::newRow("a flood after the reply is all reply, up to the bound")
+            << QList<QByteArray> { "<W>", "A]$\r", flood, flood } << true << flooded << flooded
+            << "A]$\r" + QByteArray(71, 'z') << 400004 % 65531;
     }
     void framing()
     {
@@ -112,6 +116,55 @@ private Q_SLOTS:
         QCOMPARE(framing.byte_buf().data(), buffer);
         QVERIFY(framing.byte_buf().len <= buffer_size);
         QCOMPARE(framing.rx_count(), quint32(rx_count));
+    }
+
+    // What a waiting transaction keeps of a line that sends far more than a reply, and what it
+    // counts as dropped.
+    void keeps_a_bounded_share_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("steps");
+        QTest::addColumn<bool>("reply_ok");
+        QTest::addColumn<bool>("reply_cut");
+        QTest::addColumn<QByteArray>("rx_text");
+        QTest::addColumn<qint64>("discarded");
+        const QByteArray nul(300000, '\0');
+        QTest::newRow("NUL flood, no terminator")
+            << QList<QByteArray> { "<W>", nul, nul } << false << false << QByteArray(kept, '\0')
+            << qint64(600000 - kept);
+        const QByteArray value = "WP_Info[" + QByteArray(1 << 20, 'v');
+        QTest::newRow("a value of a megabyte, then the terminator")
+            << QList<QByteArray> { "<W>", value, terminator } << true << true << value.left(kept)
+            << qint64(value.size() + 3 - kept);
+        QTest::newRow("a reply that just fits")
+            << QList<QByteArray> { "<W>", QByteArray(kept - 3, 'v') + terminator } << true << false
+            << QByteArray(kept - 3, 'v') + terminator << qint64(0);
+        QTest::newRow("one byte more and the terminator is dropped")
+            << QList<QByteArray> { "<W>", QByteArray(kept - 2, 'v') + terminator } << true << true
+            << QByteArray(kept - 2, 'v') + "]$" << qint64(1);
+        QTest::newRow("a reply, then more than the bound")
+            << QList<QByteArray> { "<W>", "A]$\r" + QByteArray(kept, 'z') } << true << false
+            << "A]$\r" + QByteArray(kept - 4, 'z') << qint64(4);
+        QTest::newRow("a new wait starts the count over")
+            << QList<QByteArray> { "<W>", QByteArray(kept + 10, 'x'), "<E>", "<W>", "A]$\r" }
+            << true << false << QByteArray("A]$\r") << qint64(0);
+        QTest::newRow("bytes while nothing is awaited are not counted")
+            << QList<QByteArray> { "<W>", "<E>", QByteArray(kept + 10, 'x') } << false << false
+            << QByteArray() << qint64(0);
+    }
+    void keeps_a_bounded_share()
+    {
+        QFETCH(QList<QByteArray>, steps);
+        QFETCH(bool, reply_ok);
+        QFETCH(bool, reply_cut);
+        QFETCH(QByteArray, rx_text);
+        QFETCH(qint64, discarded);
+        ReplyFraming framing;
+        run(framing, steps);
+        QCOMPARE(framing.reply_ok(), reply_ok);
+        QCOMPARE(framing.reply_cut(), reply_cut);
+        QCOMPARE(framing.rx_text(), rx_text);
+        QCOMPARE(framing.discarded(), discarded);
+        QVERIFY(framing.reply_text().size() <= kept);
     }
 
     void completes_once_data()

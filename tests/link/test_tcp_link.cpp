@@ -2,6 +2,7 @@
 // loopback listener: the same outcomes as on a serial line for a receiver that answers, one that
 // stays silent, a gateway that refuses, a connection that drops during a wait, and a reconnect.
 #include "link/link_core.h"
+#include "link/serial_link.h"
 #include "link/tcp_transport.h"
 #include "sim/pty_sim.h"
 #include "sim/tcp_sim.h"
@@ -62,6 +63,18 @@ struct Line
 
     LinkCore core;
     QList<LinkOutcome> outcomes;
+};
+
+// Counts the key presses it is given.
+struct KeyCounter : QObject
+{
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::KeyPress)
+            ++keys;
+        return QObject::event(e);
+    }
+    int keys = 0;
 };
 
 void add_timings()
@@ -189,11 +202,6 @@ private Q_SLOTS:
         if (!deaf.deaf())
             QSKIP("this system answers connections beyond the listen queue");
         Line line(LinkCore::Timing::Window);
-        // The wait lets timers run: a window waiting here keeps drawing.
-        int ticks = 0;
-        QTimer tick;
-        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-        tick.start(100);
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!line.core.open(deaf.address()));
@@ -201,25 +209,75 @@ private Q_SLOTS:
         QVERIFY2(waited >= TcpTransport::connect_timeout_ms - 50
                 && waited < TcpTransport::connect_timeout_ms + 2000,
             qPrintable(QString::number(waited)));
-        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
         QCOMPARE(line.core.open_error(),
             u"no connection to 127.0.0.1:%1 within 3 s"_s.arg(deaf.server.serverPort()));
         QVERIFY(!line.core.is_open());
     }
 
+    // The window's wait for a gateway: timers run (the window keeps drawing), the operator's input
+    // is held until the wait is over and then delivered, and the connection's time limit ends it.
+    void the_window_waits_for_a_gateway_with_input_held()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        qputenv("KZ_ORBA_COM9", deaf.address().toLocal8Bit());
+        SerialLink link;
+        link.set_port_no(9);
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(100);
+        KeyCounter target;
+        QTimer::singleShot(
+            200, [&] { QCoreApplication::postEvent(&target, new QEvent(QEvent::KeyPress)); });
+        int keys_at_failure = -1;
+        QString reason;
+        connect(&link, &SerialLink::open_failed, [&](int, const QString &, const QString &why) {
+            keys_at_failure = target.keys;
+            reason = why;
+        });
+        QElapsedTimer clock;
+        clock.start();
+        link.set_comm();
+        const qint64 waited = clock.elapsed();
+        qunsetenv("KZ_ORBA_COM9");
+        QVERIFY2(waited >= TcpTransport::connect_timeout_ms - 50
+                && waited < TcpTransport::connect_timeout_ms + 2000,
+            qPrintable(QString::number(waited)));
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QCOMPARE(
+            reason, u"no connection to 127.0.0.1:%1 within 3 s"_s.arg(deaf.server.serverPort()));
+        QCOMPARE(keys_at_failure, 0);
+        QTRY_COMPARE(target.keys, 1);
+        QVERIFY(!link.port_open());
+    }
+
+    // The window closed during the wait for a gateway: the wait ends at once, with no word.
     void closing_ends_the_connection_wait()
     {
         DeafListener deaf;
         if (!deaf.deaf())
             QSKIP("this system answers connections beyond the listen queue");
-        Line line(LinkCore::Timing::Window);
-        QTimer::singleShot(100, &line.core, [&] { line.core.close(); });
+        qputenv("KZ_ORBA_COM9", deaf.address().toLocal8Bit());
+        SerialLink link;
+        link.set_port_no(9);
+        QSignalSpy failed(&link, &SerialLink::open_failed);
+        QSignalSpy opened(&link, &SerialLink::opened);
+        QTimer::singleShot(100, &link, [&] { link.shut_down(); });
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!line.core.open(deaf.address()));
+        link.set_comm();
+        qunsetenv("KZ_ORBA_COM9");
         QVERIFY2(clock.elapsed() < TcpTransport::connect_timeout_ms / 2,
             qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(!line.core.is_open());
+        QVERIFY(!link.port_open());
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(opened.size(), 0);
+        // Nothing more comes of the connect that was given up.
+        QTest::qWait(TcpTransport::connect_timeout_ms + 200);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(opened.size(), 0);
     }
 
     // Many lines on one thread open without waiting: the outcome comes from the event loop, and

@@ -247,6 +247,29 @@ TEST(SimTcpCli, PortAlreadyInUseEndsWithStatusOne)
     EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());
 }
 
+// More listeners than the descriptor limit lets it serve: it says so in words and ends at start,
+// instead of leaving connections unaccepted later.
+TEST(SimTcpCli, MoreListenersThanDescriptorsEndsAtStart)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 base = probe.serverPort() > 60000 ? 40000 : probe.serverPort();
+    probe.close();
+    QProcess sim;
+    sim.start(QStringLiteral("/bin/sh"),
+        { QStringLiteral("-c"),
+            QStringLiteral("ulimit -n 64 && ulimit -Hn 64 && exec \"$0\" \"$@\""),
+            QStringLiteral(KZ_SIM_EXE), QStringLiteral("--tcp"),
+            QStringLiteral("127.0.0.1:%1-%2").arg(base).arg(base + 99) });
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_EQ(sim.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(sim.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("too many open files: 100 listeners need about 232 "
+                                            "descriptors, and 64 are allowed; raise `ulimit -n`")))
+        << err.toStdString();
+    EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());
+}
+
 struct BadArguments
 {
     const char *name;

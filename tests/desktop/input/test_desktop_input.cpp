@@ -5,6 +5,7 @@
 #include "app/widget_prompts.h"
 #include "tests/desktop/input/x_input.h"
 #include "tests/receiver/receiver_test_support.h"
+#include "tests/support/deaf_listener.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -383,6 +384,57 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(settings));
         QTest::qWait(700); // a late reply's time: nothing more reaches the line
         QCOMPARE(files.sent().size(), sent_at_close);
+    }
+
+    // The window manager's close request while the window waits for a gateway that does not
+    // answer: it ends the wait and the program, with the exit question and no port error (which
+    // would come, with an OK button that "n" does not press, had the close waited for the wait).
+    void close_request_during_a_gateway_connect_ends_the_program()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        WindowFixture files;
+        qputenv("KZ_ORBA_COM2", deaf.address().toLocal8Bit());
+        QWidget layout;
+        Ui::frm_main form;
+        form.setupUi(&layout);
+
+        QProcess program;
+        program.setProgram(QStringLiteral(KZ_CTRL_EXE));
+        program.setArguments({ QStringLiteral("--config-dir"), files.dir() });
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start();
+        qunsetenv("KZ_ORBA_COM2");
+        QVERIFY(program.waitForStarted());
+        QList<XInput::Window> shown;
+        QTRY_VERIFY_WITH_TIMEOUT(!(shown = x->windows_of(program.processId())).isEmpty(), 10000);
+        const XInput::Window main = shown.first();
+        QTest::qWait(300); // drawn and taking input
+        const QString settings = files.path(QStringLiteral("KZ_ORBA_CTRL.ini"));
+        QVERIFY(QFile::remove(settings));
+
+        // COM2 from the port list, by mouse and keys: the connect to the gateway begins.
+        x->click(main.origin + form.cbo_com->mapTo(&layout, form.cbo_com->rect().center()));
+        QTest::qWait(300);
+        x->tap("Down");
+        x->tap("Return");
+        QTest::qWait(300);
+        x->request_close(main.id);
+        const auto question_shown = [&] {
+            for (const XInput::Window &w : x->windows_of(program.processId()))
+                if (w.id != main.id)
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(question_shown(), 5000);
+        QTest::qWait(300);
+        screenshot(QStringLiteral("close_during_connect"));
+        x->tap("n");
+        QVERIFY2(program.waitForFinished(5000), "the program is still running after the close");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QFile::exists(settings));
     }
 };
 

@@ -1,11 +1,22 @@
-#include "cli/session.h"
+#include "model/session.h"
 
 #include "link/trace.h"
+#include "model/settings.h"
 
 #include <array>
 #include <memory>
 
-namespace cli {
+namespace model {
+
+int Step::pause_before_ms() const
+{
+    return pause_before_sec > 0 ? pause_ms(pause_before_sec) : 0;
+}
+
+int Step::pause_after_ms() const
+{
+    return pause_after_sec > 0 ? pause_ms(pause_after_sec) : 0;
+}
 
 ReceiverSession::ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
     std::unique_ptr<Transport> transport, QObject *parent)
@@ -79,9 +90,9 @@ void ReceiverSession::next()
         return;
     }
     const Step &step = steps_[index_];
-    if (!after_pause_ && step.pause_before_ms > 0) {
+    if (!after_pause_ && step.pause_before_ms() > 0) {
         after_pause_ = true;
-        pause_.start(step.pause_before_ms);
+        pause_.start(step.pause_before_ms());
         return;
     }
     after_pause_ = false;
@@ -111,6 +122,7 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
     case LinkOutcome::Status::Replied:
         break;
     case LinkOutcome::Status::NoReply:
+    case LinkOutcome::Status::TooLong:
         end(RunEnd::NoReply);
         return;
     default:
@@ -126,8 +138,8 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
     // The pause after the last step would hold nothing back.
     if (index_ >= steps_.size())
         end(RunEnd::Done);
-    else if (step.pause_after_ms > 0)
-        pause_.start(step.pause_after_ms);
+    else if (step.pause_after_ms() > 0)
+        pause_.start(step.pause_after_ms());
     else
         QTimer::singleShot(0, this, &ReceiverSession::next);
 }
@@ -147,4 +159,4 @@ void ReceiverSession::end(RunEnd how)
         done(result);
 }
 
-} // namespace cli
+} // namespace model

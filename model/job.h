@@ -1,8 +1,9 @@
 #pragma once
 
-#include "cli/profile.h"
-#include "cli/session.h"
-#include "cli/settings.h"
+#include "model/plans.h"
+#include "model/profile.h"
+#include "model/session.h"
+#include "model/settings.h"
 
 #include <QList>
 #include <QObject>
@@ -15,7 +16,7 @@
 
 class TraceWriter;
 
-namespace cli {
+namespace model {
 
 // Exit statuses of the tool.
 enum Status : int {
@@ -56,16 +57,13 @@ struct JobResult
     QStringList errors;
 };
 
-// The plans: the queries of a read of the given settings, in the order and with the pauses of the
-// window's read-backs; the identification is asked first when the input source is read, because
-// it decides the input list's layout.
-std::vector<Step> read_plan(const QList<const Setting *> &wanted);
-// The commands that choosing each value sends, in the order given, with the window's pause
-// before a display command that follows the projector port or the other display command.
-std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists);
-
 // One receiver's job: opens its line, runs the plans of the request one after another and
 // reports by finished(). Event-driven like its session: many jobs can run on one thread.
+// How the reason a line could not be opened is worded; a program that knows more (the command
+// line's descriptor budget) sets its own. None: the system's reason as it stands.
+using OpenFailureWording = QString (*)(const QString &why);
+void set_open_failure_wording(OpenFailureWording wording);
+
 class ReceiverJob : public QObject
 {
     Q_OBJECT
@@ -111,8 +109,4 @@ private:
     bool finished_ = false;
 };
 
-// A step's report: the setting, the bytes sent and what came back, e.g.
-// "aspect: sent WP_Aspect[?]$\x0D, no reply within 302 ms".
-QString step_report(const StepResult &step, RunEnd end);
-
-} // namespace cli
+} // namespace model

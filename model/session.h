@@ -14,9 +14,10 @@
 
 class TraceWriter;
 
-namespace cli {
+namespace model {
 
 struct Setting;
+int pause_ms(double seconds);
 
 // One step of a plan: a message to send and wait for, with the pauses the window makes around it.
 struct Step
@@ -24,10 +25,15 @@ struct Step
     QString what; // the setting's name, or "key menu", for reports
     QByteArray prefix; // a reply must begin with it
     QByteArray message;
-    int pause_before_ms = 0;
-    int pause_after_ms = 0;
+    // The window's pauses, in seconds as its delay_sec takes them; 0 for none.
+    double pause_before_sec = 0;
+    double pause_after_sec = 0;
     const Setting *setting = nullptr; // the setting queried or sent, if any
     bool query = false; // a query, whose value is read, rather than a command
+
+    // The same pauses on a millisecond clock, as the window's delay_sec ends them.
+    int pause_before_ms() const;
+    int pause_after_ms() const;
 };
 
 // How a plan ended.
@@ -105,4 +111,4 @@ private:
     bool running_ = false;
 };
 
-} // namespace cli
+} // namespace model

@@ -1,31 +1,22 @@
-#include "cli/job.h"
+#include "model/job.h"
 
 #include "link/trace.h"
+#include "model/plans.h"
 #include "protocol/vocabulary.h"
 
 #include <QTimer>
 
-namespace cli {
+namespace model {
 
 namespace {
 
-// delay_sec(s) of the window ends once more than s has passed on a millisecond clock.
-constexpr int receiver_pause_ms = 51; // delay_sec(0.05) after each query of the receiver's Read
-constexpr int picture_pause_ms = 101; // delay_sec(0.1): picture, projector Read and Send steps
-
-bool named(const Setting *setting, const char *name)
+// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
 {
-    return setting && qstrcmp(setting->name, name) == 0;
-}
-
-bool is_display_command(const Setting *setting)
-{
-    return named(setting, "display_on_command") || named(setting, "display_off_command");
-}
-
-QString quoted_bytes(const QByteArray &bytes)
-{
-    return QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    if (discarded > 0)
+        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
+    return text;
 }
 
 QString names_of(const QList<ProfileEntry> &entries)
@@ -37,90 +28,6 @@ QString names_of(const QList<ProfileEntry> &entries)
 }
 
 } // namespace
-
-std::vector<Step> read_plan(const QList<const Setting *> &wanted)
-{
-    const bool input_wanted = std::any_of(
-        wanted.begin(), wanted.end(), [](const Setting *s) { return named(s, "input_source"); });
-    std::vector<Step> plan;
-    bool transfer_started = false;
-    for (const Setting &setting : settings()) {
-        const bool layout = input_wanted && named(&setting, "transmitter");
-        if (!layout && !wanted.contains(&setting))
-            continue;
-        Step step;
-        step.what = QLatin1String(setting.name);
-        step.prefix = setting.command->prefix;
-        step.message = query_message(setting);
-        step.setting = &setting;
-        step.query = true;
-        switch (setting.group) {
-        case ReadGroup::Receiver:
-            step.pause_after_ms = receiver_pause_ms;
-            break;
-        case ReadGroup::Picture:
-        case ReadGroup::Behaviour:
-            step.pause_after_ms = picture_pause_ms;
-            break;
-        case ReadGroup::Transfer:
-            // The projector settings' Read pauses between its steps, not after the last.
-            step.pause_before_ms = transfer_started ? picture_pause_ms : 0;
-            transfer_started = true;
-            break;
-        }
-        plan.push_back(step);
-    }
-    return plan;
-}
-
-std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists)
-{
-    std::vector<Step> plan;
-    for (const ProfileEntry &entry : entries) {
-        Step step;
-        step.what = QLatin1String(entry.setting->name);
-        step.prefix = entry.setting->command->prefix;
-        step.message = setting_message(*entry.setting, entry.value, lists);
-        step.setting = entry.setting;
-        // The projector settings' Send pauses before each display command.
-        if (is_display_command(entry.setting) && !plan.empty()
-            && (named(plan.back().setting, "projector_port")
-                || is_display_command(plan.back().setting)))
-            step.pause_before_ms = picture_pause_ms;
-        plan.push_back(step);
-    }
-    return plan;
-}
-
-QString step_report(const StepResult &result, RunEnd end)
-{
-    const Step &step = result.step;
-    const QString sent = QStringLiteral("%1: sent %2").arg(step.what, quoted_bytes(step.message));
-    const LinkOutcome &outcome = result.outcome;
-    switch (end) {
-    case RunEnd::NoReply:
-        return sent
-            + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
-            + (result.received.isEmpty()
-                    ? QStringLiteral(" (nothing came back)")
-                    : QStringLiteral(" (received only %1)").arg(quoted_bytes(result.received)));
-    case RunEnd::Foreign:
-        return sent
-            + QStringLiteral(", received %1, which is not a reply to it")
-                  .arg(quoted_bytes(outcome.reply));
-    case RunEnd::Lost:
-        if (outcome.status == LinkOutcome::Status::NotOpen)
-            return QStringLiteral("%1: not sent (%2): the line was lost")
-                .arg(step.what, quoted_bytes(step.message));
-        return sent + QStringLiteral(", the line was lost before a reply came")
-            + (result.received.isEmpty()
-                    ? QString()
-                    : QStringLiteral(" (received %1)").arg(quoted_bytes(result.received)));
-    case RunEnd::Done:
-        break;
-    }
-    return sent + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply));
-}
 
 ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
     TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport, QObject *parent)
@@ -145,6 +52,15 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
     });
 }
 
+namespace {
+OpenFailureWording open_failure_wording = nullptr;
+} // namespace
+
+void set_open_failure_wording(OpenFailureWording wording)
+{
+    open_failure_wording = wording;
+}
+
 void ReceiverJob::start()
 {
     session_.open([this](bool ok, const QString &why) {
@@ -152,7 +68,9 @@ void ReceiverJob::start()
             begin();
             return;
         }
-        result_.errors << QStringLiteral("cannot open %1: %2").arg(session_.address(), why);
+        result_.errors << QStringLiteral("cannot open %1: %2")
+                              .arg(session_.address(),
+                                  open_failure_wording ? open_failure_wording(why) : why);
         finish(status_line);
     });
 }
@@ -206,8 +124,8 @@ bool ReceiverJob::take_values(const RunResult &run)
                                       quoted_bytes(step.outcome.reply), read.problem);
             return false;
         }
-        if (named(&setting, "transmitter"))
-            single_hdmi_ = read.value != QStringLiteral("TX");
+        if (setting.sets_input_layout)
+            single_hdmi_ = !(read.value && three_inputs(read.value->toLatin1()));
         result_.values << JobResult::Value { &setting, read.value, read.problem };
     }
     if (run.end != RunEnd::Done) {
@@ -271,9 +189,8 @@ void ReceiverJob::read_done(const RunResult &run)
     }
     // The input source must be an entry of the layout this receiver's transmitter has.
     for (const ProfileEntry &entry : std::as_const(to_send_)) {
-        if (named(entry.setting, "input_source")) {
-            const QStringList entries
-                = protocol::fixed_entries(*entry.setting->command, single_hdmi_);
+        if (entry.setting->follows_input_layout) {
+            const QStringList entries = list_entries(*entry.setting, lists_, single_hdmi_);
             if (!entries.contains(entry.value)) {
                 result_.errors << QStringLiteral("input_source: %1 is not an input of this "
                                                  "receiver (%2); nothing was sent")
@@ -358,4 +275,4 @@ void ReceiverJob::finish(int status)
     Q_EMIT finished();
 }
 
-} // namespace cli
+} // namespace model

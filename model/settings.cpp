@@ -1,4 +1,4 @@
-#include "cli/settings.h"
+#include "model/settings.h"
 
 #include "codec/codec.h"
 #include "codec/display_reply.h"
@@ -10,84 +10,88 @@
 
 #include <QDir>
 
-#include <array>
+#include <cmath>
+#include <vector>
 
-namespace cli {
+namespace model {
 
 namespace {
 
 const protocol::Command *cmd(const char *name)
 {
-    return protocol::find_command(name);
+    const protocol::Command *command = protocol::find_command(name);
+    Q_ASSERT(command);
+    return command;
 }
 
-Setting receiver(int number, bool writable = true)
+Setting fixed(const char *name, ReadGroup group)
 {
-    const protocol::Command *command = protocol::command_by_number(number);
-    return { command->name, command, ReadGroup::Receiver, writable };
+    return { name, cmd(name), Values::Fixed, group, true };
 }
 
-Setting of(const char *name, ReadGroup group)
+Setting from_file(const char *name, OptionList file)
 {
-    return { name, cmd(name), group, true };
+    Setting setting { name, cmd(name), Values::FromFile, ReadGroup::Receiver, true };
+    setting.file = file;
+    return setting;
 }
 
-const std::array<Setting, 29> &table()
+Setting read_only(const char *name)
 {
-    static const std::array<Setting, 29> all = {
-        receiver(1, false), // transmitter
-        receiver(2), // aspect
-        receiver(4, false), // rx_firmware
-        receiver(5), // output_resolution
-        receiver(6), // overscan
-        receiver(7), // overscan_h
-        receiver(8), // overscan_v
-        receiver(9), // audio
-        receiver(10), // audio_hdmi
-        receiver(11), // audio_lr
-        receiver(13), // auto_off
-        receiver(14), // display_mode
-        receiver(15), // display
-        receiver(16), // input_source
-        receiver(17), // hdcp
-        receiver(18), // input_resolution
-        receiver(19, false), // tx_firmware
-        receiver(20), // tx_baudrate
-        of("brightness", ReadGroup::Picture),
-        of("contrast", ReadGroup::Picture),
-        of("saturation", ReadGroup::Picture),
-        of("hue", ReadGroup::Picture),
-        of("sharpness", ReadGroup::Picture),
-        of("projsw_mode", ReadGroup::Behaviour),
-        of("auto_display_on", ReadGroup::Behaviour),
-        of("auto_display_off", ReadGroup::Behaviour),
-        of("projector_port", ReadGroup::Transfer),
-        of("display_on_command", ReadGroup::Transfer),
-        of("display_off_command", ReadGroup::Transfer),
+    return { name, cmd(name), Values::Text, ReadGroup::Receiver, false };
+}
+
+Setting display_command(const char *name, int max_bytes)
+{
+    Setting setting { name, cmd(name), Values::HexBytes, ReadGroup::Transfer, true };
+    setting.max_bytes = max_bytes;
+    return setting;
+}
+
+std::vector<Setting> make_table()
+{
+    using enum ReadGroup;
+    Setting transmitter = read_only("transmitter");
+    transmitter.sets_input_layout = true;
+    Setting input_source = fixed("input_source", Receiver);
+    input_source.follows_input_layout = true;
+    return {
+        transmitter,
+        fixed("aspect", Receiver),
+        read_only("rx_firmware"),
+        from_file("output_resolution", OptionList::OutputReso),
+        fixed("overscan", Receiver),
+        fixed("overscan_h", Receiver),
+        fixed("overscan_v", Receiver),
+        fixed("audio", Receiver),
+        fixed("audio_hdmi", Receiver),
+        fixed("audio_lr", Receiver),
+        from_file("auto_off", OptionList::AutoOff),
+        fixed("display_mode", Receiver),
+        fixed("display", Receiver),
+        input_source,
+        fixed("hdcp", Receiver),
+        from_file("input_resolution", OptionList::InputPrefer),
+        read_only("tx_firmware"),
+        fixed("tx_baudrate", Receiver),
+        fixed("brightness", Picture),
+        fixed("contrast", Picture),
+        fixed("saturation", Picture),
+        fixed("hue", Picture),
+        fixed("sharpness", Picture),
+        fixed("projsw_mode", Behaviour),
+        fixed("auto_display_on", Behaviour),
+        fixed("auto_display_off", Behaviour),
+        { "projector_port", cmd("projector_port"), Values::PortSettings, Transfer, true },
+        display_command("display_on_command", projector_values::max_on_bytes),
+        display_command("display_off_command", projector_values::max_off_bytes),
     };
+}
+
+const std::vector<Setting> &table()
+{
+    static const std::vector<Setting> all = make_table();
     return all;
-}
-
-bool is(const Setting &setting, const char *name)
-{
-    return qstrcmp(setting.name, name) == 0;
-}
-
-bool is_display_command(const Setting &setting)
-{
-    return is(setting, "display_on_command") || is(setting, "display_off_command");
-}
-
-// The entries of the list a setting is chosen from, in the window's order.
-QStringList list_entries(const Setting &setting, const OptionLists &lists, bool single_hdmi)
-{
-    if (is(setting, "auto_off"))
-        return lists.auto_off;
-    if (is(setting, "input_resolution"))
-        return lists.input_prefer;
-    if (is(setting, "output_resolution"))
-        return lists.output_reso;
-    return protocol::fixed_entries(*setting.command, single_hdmi);
 }
 
 // The position of value among the entries; the first match, as a list search finds it.
@@ -149,6 +153,29 @@ QString quoted(const QString &text)
 
 } // namespace
 
+double read_pause_sec(ReadGroup group)
+{
+    return group == ReadGroup::Receiver ? 0.05 : 0.1;
+}
+
+int pause_ms(double seconds)
+{
+    return static_cast<int>(std::floor(seconds * 1000.0)) + 1;
+}
+
+const char *option_list_file(OptionList list)
+{
+    switch (list) {
+    case OptionList::AutoOff:
+        return "auto_off.txt";
+    case OptionList::InputPrefer:
+        return "input_prefer.txt";
+    case OptionList::OutputReso:
+        return "output_reso.txt";
+    }
+    return "";
+}
+
 std::span<const Setting> settings()
 {
     return table();
@@ -163,21 +190,36 @@ const Setting *find_setting(const QString &name)
     return nullptr;
 }
 
+const Setting &setting_of(const protocol::Command &command)
+{
+    for (const Setting &setting : table()) {
+        if (setting.command == &command)
+            return setting;
+    }
+    qFatal("no setting for the command %s", command.name);
+}
+
+QList<const Setting *> settings_of(ReadGroup group)
+{
+    QList<const Setting *> found;
+    for (const Setting &setting : table()) {
+        if (setting.group == group)
+            found << &setting;
+    }
+    return found;
+}
+
+bool three_inputs(const QByteArray &identification)
+{
+    return identification == "TX";
+}
+
 bool read_option_lists(const QString &dir, OptionLists *lists, QString *error)
 {
-    const struct
-    {
-        const char *file;
-        QStringList *entries;
-    } files[] = {
-        { "auto_off.txt", &lists->auto_off },
-        { "input_prefer.txt", &lists->input_prefer },
-        { "output_reso.txt", &lists->output_reso },
-    };
-    for (const auto &f : files) {
-        const QString path = QDir(dir).filePath(QString::fromLatin1(f.file));
+    for (const OptionList list : option_lists) {
+        const QString path = QDir(dir).filePath(QString::fromLatin1(option_list_file(list)));
         QString why;
-        if (!read_option_list(path, *f.entries, &why)) {
+        if (!read_option_list(path, lists->of(list), &why)) {
             if (error)
                 *error = why.isEmpty() ? QStringLiteral("%1: cannot be read").arg(path) : why;
             return false;
@@ -186,19 +228,33 @@ bool read_option_lists(const QString &dir, OptionLists *lists, QString *error)
     return true;
 }
 
+QStringList list_entries(const Setting &setting, const OptionLists &lists, bool single_hdmi)
+{
+    switch (setting.values) {
+    case Values::Fixed:
+        return protocol::fixed_entries(*setting.command, single_hdmi);
+    case Values::FromFile:
+        return lists.of(setting.file);
+    case Values::Text:
+    case Values::PortSettings:
+    case Values::HexBytes:
+        break;
+    }
+    return {};
+}
+
 QStringList offered_values(const Setting &setting, const OptionLists &lists)
 {
-    if (!setting.writable || setting.command->kind != protocol::Kind::List)
+    if (!setting.writable)
         return {};
-    if (is(setting, "input_source")) {
-        QStringList both = list_entries(setting, lists, true);
+    QStringList both = list_entries(setting, lists, true);
+    if (setting.follows_input_layout) {
         for (const QString &entry : list_entries(setting, lists, false)) {
             if (!both.contains(entry))
                 both << entry;
         }
-        return both;
     }
-    return list_entries(setting, lists, true);
+    return both;
 }
 
 std::optional<QString> value_problem(
@@ -206,25 +262,28 @@ std::optional<QString> value_problem(
 {
     if (!setting.writable)
         return QStringLiteral("%1 is read only").arg(QLatin1String(setting.name));
-    if (is(setting, "projector_port")) {
+    switch (setting.values) {
+    case Values::PortSettings:
         if (port_values(value))
             return std::nullopt;
         return QStringLiteral("%1 is not baud,data,parity,stop from the projector port lists "
                               "(e.g. 9600,8,N,1)")
             .arg(quoted(value));
-    }
-    if (is_display_command(setting)) {
+    case Values::HexBytes: {
         const std::optional<QByteArray> bytes = hex_bytes(value);
-        const int most = is(setting, "display_on_command") ? projector_values::max_on_bytes
-                                                           : projector_values::max_off_bytes;
         if (!bytes || bytes->isEmpty())
             return QStringLiteral("%1 is not hex text such as \"50 57 52 0D\"").arg(quoted(value));
-        if (bytes->size() > most)
+        if (bytes->size() > setting.max_bytes)
             return QStringLiteral("%1 holds %2 bytes; at most %3 can be sent")
                 .arg(quoted(value))
                 .arg(bytes->size())
-                .arg(most);
+                .arg(setting.max_bytes);
         return std::nullopt;
+    }
+    case Values::Fixed:
+    case Values::FromFile:
+    case Values::Text:
+        break;
     }
     const QStringList entries = offered_values(setting, lists);
     if (position_in(entries, value) >= 0)
@@ -238,14 +297,20 @@ std::optional<QString> value_problem(
 QByteArray setting_message(const Setting &setting, const QString &value, const OptionLists &lists)
 {
     const QByteArray prefix(setting.command->prefix);
-    if (is(setting, "projector_port"))
+    switch (setting.values) {
+    case Values::PortSettings:
         return projector_values::port_message(*port_values(value));
-    if (is_display_command(setting))
+    case Values::HexBytes:
         return projector_values::display_message(prefix, *hex_bytes(value));
+    case Values::Fixed:
+    case Values::FromFile:
+    case Values::Text:
+        break;
+    }
     // The input source's words are its entries in both layouts; the layout that holds the entry
     // is the one the window shows it in.
     const bool single_hdmi
-        = !is(setting, "input_source") || list_entries(setting, lists, true).contains(value);
+        = !setting.follows_input_layout || list_entries(setting, lists, true).contains(value);
     const QStringList entries = list_entries(setting, lists, single_hdmi);
     const int position = position_in(entries, value);
     const std::optional<QByteArray> argument
@@ -258,12 +323,18 @@ QByteArray query_message(const Setting &setting)
     return protocol::query_message(setting.command->prefix);
 }
 
+std::optional<int> reply_position(
+    const Setting &setting, const QByteArray &value, bool single_hdmi, const QStringList &entries)
+{
+    return protocol::reply_position(*setting.command, value, single_hdmi, entries);
+}
+
 ReadValue read_value(const Setting &setting, const QByteArray &reply, const ByteBuffer &bytes,
     bool single_hdmi, const OptionLists &lists)
 {
     ReadValue read;
     const QByteArray prefix(setting.command->prefix);
-    if (is_display_command(setting)) {
+    if (setting.values == Values::HexBytes) {
         const std::optional<QByteArray> command = display_command_from_reply(prefix, reply, bytes);
         if (!command) {
             read.foreign = true;
@@ -282,13 +353,13 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
             = QStringLiteral("the reply does not begin with %1").arg(QString::fromLatin1(prefix));
         return read;
     }
-    if (!setting.writable) {
+    switch (setting.values) {
+    case Values::Text:
         // Shown as the trace shows bytes, so that a line end in a version text cannot break the
         // "name = value" lines.
         read.value = trace_bytes(value);
         return read;
-    }
-    if (is(setting, "projector_port")) {
+    case Values::PortSettings: {
         ProjPortValues values;
         if (!projector_values::parse_port_reply(value, values)) {
             read.foreign = true;
@@ -301,9 +372,13 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
         }
         return read;
     }
+    case Values::Fixed:
+    case Values::FromFile:
+    case Values::HexBytes:
+        break;
+    }
     const QStringList entries = list_entries(setting, lists, single_hdmi);
-    const std::optional<int> position
-        = protocol::reply_position(*setting.command, value, single_hdmi, entries);
+    const std::optional<int> position = reply_position(setting, value, single_hdmi, entries);
     if (!position || *position < 0 || *position >= entries.size()) {
         read.problem = QStringLiteral("the receiver reports %1, which no entry of the list names")
                            .arg(quoted(QString::fromLatin1(value)));
@@ -315,9 +390,9 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
 
 bool same_value(const Setting &setting, const QString &a, const QString &b)
 {
-    if (is_display_command(setting))
+    if (setting.values == Values::HexBytes)
         return hex_bytes(a) == hex_bytes(b);
     return a == b;
 }
 
-} // namespace cli
+} // namespace model

@@ -1,0 +1,136 @@
+#include "model/plans.h"
+
+#include "link/trace.h"
+#include "protocol/reply_framing.h"
+#include "protocol/vocabulary.h"
+
+#include <algorithm>
+
+namespace model {
+
+namespace {
+
+// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
+{
+    QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
+    if (discarded > 0)
+        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
+    return text;
+}
+
+Step query_step(const Setting &setting)
+{
+    Step step;
+    step.what = QLatin1String(setting.name);
+    step.prefix = setting.command->prefix;
+    step.message = query_message(setting);
+    step.setting = &setting;
+    step.query = true;
+    return step;
+}
+
+} // namespace
+
+std::vector<Step> read_plan(const QList<const Setting *> &wanted)
+{
+    const bool layout_wanted = std::any_of(
+        wanted.begin(), wanted.end(), [](const Setting *s) { return s->follows_input_layout; });
+    std::vector<Step> plan;
+    bool transfer_started = false;
+    for (const Setting &setting : settings()) {
+        const bool layout = layout_wanted && setting.sets_input_layout;
+        if (!layout && !wanted.contains(&setting))
+            continue;
+        Step step = query_step(setting);
+        if (setting.group == ReadGroup::Transfer) {
+            // The projector settings' Read pauses between its steps, not after the last.
+            step.pause_before_sec = transfer_started ? setting.pause_sec() : 0;
+            transfer_started = true;
+        } else {
+            step.pause_after_sec = setting.pause_sec();
+        }
+        plan.push_back(step);
+    }
+    return plan;
+}
+
+std::vector<Step> read_plan(ReadGroup group)
+{
+    return read_plan(settings_of(group));
+}
+
+std::vector<Step> device_info_plan()
+{
+    std::vector<Step> plan;
+    for (const char *name : { "rx_firmware", "tx_firmware", "tx_baudrate" })
+        plan.push_back(query_step(*find_setting(QLatin1String(name))));
+    return plan;
+}
+
+std::vector<Step> send_plan(const QList<Sending> &sendings)
+{
+    std::vector<Step> plan;
+    for (const Sending &sending : sendings) {
+        const Setting &setting = *sending.setting;
+        Step step;
+        step.what = QLatin1String(setting.name);
+        step.prefix = setting.command->prefix;
+        step.message = sending.message;
+        step.setting = &setting;
+        // The projector settings' Send pauses before each display command.
+        if (setting.values == Values::HexBytes && !plan.empty()
+            && plan.back().setting->group == ReadGroup::Transfer)
+            step.pause_before_sec = setting.pause_sec();
+        plan.push_back(step);
+    }
+    return plan;
+}
+
+std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists)
+{
+    QList<Sending> sendings;
+    for (const ProfileEntry &entry : entries)
+        sendings << Sending { entry.setting, setting_message(*entry.setting, entry.value, lists) };
+    return send_plan(sendings);
+}
+
+QString step_report(const StepResult &result, RunEnd end)
+{
+    const Step &step = result.step;
+    const QString sent = QStringLiteral("%1: sent %2").arg(step.what, quoted_bytes(step.message));
+    const LinkOutcome &outcome = result.outcome;
+    switch (end) {
+    case RunEnd::NoReply:
+        if (outcome.status == LinkOutcome::Status::TooLong)
+            return sent
+                + QStringLiteral(", received a reply longer than the %1 bytes kept: %2")
+                      .arg(ReplyFraming::max_kept)
+                      .arg(quoted_bytes(outcome.received, outcome.discarded));
+        return sent
+            + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
+            + (result.received.isEmpty()
+                    ? QStringLiteral(" (nothing came back)")
+                    : QStringLiteral(" (received only %1)")
+                          .arg(quoted_bytes(result.received, outcome.discarded)));
+    case RunEnd::Foreign:
+        return sent
+            + QStringLiteral(", received %1, which is not a reply to it")
+                  .arg(quoted_bytes(outcome.reply, outcome.discarded));
+    case RunEnd::Lost:
+        if (outcome.status == LinkOutcome::Status::NotOpen)
+            return QStringLiteral("%1: not sent (%2): the line was lost")
+                .arg(step.what, quoted_bytes(step.message));
+        return sent + QStringLiteral(", the line was lost before a reply came")
+            + (result.received.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" (received %1)")
+                          .arg(quoted_bytes(result.received, outcome.discarded)));
+    case RunEnd::Done:
+        break;
+    }
+    return sent
+        + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply, outcome.discarded));
+}
+
+} // namespace model

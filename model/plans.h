@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/profile.h"
+#include "model/session.h"
+#include "model/settings.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <vector>
+
+// The plans both front ends run: which messages go out, in which order, with which pauses.
+// kz-orba-cli runs them on a ReceiverSession; the window runs the same steps through its
+// nested waits.
+namespace model {
+
+// The queries of a read of the given settings, in the order and with the pauses of the window's
+// read-backs; the identification is asked first when the input source is read, because it
+// decides the input list's layout.
+std::vector<Step> read_plan(const QList<const Setting *> &wanted);
+// One read-back of the window: every setting of the group.
+std::vector<Step> read_plan(ReadGroup group);
+
+// The window's "Get": the receiver's and the transmitter's firmware versions, then the
+// transmitter's baud rate, one after another without a pause.
+std::vector<Step> device_info_plan();
+
+// One message to send for a setting.
+struct Sending
+{
+    const Setting *setting;
+    QByteArray message;
+};
+// The messages in the order given, with the window's pause before a display command that
+// follows another step of the projector command settings.
+std::vector<Step> send_plan(const QList<Sending> &sendings);
+// The commands that choosing each value sends, in the order given, paused as send_plan does.
+std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists);
+
+// A step's report: the setting, the bytes sent and what came back, e.g.
+// "aspect: sent WP_Aspect[?]$\x0D, no reply within 302 ms".
+QString step_report(const StepResult &step, RunEnd end);
+
+} // namespace model
