@@ -1,6 +1,5 @@
 #include "cli/cli_app.h"
 
-#include "cli/descriptors.h"
 #include "cli/fleet.h"
 #include "cli/input_files.h"
 #include "cli/json_output.h"
@@ -586,9 +585,6 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
 
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {
-    set_open_failure_wording([](const QString &why) {
-        return descriptors_exhausted() ? too_many_open_files(lines_at_once()) : why;
-    });
     Invocation inv;
     QString why;
     if (!parse_invocation(words, &inv, &why)) {

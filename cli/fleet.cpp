@@ -1,6 +1,6 @@
 #include "cli/fleet.h"
 
-#include "cli/descriptors.h"
+#include "model/descriptors.h"
 
 #include <QTimer>
 

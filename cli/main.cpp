@@ -1,6 +1,6 @@
 #include "build_info.h"
 #include "cli/cli_app.h"
-#include "cli/descriptors.h"
+#include "model/descriptors.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -19,7 +19,7 @@
 int main(int argc, char *argv[])
 {
     // Each receiver's line takes a descriptor: take all the system allows.
-    cli::raise_descriptor_limit();
+    model::raise_descriptor_limit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-orba-cli"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));

@@ -52,7 +52,11 @@ TcpTransport::TcpTransport(QObject *parent)
 
 TcpTransport::~TcpTransport()
 {
-    close();
+    // The socket reports its end as it goes, after this object's own part is gone: it must find
+    // nothing of this object to call.
+    socket_.disconnect(this);
+    connect_timer_.stop();
+    socket_.abort();
 }
 
 bool TcpTransport::begin_connecting(const QString &address)
@@ -62,7 +66,11 @@ bool TcpTransport::begin_connecting(const QString &address)
     if (!parse_tcp_address(address, &target_, &open_error_))
         return false;
     connect(&socket_, &QTcpSocket::connected, this, [this] { end_connecting(false); });
-    connect(&socket_, &QTcpSocket::errorOccurred, this, [this] { end_connecting(false); });
+    // Queued: a socket that cannot even be made (no descriptor left) reports it from inside
+    // connectToHost, and the outcome must come from the event loop, never from inside this call.
+    connect(
+        &socket_, &QTcpSocket::errorOccurred, this, [this] { end_connecting(false); },
+        Qt::QueuedConnection);
     connect_timer_.start(connect_timeout_ms);
     socket_.connectToHost(target_.host, target_.port);
     return true;

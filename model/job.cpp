@@ -1,5 +1,7 @@
 #include "model/job.h"
 
+#include "model/descriptors.h"
+
 #include "link/trace.h"
 #include "model/plans.h"
 #include "protocol/vocabulary.h"
@@ -52,15 +54,6 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
     });
 }
 
-namespace {
-OpenFailureWording open_failure_wording = nullptr;
-} // namespace
-
-void set_open_failure_wording(OpenFailureWording wording)
-{
-    open_failure_wording = wording;
-}
-
 void ReceiverJob::start()
 {
     session_.open([this](bool ok, const QString &why) {
@@ -70,7 +63,8 @@ void ReceiverJob::start()
         }
         result_.errors << QStringLiteral("cannot open %1: %2")
                               .arg(session_.address(),
-                                  open_failure_wording ? open_failure_wording(why) : why);
+                                  descriptors_exhausted() ? too_many_open_files(lines_at_once())
+                                                          : why);
         finish(status_line);
     });
 }

@@ -59,11 +59,6 @@ struct JobResult
 
 // One receiver's job: opens its line, runs the plans of the request one after another and
 // reports by finished(). Event-driven like its session: many jobs can run on one thread.
-// How the reason a line could not be opened is worded; a program that knows more (the command
-// line's descriptor budget) sets its own. None: the system's reason as it stands.
-using OpenFailureWording = QString (*)(const QString &why);
-void set_open_failure_wording(OpenFailureWording wording);
-
 class ReceiverJob : public QObject
 {
     Q_OBJECT

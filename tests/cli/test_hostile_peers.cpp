@@ -79,6 +79,10 @@ private Q_SLOTS:
     // why in words; without --jobs the tool keeps within the limit and every receiver is read.
     void descriptors_run_out_in_words()
     {
+#ifdef KZ_SANITIZE
+        QSKIP("the sanitizers open files of their own to check memory; with none left they "
+              "report faults that are not there");
+#endif
         constexpr int receivers = 40;
         QStringList listen;
         for (int i = 0; i < receivers; ++i)
@@ -112,7 +116,7 @@ private Q_SLOTS:
         };
         const auto [crowded, crowded_text]
             = run({ QStringLiteral("--jobs"), QString::number(receivers) });
-        QCOMPARE(crowded, 3);
+        QVERIFY2(crowded == 3, qPrintable(crowded_text.left(3000)));
         QVERIFY2(crowded_text.contains(QStringLiteral(
                      "too many open files: 40 receivers need about 40 descriptors; raise "
                      "`ulimit -n` or lower `--jobs`")),

@@ -4,7 +4,7 @@
 
 // The descriptor budget of kz-orba-cli: each receiver's line holds about one open file while it
 // is busy, so the number of lines busy at once is bounded by the process's limit.
-namespace cli {
+namespace model {
 
 // Lines busy at once when --jobs is not given: as many as the descriptor budget allows, since the
 // lines wait on receivers and not on the processor, but no more than this.
@@ -27,4 +27,4 @@ QString too_many_open_files(int lines);
 void set_lines_at_once(int lines);
 int lines_at_once();
 
-} // namespace cli
+} // namespace model

@@ -1,4 +1,4 @@
-#include "cli/descriptors.h"
+#include "model/descriptors.h"
 
 #include <QtGlobal>
 
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace cli {
+namespace model {
 
 namespace {
 int lines_busy = 1;
@@ -76,4 +76,4 @@ QString too_many_open_files(int lines)
         .arg(lines);
 }
 
-} // namespace cli
+} // namespace model
