@@ -59,12 +59,14 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
         QString line = lines.at(i);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+        const QString trimmed = without_comment(line);
+        if (trimmed.isEmpty())
             continue;
         QString name, value, why;
         ProfileEntry entry;
-        if (!split_line(trimmed, &name, &value)) {
+        if (const std::optional<QString> control = control_byte(trimmed)) {
+            why = QStringLiteral("holds the control byte %1").arg(*control);
+        } else if (!split_line(trimmed, &name, &value)) {
             why = QStringLiteral("not \"name = value\": %1").arg(trimmed);
         } else if (std::any_of(
                        parsed.entries.begin(), parsed.entries.end(), [&](const ProfileEntry &e) {
@@ -88,13 +90,39 @@ bool parse_assignment(
     const QString &argument, const OptionLists &lists, ProfileEntry *entry, QString *error)
 {
     QString name, value, why;
-    if (!split_line(argument, &name, &value))
+    if (const std::optional<QString> control = control_byte(argument))
+        why = QStringLiteral("an argument holds the control byte %1").arg(*control);
+    else if (!split_line(argument, &name, &value))
         why = QStringLiteral("not NAME=VALUE: %1").arg(argument);
     else if (check(name, value, lists, false, entry, &why))
         return true;
     if (error)
         *error = why;
     return false;
+}
+
+std::optional<QString> control_byte(const QString &text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || u == 0x7F)
+            return QStringLiteral("\\x%1")
+                .arg(int(u), 2, 16, QLatin1Char('0'))
+                .toUpper()
+                .replace(QStringLiteral("\\X"), QStringLiteral("\\x"));
+    }
+    return std::nullopt;
+}
+
+QString without_comment(const QString &line)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line.at(i) == QLatin1Char('#')
+            && (i == 0 || line.at(i - 1) == QLatin1Char(' ')
+                || line.at(i - 1) == QLatin1Char('\t')))
+            return line.left(i).trimmed();
+    }
+    return line.trimmed();
 }
 
 } // namespace model

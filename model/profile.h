@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // A profile: "name = value" lines as `read` prints them, "#" comments and blank lines allowed,
 // any subset of the settings. Read-only settings may stand in it (a profile is a read's output)
 // and are left alone by apply and diff.
@@ -32,5 +34,13 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
 // One "NAME=VALUE" argument of `set`, checked the same way; read-only names are refused.
 bool parse_assignment(
     const QString &argument, const OptionLists &lists, ProfileEntry *entry, QString *error);
+
+// The first control byte (below 0x20 other than a tab, or 0x7F) in text, written \xHH; none
+// when there is none.
+std::optional<QString> control_byte(const QString &text);
+
+// A line of a profile or ports file without its comment: "#" at the start or after a space or
+// tab begins one. The rest is trimmed.
+QString without_comment(const QString &line);
 
 } // namespace model
