@@ -5,7 +5,8 @@
 # display. imagemagick, fonts-dejavu-core: scripts/make_artwork.sh. clang-format-14: the format
 # check. time: the fleet benchmark's memory and CPU figures. fonts-liberation2,
 # fonts-nanum-coding: the stand-ins for the window's fonts. libx11-dev, libxtst-dev: the desktop
-# tests inject input at the X server.
+# tests inject input at the X server. ansible-core, pycodestyle, yamllint: the Ansible collection
+# and its offline checks.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -17,6 +18,7 @@ packages=(
   xvfb xauth imagemagick fonts-dejavu-core
   fonts-liberation2 fonts-nanum-coding
   libx11-dev libxtst-dev
+  ansible-core pycodestyle yamllint
 )
 missing=()
 for p in "${packages[@]}"; do
