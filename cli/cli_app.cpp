@@ -1,7 +1,9 @@
 #include "cli/cli_app.h"
 
 #include "cli/fleet.h"
+#include "cli/input_files.h"
 #include "cli/job.h"
+#include "cli/json_output.h"
 #include "cli/profile.h"
 #include "cli/settings.h"
 #include "link/port_names.h"
@@ -30,12 +32,6 @@ const QStringList global_options = { QStringLiteral("--port"), QStringLiteral("-
 const QStringList commands_known = { QStringLiteral("ports"), QStringLiteral("read"),
     QStringLiteral("get"), QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff"),
     QStringLiteral("key"), QStringLiteral("reset"), QStringLiteral("vga-auto") };
-
-QString json_string(const QString &text)
-{
-    const QByteArray array = QJsonDocument(QJsonArray { text }).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(array.mid(1, array.size() - 2));
-}
 
 void report(Console &console, const QString &text)
 {
@@ -78,12 +74,39 @@ private:
     bool shown_ = false;
 };
 
-int list_ports(Console &console)
+int list_ports(Console &console, bool json)
 {
     const QList<ReportedPort> reported = reported_ports();
     QStringList com_devices;
     for (int n = 1; n <= 9; ++n)
         com_devices << resolve_port(n, reported).device;
+    if (json) {
+        // Each entry and each other port as a receiver object: its device in "settings".
+        QList<QJsonObject> receivers;
+        const auto entry = [&](const QString &port, const QString &device, bool usb) {
+            JobRequest request;
+            QJsonObject object = receiver_object(port, request, JobResult {}, OptionLists {});
+            QJsonObject settings;
+            settings.insert(QStringLiteral("device"), device);
+            settings.insert(QStringLiteral("present"), port_present(device, reported));
+            settings.insert(QStringLiteral("usb"), usb);
+            object.insert(QStringLiteral("settings"), settings);
+            receivers << object;
+        };
+        for (int n = 1; n <= 9; ++n) {
+            const QString &device = com_devices.at(n - 1);
+            const bool usb = std::any_of(reported.begin(), reported.end(),
+                [&](const ReportedPort &port) { return port.device == device && port.usb; });
+            entry(QStringLiteral("COM%1").arg(n), device, usb);
+        }
+        for (const ReportedPort &port : reported) {
+            if (!com_devices.contains(port.device))
+                entry(port.device, port.device, port.usb);
+        }
+        console.out << QString::fromUtf8(json_document(receivers));
+        console.out.flush();
+        return status_done;
+    }
     for (const QString &line : port_table(reported))
         console.out << line << '\n';
     QStringList others;
@@ -97,31 +120,8 @@ int list_ports(Console &console)
     return status_done;
 }
 
-bool read_text_file(const QString &path, QString *text, QString *error)
+void print_values(Console &console, const JobResult &result)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    *text = QString::fromUtf8(file.readAll());
-    return true;
-}
-
-void print_values(Console &console, const JobResult &result, bool json)
-{
-    if (json) {
-        QStringList members;
-        for (const JobResult::Value &value : result.values) {
-            members << QStringLiteral("  %1: %2")
-                           .arg(json_string(QLatin1String(value.setting->name)),
-                               value.value ? json_string(*value.value) : QStringLiteral("null"));
-        }
-        console.out << "{\n"
-                    << members.join(QStringLiteral(",\n")) << (members.isEmpty() ? "" : "\n")
-                    << "}\n";
-        return;
-    }
     for (const JobResult::Value &value : result.values) {
         if (value.value)
             console.out << value.setting->name << " = " << *value.value << '\n';
@@ -181,25 +181,15 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
         = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get;
     // With --json the object alone goes to stdout; the receivers' lines go to stderr.
     QTextStream &lines = inv.json ? console.err : console.out;
-    if (reads && inv.json) {
-        QStringList members;
-        for (const auto &job : fleet.jobs()) {
-            QString object = QStringLiteral("null");
-            if (job->result().status == status_done) {
-                QString text;
-                QTextStream stream(&text);
-                Console inner { stream, console.err, false };
-                print_values(inner, job->result(), true);
-                stream.flush();
-                object = text.trimmed().replace(QStringLiteral("\n"), QStringLiteral("\n  "));
-            }
-            members << QStringLiteral("  %1: %2").arg(json_string(job->port()), object);
-        }
-        console.out << "{\n" << members.join(QStringLiteral(",\n")) << "\n}\n";
+    if (inv.json) {
+        QList<QJsonObject> receivers;
+        for (const auto &job : fleet.jobs())
+            receivers << receiver_object(job->port(), request, job->result(), lists);
+        console.out << QString::fromUtf8(json_document(receivers));
     } else if (reads) {
         for (const auto &job : fleet.jobs()) {
             console.out << "# " << job->port() << '\n';
-            print_values(console, job->result(), false);
+            print_values(console, job->result());
             console.out << '\n';
         }
     }
@@ -232,15 +222,36 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
 
 bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
 {
-    QStringList all = inv.ports;
+    QStringList all;
+    for (const QString &port : inv.ports) {
+        if (const std::optional<QString> control = control_byte(port)) {
+            *error = QStringLiteral("--port holds the control byte %1").arg(*control);
+            return false;
+        }
+        all << port;
+    }
     if (!inv.ports_file.isEmpty()) {
         QString text;
-        if (!read_text_file(inv.ports_file, &text, error))
+        if (!read_input_file(inv.ports_file, &text, error))
             return false;
-        for (QString line : text.split(QLatin1Char('\n'))) {
-            line = line.trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1Char('#')))
-                all << line;
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString line = without_comment(lines.at(i));
+            if (line.isEmpty())
+                continue;
+            if (const std::optional<QString> control = control_byte(line)) {
+                *error = QStringLiteral("%1: line %2: holds the control byte %3")
+                             .arg(inv.ports_file)
+                             .arg(i + 1)
+                             .arg(*control);
+                return false;
+            }
+            all << line;
+        }
+        if (all.isEmpty()) {
+            *error = QStringLiteral("%1 names no port (only blank lines and comments)")
+                         .arg(inv.ports_file);
+            return false;
         }
     }
     ports->clear();
@@ -252,8 +263,6 @@ bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
         *ports << inv.port;
     return true;
 }
-
-namespace { } // namespace
 
 QString usage_text()
 {
@@ -299,6 +308,10 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
             if (word == QLatin1String("-h") || word == QLatin1String("--help")) {
                 inv->help = true;
                 return true;
+            }
+            if (word == QLatin1String("--json")) {
+                inv->json = true;
+                continue;
             }
             if (word == QLatin1String("--version")) {
                 inv->version = true;
@@ -355,7 +368,7 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
             inv->command = word;
             continue;
         }
-        if (word == QLatin1String("--json") && inv->command == QLatin1String("read"))
+        if (word == QLatin1String("--json"))
             inv->json = true;
         else if (word == QLatin1String("--dry-run") && inv->command == QLatin1String("apply"))
             inv->dry_run = true;
@@ -398,10 +411,15 @@ QString port_address(const QString &port)
     return port;
 }
 
+namespace {
+int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console);
+} // namespace
+
 int run(const Invocation &inv, Console &console, const QString &default_config_dir)
 {
     if (inv.command == QLatin1String("ports"))
-        return list_ports(console);
+        return list_ports(console, inv.json);
     QStringList ports;
     QString ports_why;
     if (!receiver_ports(inv, &ports, &ports_why)) {
@@ -435,6 +453,12 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     } else if (c == QLatin1String("get")) {
         request.kind = JobRequest::Kind::Get;
         for (const QString &name : inv.args) {
+            if (const std::optional<QString> control = control_byte(name)) {
+                report(console,
+                    QStringLiteral("a setting name holds the control byte %1; nothing was sent")
+                        .arg(*control));
+                return status_usage;
+            }
             const Setting *setting = find_setting(name);
             if (!setting) {
                 report(console, QStringLiteral("unknown setting \"%1\"").arg(name));
@@ -452,6 +476,14 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
                 report(console, QStringLiteral("%1; nothing was sent").arg(why));
                 return status_usage;
             }
+            for (const ProfileEntry &earlier : std::as_const(request.entries)) {
+                if (earlier.setting == entry.setting) {
+                    report(console,
+                        QStringLiteral("%1 is given twice; nothing was sent")
+                            .arg(QLatin1String(entry.setting->name)));
+                    return status_usage;
+                }
+            }
             request.entries << entry;
         }
     } else if (c == QLatin1String("apply") || c == QLatin1String("diff")) {
@@ -460,7 +492,7 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         request.dry_run = inv.dry_run;
         QString text, why;
         Profile profile;
-        if (!read_text_file(inv.args.first(), &text, &why)) {
+        if (!read_input_file(inv.args.first(), &text, &why)) {
             report(console, QStringLiteral("%1; nothing was sent").arg(why));
             return status_usage;
         }
@@ -488,18 +520,35 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     TraceWriter trace;
     if (!inv.trace.isEmpty()) {
         QString why;
-        if (!trace.open(inv.trace, &why)) {
+        const bool opened = inv.trace == QLatin1String("-")
+            ? trace.open_descriptor(2, &why)
+            : trace_path_usable(inv.trace, &why) && trace.open(inv.trace, &why);
+        if (!opened) {
             report(
                 console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
             return status_usage;
         }
     }
 
-    if (ports.size() > 1)
-        return run_fleet(inv, ports, request, lists, trace.is_open() ? &trace : nullptr, console);
+    const int status = ports.size() > 1
+        ? run_fleet(inv, ports, request, lists, trace.is_open() ? &trace : nullptr, console)
+        : run_one(inv, ports.first(), request, lists, trace.is_open() ? &trace : nullptr, console);
+    if (!trace.failure().isEmpty()) {
+        report(console,
+            QStringLiteral("the trace %1 could not be written: %2; it holds the lines before")
+                .arg(inv.trace, trace.failure()));
+        return std::max(status, int(status_failed));
+    }
+    return status;
+}
 
-    const QString &port = ports.first();
-    ReceiverJob job(port, port_address(port), lists, trace.is_open() ? &trace : nullptr, request);
+namespace {
+
+int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console)
+{
+    const QString &c = inv.command;
+    ReceiverJob job(port, port_address(port), lists, trace, request);
     const bool shows_progress = c == QLatin1String("read") || c == QLatin1String("apply");
     Progress progress(console, QStringLiteral("%1 %2").arg(c, port));
     if (shows_progress)
@@ -513,15 +562,22 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     progress.clear();
 
     const JobResult &result = job.result();
-    if (request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get)
-        print_values(console, result, inv.json);
-    for (const QString &line : result.changes)
-        console.out << line << '\n';
+    if (inv.json) {
+        console.out << QString::fromUtf8(
+            json_document({ receiver_object(port, request, result, lists) }));
+    } else {
+        if (request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get)
+            print_values(console, result);
+        for (const QString &line : result.changes)
+            console.out << line << '\n';
+    }
     console.out.flush();
     for (const QString &line : result.errors)
         report(console, line);
     return result.status;
 }
+
+} // namespace
 
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {

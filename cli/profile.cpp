@@ -1,5 +1,7 @@
 #include "cli/profile.h"
 
+#include "cli/input_files.h"
+
 #include <algorithm>
 
 namespace cli {
@@ -59,12 +61,14 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
         QString line = lines.at(i);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+        const QString trimmed = without_comment(line);
+        if (trimmed.isEmpty())
             continue;
         QString name, value, why;
         ProfileEntry entry;
-        if (!split_line(trimmed, &name, &value)) {
+        if (const std::optional<QString> control = control_byte(trimmed)) {
+            why = QStringLiteral("holds the control byte %1").arg(*control);
+        } else if (!split_line(trimmed, &name, &value)) {
             why = QStringLiteral("not \"name = value\": %1").arg(trimmed);
         } else if (std::any_of(
                        parsed.entries.begin(), parsed.entries.end(), [&](const ProfileEntry &e) {
@@ -88,7 +92,9 @@ bool parse_assignment(
     const QString &argument, const OptionLists &lists, ProfileEntry *entry, QString *error)
 {
     QString name, value, why;
-    if (!split_line(argument, &name, &value))
+    if (const std::optional<QString> control = control_byte(argument))
+        why = QStringLiteral("an argument holds the control byte %1").arg(*control);
+    else if (!split_line(argument, &name, &value))
         why = QStringLiteral("not NAME=VALUE: %1").arg(argument);
     else if (check(name, value, lists, false, entry, &why))
         return true;

@@ -59,11 +59,28 @@ void TraceWriter::write(const QString &port, const TraceRecord &record)
     write_line(trace_line(port, record));
 }
 
+bool TraceWriter::open_descriptor(int descriptor, QString *error)
+{
+    if (file_.open(
+            descriptor, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::DontCloseHandle))
+        return true;
+    if (error)
+        *error = file_.errorString();
+    return false;
+}
+
 void TraceWriter::write_line(const QString &line)
 {
-    if (!file_.isOpen())
+    if (!file_.isOpen() || !failure_.isEmpty())
         return;
-    file_.write(line.toUtf8());
-    file_.write("\n");
-    file_.flush();
+    const QByteArray bytes = line.toUtf8() + '\n';
+    const qint64 before = file_.isSequential() ? -1 : file_.size();
+    const qint64 written = file_.write(bytes);
+    if (written == bytes.size() && file_.flush())
+        return;
+    failure_ = file_.errorString();
+    if (failure_.isEmpty() || failure_ == QLatin1String("Unknown error"))
+        failure_ = QStringLiteral("a line could not be written whole");
+    if (before >= 0)
+        file_.resize(before);
 }

@@ -46,10 +46,17 @@ class TraceWriter
 public:
     // Opens path for appending; false with the system's reason when it cannot be.
     bool open(const QString &path, QString *error = nullptr);
+    // Writes to an open descriptor the caller keeps (standard error for "-").
+    bool open_descriptor(int descriptor, QString *error = nullptr);
     bool is_open() const { return file_.isOpen(); }
     void write(const QString &port, const TraceRecord &record);
     void write_line(const QString &line);
+    // The first write that did not go through whole (full disk, a device that takes nothing):
+    // empty while every line went in. After it nothing more is written, and a line written in
+    // part is taken back where the file allows it, so that the file holds only whole lines.
+    QString failure() const { return failure_; }
 
 private:
     QFile file_;
+    QString failure_;
 };

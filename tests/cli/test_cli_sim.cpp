@@ -9,6 +9,7 @@
 #include "tests/support/window_fixture.h"
 
 #include <QComboBox>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -94,6 +95,40 @@ QStringList assignments(const QList<std::pair<QString, QString>> &pairs)
     for (const auto &[name, value] : pairs)
         words << name + QLatin1Char('=') + value;
     return words;
+}
+
+// The one receiver of a --json document.
+QJsonObject only_receiver(const QString &out)
+{
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(out.toUtf8(), &error).object();
+    if (error.error != QJsonParseError::NoError || root.value("schema") != QJsonValue(1))
+        return {};
+    const QJsonArray receivers = root.value("receivers").toArray();
+    return receivers.size() == 1 ? receivers.first().toObject() : QJsonObject();
+}
+
+// A profile from --json settings, as a script writes one: numbers in decimal, arrays joined with
+// ",", values no entry names left out.
+QString profile_of(const QJsonObject &settings)
+{
+    QString text;
+    for (auto it = settings.begin(); it != settings.end(); ++it) {
+        QString value;
+        if (it->isDouble())
+            value = QString::number(it->toInt());
+        else if (it->isString())
+            value = it->toString();
+        else if (it->isArray()) {
+            QStringList parts;
+            for (const QJsonValue part : it->toArray())
+                parts << (part.isDouble() ? QString::number(part.toInt()) : part.toString());
+            value = parts.join(',');
+        } else
+            continue;
+        text += it.key() + " = " + value + "\n";
+    }
+    return text;
 }
 
 } // namespace
@@ -201,6 +236,34 @@ private Q_SLOTS:
         QTest::newRow("bad profile: missing file")
             << QStringList { "apply", "/nonexistent/room.profile" } << "" << 0 << 2 << true
             << "/nonexistent/room.profile";
+        QTest::newRow("usage: set a name twice") << QStringList { "set", "hue=40",
+            "hue=41" } << "" << 0 << 2 << true << "hue is given twice; nothing was sent";
+        QTest::newRow("usage: control byte in a set value")
+            << QStringList { "set", "hue=4\x1b[2J" } << "" << 0 << 2 << true
+            << "holds the control byte \\x1B; nothing was sent";
+        QTest::newRow("usage: control byte in a get name") << QStringList { "get",
+            "aspect\r" } << "" << 0 << 2 << true << "holds the control byte \\x0D";
+        QTest::newRow("bad profile: name twice")
+            << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = Full\nhue = 4\n"
+            << 0 << 2 << true << "line 3: hue is given twice";
+        QTest::newRow("bad profile: NUL in a value")
+            << QStringList { "apply", "PROFILE" }
+            << QString::fromUtf8("hue = 3\naspect = Full\0x\n", 25) << 0 << 2 << true
+            << "line 2: holds the control byte \\x00";
+        QTest::newRow("bad profile: escape sequence in a value")
+            << QStringList { "diff", "PROFILE" } << "aspect = \x1b]0;owned\x07Full\n"
+            << 0 << 2 << true << "line 1: holds the control byte \\x1B";
+        QTest::newRow("bad profile: a folder")
+            << QStringList { "apply", "DIR" } << "" << 0 << 2 << true << "not a regular file";
+        QTest::newRow("bad profile: a device") << QStringList { "apply", "/dev/zero" } << "" << 0
+                                               << 2 << true << "/dev/zero: not a regular file";
+        QTest::newRow("usage: trace is a dangling link") << QStringList { "--trace", "LINK",
+            "read" } << "" << 0 << 2 << true << "symbolic link to nothing";
+        QTest::newRow("usage: trace is a device") << QStringList { "--trace", "/dev/null", "read" }
+                                                  << "" << 0 << 2 << true << "not a regular file";
+        QTest::newRow("done: comment after a value")
+            << QStringList { "diff", "PROFILE" } << "aspect = Full # as in room one\n# c\n"
+            << 0 << 0 << false << "";
         QTest::newRow("failed: silent receiver")
             << QStringList { "read" } << "" << 1 << 1 << false
             << "transmitter: sent \"WP_IdentifyTx[?]$\\x0D\", no complete reply within 302 ms "
@@ -272,6 +335,10 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = write_file(dir, QStringLiteral("profile"), profile);
         words.replaceInStrings(QStringLiteral("PROFILE"), path);
+        words.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        QVERIFY(QFile::link(
+            dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("link"))));
+        words.replaceInStrings(QStringLiteral("LINK"), dir.filePath(QStringLiteral("link")));
         words.prepend(fault == 5 ? dir.filePath(QStringLiteral("no-such-port")) : room.path);
         words.prepend(QStringLiteral("--port"));
 
@@ -289,21 +356,59 @@ private Q_SLOTS:
         Receiver room(QByteArrayLiteral("RX"));
         QVERIFY(room.start());
         room.set("WP_Output[", "40"); // beyond the file: no entry
-        const CliRun run = room.cli({ QStringLiteral("read"), QStringLiteral("--json") });
+        room.set("WP_PictureHue[", "7");
+        room.set("WP_DisplaySet[", "19200,7,E,2");
+        const CliRun run = room.cli({ QStringLiteral("--json"), QStringLiteral("read") });
         QCOMPARE(run.status, 0);
-        QJsonParseError error;
-        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(object.size(), 29);
-        QCOMPARE(object.value(QStringLiteral("transmitter")).toString(), QStringLiteral("RX"));
-        QCOMPARE(object.value(QStringLiteral("input_source")).toString(), QStringLiteral("Hdmi"));
-        QVERIFY(object.value(QStringLiteral("output_resolution")).isNull());
+        const QJsonObject receiver = only_receiver(run.out);
+        QCOMPARE(receiver.value("port").toString(), room.path);
+        QCOMPARE(receiver.value("status").toInt(-1), 0);
+        QCOMPARE(receiver.value("result").toString(), QString("ok"));
+        QVERIFY(receiver.value("error").isNull());
+        const QJsonObject settings = receiver.value("settings").toObject();
+        QCOMPARE(settings.size(), 29);
+        QCOMPARE(settings.value("transmitter").toString(), QStringLiteral("RX"));
+        QCOMPARE(settings.value("input_source").toString(), QStringLiteral("Hdmi"));
+        QCOMPARE(settings.value("hue"), QJsonValue(7));
+        QCOMPARE(settings.value("projector_port").toArray(), (QJsonArray { 19200, 7, "E", 2 }));
+        QVERIFY(settings.value("output_resolution").isNull());
+        QVERIFY(receiver.value("notes")
+                    .toObject()
+                    .value("output_resolution")
+                    .toString()
+                    .contains("\"40\""));
         // The same value is a comment in the text form, so that the output stays a profile.
         const CliRun text
             = room.cli({ QStringLiteral("get"), QStringLiteral("output_resolution") });
         QCOMPARE(text.out,
             QStringLiteral("# output_resolution: the receiver reports \"40\", which no entry of "
                            "the list names\n"));
+
+        // The settings round-trip: written back as a profile they are what another receiver
+        // takes to become the same.
+        Receiver other(QByteArrayLiteral("RX")); // the same input layout
+        QVERIFY(other.start());
+        QTemporaryDir dir;
+        const QString profile = write_file(dir, "p", profile_of(settings));
+        const CliRun apply = other.cli({ "apply", profile, "--json" });
+        QVERIFY2(apply.status == 0, qPrintable(apply.err));
+        const QJsonObject applied = only_receiver(apply.out);
+        QCOMPARE(applied.value("result").toString(), QString("ok"));
+        bool hue_changed = false;
+        for (const QJsonValue change : applied.value("changes").toArray()) {
+            if (change.toObject().value("setting") == QJsonValue("hue")) {
+                QCOMPARE(change.toObject().value("from"), QJsonValue(50));
+                QCOMPARE(change.toObject().value("to"), QJsonValue(7));
+                hue_changed = true;
+            }
+        }
+        QVERIFY(hue_changed);
+        QCOMPARE(other.value("WP_DisplaySet["), QByteArray("19200,7,E,2"));
+        const QJsonObject again = only_receiver(other.cli({ "read", "--json" }).out);
+        for (const QString &name : settings.keys()) {
+            if (name != "transmitter" && name != "output_resolution" && !name.endsWith("firmware"))
+                QCOMPARE(again.value("settings").toObject().value(name), settings.value(name));
+        }
     }
 
     void trace_lines_record_each_transaction()
@@ -380,23 +485,40 @@ private Q_SLOTS:
         SimFaults faults;
         faults.silent << QByteArray();
         silent.sim.set_faults(faults);
-        const CliRun run = run_cli(
-            { "--port", a.path, "--port", b.path, "--port", silent.path, "read", "--json" });
-        QCOMPARE(run.status, 1);
+        QTemporaryDir dir;
+        const QString refused = dir.filePath("no-such-port");
+        const CliRun run = run_cli({ "--port", a.path, "--port", b.path, "--port", silent.path,
+            "--port", refused, "read", "--json" });
+        QCOMPARE(run.status, 3);
         QJsonParseError error;
-        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        const QJsonObject root = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
         QCOMPARE(error.error, QJsonParseError::NoError);
-        QStringList keys { a.path, b.path, silent.path };
-        keys.sort();
-        QCOMPARE(object.keys(), keys);
-        QCOMPARE(object.value(a.path).toObject().value("aspect").toString(), QString("Full"));
-        QCOMPARE(object.value(b.path).toObject().value("aspect").toString(), QString("Keep Ratio"));
-        QCOMPARE(object.value(b.path).toObject().size(), 29);
-        QVERIFY(object.value(silent.path).isNull());
+        QCOMPARE(root.value("schema"), QJsonValue(1));
+        const QJsonArray receivers = root.value("receivers").toArray();
+        QCOMPARE(receivers.size(), 4);
+        const QStringList ports { a.path, b.path, silent.path, refused };
+        for (int i = 0; i < 4; ++i) {
+            const QJsonObject receiver = receivers.at(i).toObject();
+            QCOMPARE(receiver.value("port").toString(), ports[i]);
+            for (const char *key : { "status", "result", "error", "settings", "changes" })
+                QVERIFY2(receiver.contains(key), key);
+        }
+        QCOMPARE(receivers[0].toObject().value("settings").toObject().value("aspect"),
+            QJsonValue("Full"));
+        QCOMPARE(receivers[1].toObject().value("settings").toObject().value("aspect"),
+            QJsonValue("Keep Ratio"));
+        QCOMPARE(receivers[1].toObject().value("settings").toObject().size(), 29);
+        const QJsonObject quiet = receivers[2].toObject();
+        QCOMPARE(quiet.value("status"), QJsonValue(1));
+        QCOMPARE(quiet.value("result"), QJsonValue("failed"));
+        QVERIFY(quiet.value("error").toString().startsWith("transmitter: sent"));
+        const QJsonObject gone = receivers[3].toObject();
+        QCOMPARE(gone.value("status"), QJsonValue(3));
+        QCOMPARE(gone.value("result"), QJsonValue("line"));
+        QVERIFY(gone.value("error").toString().contains("cannot open"));
         // One line per receiver and the summary, on stderr so that stdout stays JSON.
         QVERIFY(run.err.contains(a.path + ": read 29 settings\n"));
-        QVERIFY(run.err.contains(silent.path + ": failed: transmitter: sent"));
-        QVERIFY(run.err.contains("3 receivers: 2 done, 1 failed, 0 unreachable or lost\n"));
+        QVERIFY(run.err.contains("4 receivers: 2 done, 1 failed, 1 unreachable or lost\n"));
     }
 
     void many_receivers_at_once_data()
@@ -569,9 +691,11 @@ private Q_SLOTS:
         fx.window->link().close_port();
         fx.clear_sent();
         // COM1 opens what it opens for the window (the fixture points KZ_ORBA_COM1 at the sim).
+        // A name given twice is refused, so the second auto-off entry goes in a run of its own.
         QStringList words { QStringLiteral("--port"), QStringLiteral("COM1") };
-        const CliRun run = run_cli(words + assignments(pairs));
-        QCOMPARE(run.status, 0);
+        const auto second = pairs.takeLast();
+        QCOMPARE(run_cli(words + assignments(pairs)).status, 0);
+        QCOMPARE(run_cli(words + assignments({ second })).status, 0);
         QCOMPARE(fx.sent(), window);
     }
 

@@ -6,6 +6,7 @@
 #undef QT_NO_CAST_FROM_ASCII
 
 #include "cli/cli_app.h"
+#include "cli/input_files.h"
 #include "cli/job.h"
 #include "cli/profile.h"
 #include "cli/settings.h"
@@ -74,9 +75,10 @@ private Q_SLOTS:
                                         << "" << QStringList {};
         QTest::newRow("read takes no names") << QStringList { "read", "aspect" } << false << ""
                                              << "" << QStringList {};
-        QTest::newRow("json is read's alone")
-            << QStringList { "get", "aspect", "--json" } << false << ""
-            << "" << QStringList {};
+        QTest::newRow("json after any command") << QStringList { "get", "aspect", "--json" } << true
+                                                << com1 << "get" << QStringList { "aspect" };
+        QTest::newRow("json before the command") << QStringList { "--json", "set", "hue=3" } << true
+                                                 << com1 << "set" << QStringList { "hue=3" };
         QTest::newRow("apply needs its file") << QStringList { "apply" } << false << ""
                                               << "" << QStringList {};
         QTest::newRow("get needs a name") << QStringList { "get" } << false << ""
@@ -141,6 +143,69 @@ private Q_SLOTS:
         QCOMPARE(ports, QStringList { "COM1" });
         QVERIFY(parse_invocation({ "--ports-file", dir.filePath("none"), "read" }, &inv, &why));
         QVERIFY(!receiver_ports(inv, &ports, &why));
+    }
+
+    // A ports file that could send to a receiver nobody named is refused as a whole.
+    void doubtful_ports_files_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("ports"); // empty: refused
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("comments only")
+            << QByteArray("# rack 1\n\n   # spare\n") << QStringList() << "names no port";
+        QTest::newRow("empty") << QByteArray() << QStringList() << "names no port";
+        QTest::newRow("NUL inside a line") << QByteArray("/tmp/r\0x\n/tmp/r\n", 12) << QStringList()
+                                           << "line 1: holds the control byte \\x00";
+        QTest::newRow("escape on line 2") << QByteArray("/tmp/a\n/tmp/\x1b[2Jb\n") << QStringList()
+                                          << "line 2: holds the control byte \\x1B";
+        QTest::newRow("comment after a port")
+            << QByteArray("/tmp/room1 # room one\n/tmp/room2\t# two\ntcp://h:1#x\n")
+            << QStringList { "/tmp/room1", "/tmp/room2", "tcp://h:1#x" } << "";
+    }
+    void doubtful_ports_files()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QStringList, ports);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("ports")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+        file.close();
+        Invocation inv;
+        QString why;
+        QVERIFY(parse_invocation({ "--ports-file", file.fileName(), "read" }, &inv, &why));
+        QStringList got;
+        QCOMPARE(receiver_ports(inv, &got, &why), !ports.isEmpty());
+        if (ports.isEmpty())
+            QVERIFY2(why.contains(reason), qPrintable(why));
+        else
+            QCOMPARE(got, ports);
+    }
+
+    void input_files_are_regular_and_bounded()
+    {
+        QString text, why;
+        QVERIFY(!read_input_file(QStringLiteral("/dev/zero"), &text, &why));
+        QVERIFY(why.contains(QStringLiteral("not a regular file")));
+        QTemporaryDir dir;
+        QVERIFY(!read_input_file(dir.path(), &text, &why));
+        QFile big(dir.filePath(QStringLiteral("big")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(max_input_file + 1));
+        big.close();
+        QVERIFY(!read_input_file(big.fileName(), &text, &why));
+        QVERIFY2(why.contains(QStringLiteral("longer than")), qPrintable(why));
+    }
+
+    // A trace that cannot take a line says so, and keeps only whole lines.
+    void trace_write_failure_is_kept()
+    {
+        TraceWriter trace;
+        QVERIFY(trace.open(QStringLiteral("/dev/full")));
+        QCOMPARE(trace.failure(), QString());
+        trace.write_line(QStringLiteral("first"));
+        QVERIFY(!trace.failure().isEmpty());
     }
 
     void message_of_each_value_data()

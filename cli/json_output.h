@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/job.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+
+// kz-orba-cli's one JSON shape, for every command and any number of receivers (schema 1):
+// {"schema": 1, "receivers": [{"port": "...", "status": 0, "result": "ok", "error": null,
+//   "settings": {...}, "changes": [...], "notes": {...}}]}
+// Kept stable: a later schema adds members, never changes what these mean.
+namespace cli {
+
+constexpr int json_schema = 1;
+
+// The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage"
+// or "line" (the port cannot be opened or the line was lost).
+QString result_word(int status, JobRequest::Kind kind, const JobResult &result);
+
+// A value as JSON: a number for a setting whose entries are all whole numbers, the projector
+// port as [baud, data bits, parity, stop bits], otherwise the entry's text. Joined with "," an
+// array is the profile's text again, and a number written in decimal is too.
+QJsonValue typed_value(const Setting &setting, const QString &value, const OptionLists &lists);
+
+// One receiver's object.
+QJsonObject receiver_object(const QString &port, const JobRequest &request, const JobResult &result,
+    const OptionLists &lists);
+
+// The whole document, with its line end.
+QByteArray json_document(const QList<QJsonObject> &receivers);
+
+} // namespace cli
