@@ -50,7 +50,8 @@ def ansible_run(work, count):
         with open(play, "w") as f:
             f.write(PLAYBOOK % (os.path.join(work, "profile"), cli))
         env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=root, ANSIBLE_RETRY_FILES_ENABLED="0",
-                   ANSIBLE_HOME=os.path.join(work, "home"), ANSIBLE_STDOUT_CALLBACK="json")
+                   ANSIBLE_HOME=os.path.join(work, "home"), ANSIBLE_STDOUT_CALLBACK="record",
+                   ANSIBLE_CALLBACK_PLUGINS=os.path.join(root, "tests", "ansible", "callback_plugins"))
         t = time.monotonic()
         out = subprocess.run(["ansible-playbook", "-i", inv, "--forks", "20", play], env=env,
                              capture_output=True, text=True)

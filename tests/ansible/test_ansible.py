@@ -20,6 +20,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from building import Building, Simulator, is_query  # noqa: E402
 
+HERE = os.path.dirname(os.path.abspath(__file__))
 CLI, SIM, SOURCE, WORK = sys.argv[1:5] if len(sys.argv) >= 5 else (None,) * 4
 SKIP = 77
 LIVE = 20
@@ -51,7 +52,8 @@ def run_playbook(text, *extra):
         f.write(text)
     env = dict(os.environ,
                ANSIBLE_COLLECTIONS_PATH=SOURCE,
-               ANSIBLE_STDOUT_CALLBACK="json",
+               ANSIBLE_STDOUT_CALLBACK="record",
+               ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, "callback_plugins"),
                ANSIBLE_RETRY_FILES_ENABLED="0",
                ANSIBLE_HOME=os.path.join(WORK, "ansible-home"),
                ANSIBLE_LOCAL_TEMP=os.path.join(WORK, "ansible-tmp"),
@@ -106,7 +108,7 @@ class BuildingTest(unittest.TestCase):
         sent = [(port, m) for port, m in self.building.log_lines() if not is_query(m)]
         for port in self.building.live.ports:
             mine = {m for p, m in sent if p == port}
-            self.assertIn("WP_Aspect[16:9 TV]$\\x0D", mine, port)
+            self.assertIn("WP_Aspect[16:9]$\\x0D", mine, port)
             self.assertIn("WP_PictureBri[60]$\\x0D", mine, port)
             self.assertIn("WP_AudioEn[Off]$\\x0D", mine, port)
 
