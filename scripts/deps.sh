@@ -8,7 +8,8 @@
 # tests inject input at the X server. help2man, file: the manual pages and the package (CPack's
 # dpkg-shlibdeps step). desktop-file-utils, appstream, lintian: the package's checks.
 # qt6-wayland: the window on Wayland; sway, wtype, grim: its test on a headless compositor.
-# xdotool: the package test clicks and types in the installed window.
+# xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
+# yamllint: the Ansible collection and its offline checks.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -22,6 +23,7 @@ packages=(
   libx11-dev libxtst-dev xdotool
   help2man file desktop-file-utils appstream lintian
   qt6-wayland sway wtype grim
+  ansible-core pycodestyle yamllint
 )
 missing=()
 for p in "${packages[@]}"; do
