@@ -151,6 +151,20 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// The longest reply value shown whole; a receiver's values are a few dozen bytes.
+constexpr qsizetype shown_value_bytes = 64;
+
+// A value as the receiver sent it, for a message or a "# name: ..." comment: quoted, with line
+// ends, escape sequences and every other byte outside printable ASCII written \xHH, so that it
+// cannot break the line it stands in nor reach a terminal raw; a long one is cut, with its length.
+QString quoted_value(const QByteArray &value)
+{
+    QString text = QLatin1Char('"') + trace_bytes(value.left(shown_value_bytes)) + QLatin1Char('"');
+    if (value.size() > shown_value_bytes)
+        text += QStringLiteral("\u2026 (%1 bytes)").arg(value.size());
+    return text;
+}
+
 } // namespace
 
 double read_pause_sec(ReadGroup group)
@@ -357,7 +371,13 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
     switch (setting.values) {
     case Values::Text:
         // Shown as the trace shows bytes, so that a line end in a version text cannot break the
-        // "name = value" lines.
+        // "name = value" lines; a text longer than any version is no value but a note.
+        if (value.size() > shown_value_bytes) {
+            read.problem = QStringLiteral("the receiver reports a text of %1 bytes: %2")
+                               .arg(value.size())
+                               .arg(quoted_value(value));
+            return read;
+        }
         read.value = trace_bytes(value);
         return read;
     case Values::PortSettings: {
@@ -366,8 +386,8 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
             read.foreign = true;
             read.problem = QStringLiteral("the reply holds no comma");
         } else if (!projector_values::port_in_lists(values)) {
-            read.problem = QStringLiteral("%1 is not in the projector port lists")
-                               .arg(quoted(QString::fromLatin1(value)));
+            read.problem
+                = QStringLiteral("%1 is not in the projector port lists").arg(quoted_value(value));
         } else {
             read.value = QString::fromLatin1(projector_values::port_argument(values));
         }
@@ -382,7 +402,7 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
     const std::optional<int> position = reply_position(setting, value, single_hdmi, entries);
     if (!position || *position < 0 || *position >= entries.size()) {
         read.problem = QStringLiteral("the receiver reports %1, which no entry of the list names")
-                           .arg(quoted(QString::fromLatin1(value)));
+                           .arg(quoted_value(value));
         return read;
     }
     read.value = entries.at(*position);

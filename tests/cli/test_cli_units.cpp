@@ -11,6 +11,7 @@
 #include "model/job.h"
 #include "model/profile.h"
 #include "model/settings.h"
+#include "protocol/vocabulary.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -384,6 +385,48 @@ private Q_SLOTS:
         QTest::newRow("display command empty")
             << "display_off_command" << QByteArray("WP_DisplayOff[0,]$\r") << true << "" << false;
     }
+    // A reply value can never forge output: whatever the receiver sends, read's text is one
+    // "name = value" line or one "# name: ..." comment, holding no control byte, and a long value
+    // is cut with its length.
+    void hostile_values_stay_on_their_line_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("list value with line ends")
+            << "aspect" << QByteArray("x\ndisplay = Off\n# ");
+        QTest::newRow("list value with an escape sequence")
+            << "aspect" << QByteArray("\x1b]0;owned\x07\x1b[2J");
+        QTest::newRow("port settings with a line end")
+            << "projector_port" << QByteArray("9600,8,N,1\nhue = 0");
+        QTest::newRow("megabyte text") << "transmitter" << QByteArray(1 << 20, 'A');
+        QTest::newRow("text with a carriage return") << "rx_firmware" << QByteArray("V1\rhue = 0");
+    }
+    void hostile_values_stay_on_their_line()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, value);
+        const Setting &setting = *find_setting(name);
+        const QByteArray reply = QByteArray(setting.command->prefix) + value + "]$\r";
+        const ReadValue read = read_value(setting, reply, buffer_of(reply), false, data_lists());
+        const QString shown = read.value ? *read.value : read.problem;
+        QVERIFY(!shown.isEmpty());
+        for (const QChar c : shown)
+            QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7F, qPrintable(shown.left(200)));
+        QVERIFY2(shown.size() < 400, qPrintable(QString::number(shown.size())));
+        if (value.size() > 64)
+            QVERIFY(shown.contains(QString::number(value.size())));
+        // As a profile, the printed line gives no setting but its own.
+        const QString line = read.value
+            ? name + QStringLiteral(" = ") + shown
+            : QStringLiteral("# ") + name + QStringLiteral(": ") + shown;
+        Profile profile;
+        QString why;
+        if (parse_profile(line + QLatin1Char('\n'), data_lists(), &profile, &why)) {
+            for (const ProfileEntry &entry : profile.entries)
+                QCOMPARE(QLatin1String(entry.setting->name), name);
+        }
+    }
+
     void replies_read_back()
     {
         QFETCH(QString, name);
