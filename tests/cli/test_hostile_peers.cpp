@@ -1,7 +1,8 @@
-// kz-orba-cli against gateways gone bad, on loopback: floods of NUL, 0xFF and letters, and a reply
-// whose value is a megabyte. The tool ends with a failed status and a report that holds the first
-// bytes and the count of the rest, never the flood itself; so does its trace. (How fast and how
-// small it stays doing so is measured by bench_flood, not here.)
+// kz-orba-cli against gateways gone bad, on loopback: floods of NUL, 0xFF and letters, a reply
+// whose value is a megabyte, and one whose value holds line ends and an escape sequence. The tool
+// ends with a failed status and a report that holds the first bytes and the count of the rest,
+// never the flood itself; so does its trace. (How fast and how small it stays doing so is measured
+// by bench_flood, not here.)
 #include "tests/support/hostile_peer.h"
 
 #include <QFile>
@@ -73,6 +74,27 @@ private Q_SLOTS:
         QCOMPARE(lines.count('\n'), 1);
         QVERIFY(QString::fromUtf8(lines).contains(QRegularExpression(
             QStringLiteral("\u2026 [1-9][0-9]* more bytes\t(no reply|too long)\t"))));
+    }
+
+    // A value holding line ends and an escape sequence cannot forge a setting line nor reach the
+    // terminal: read's output is one comment line of printable text, and a profile saved from it
+    // sets nothing.
+    void forged_value_is_one_comment()
+    {
+        HostilePeer peer(
+            HostilePeer::Mode::Reply, QByteArray("WP_Aspect[x\ndisplay = Off\n\x1b[2J# ]$\r"));
+        QVERIFY(peer.listening());
+        QProcess cli;
+        cli.start(QStringLiteral(KZ_CLI_PATH),
+            { QStringLiteral("--config-dir"), QStringLiteral(KZ_DATA_DIR), QStringLiteral("--port"),
+                peer.address(), QStringLiteral("get"), QStringLiteral("aspect") });
+        QVERIFY2(cli.waitForFinished(30000), "kz-orba-cli did not end");
+        const QByteArray out = cli.readAllStandardOutput();
+        QCOMPARE(out.count('\n'), 1);
+        QVERIFY2(out.startsWith("# aspect: "), out.constData());
+        for (const char c : out.chopped(1))
+            QVERIFY2(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, out.constData());
+        QVERIFY(out.contains("\\x0A") && out.contains("\\x1B"));
     }
 
     // More lines at once than the open-file limit serves: the receivers that cannot be opened say
