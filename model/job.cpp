@@ -12,15 +12,6 @@ namespace model {
 
 namespace {
 
-// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
-QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
-{
-    QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
-    if (discarded > 0)
-        text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
-    return text;
-}
-
 QString names_of(const QList<ProfileEntry> &entries)
 {
     QStringList names;

@@ -8,16 +8,15 @@
 
 namespace model {
 
-namespace {
-
-// The bytes in quotes; "… N more bytes" after them when the link dropped N more.
-QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0)
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded)
 {
     QString text = QLatin1Char('"') + trace_bytes(bytes) + QLatin1Char('"');
     if (discarded > 0)
         text += QStringLiteral("\u2026 %1 more bytes").arg(discarded);
     return text;
 }
+
+namespace {
 
 Step query_step(const Setting &setting)
 {

@@ -37,6 +37,10 @@ std::vector<Step> send_plan(const QList<Sending> &sendings);
 // The commands that choosing each value sends, in the order given, paused as send_plan does.
 std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists &lists);
 
+// The bytes in quotes, as the trace writes them; "… N more bytes" after them when the link dropped
+// N more.
+QString quoted_bytes(const QByteArray &bytes, qint64 discarded = 0);
+
 // A step's report: the setting, the bytes sent and what came back, e.g.
 // "aspect: sent WP_Aspect[?]$\x0D, no reply within 302 ms".
 QString step_report(const StepResult &step, RunEnd end);

@@ -22,14 +22,9 @@ description:
 version_added: "1.0.5"
 author:
   - KZ-ORBA control utility developers
+extends_documentation_fragment:
+  - kz.orba.kz_orba
 options:
-  port:
-    description:
-      - The receiver's line, as kz-orba-cli's C(--port) takes it.
-      - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
-        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
-    type: str
-    required: true
   settings:
     description:
       - The wanted settings, by the names C(kz-orba-cli read) prints; words for list
@@ -43,16 +38,6 @@ options:
       - A profile file on the control host, as C(kz-orba-cli read) prints it
         (C(name = value) lines, C(#) comments).
       - Mutually exclusive with I(settings).
-    type: path
-  config_dir:
-    description:
-      - The folder of the option-list files (C(auto_off.txt), C(input_prefer.txt),
-        C(output_reso.txt)), as kz-orba-cli's C(--config-dir). Default is the folder
-        kz-orba-cli finds on its own.
-    type: path
-  cli:
-    description:
-      - The path of C(kz-orba-cli). Default is the one found on C(PATH).
     type: path
 notes:
   - Supports check mode and diff mode.

@@ -16,27 +16,15 @@ description:
 version_added: "1.0.5"
 author:
   - KZ-ORBA control utility developers
+extends_documentation_fragment:
+  - kz.orba.kz_orba
 options:
-  port:
-    description:
-      - The receiver's line, as kz-orba-cli's C(--port) takes it
-        (C(COM1) to C(COM9), a device path or C(tcp://HOST:PORT)).
-    type: str
-    required: true
   action:
     description:
       - What to do. C(reset) restores every setting to the receiver's defaults.
     type: str
     required: true
     choices: [key_menu, key_minus, key_plus, reset, vga_auto]
-  config_dir:
-    description:
-      - The folder of the option-list files, as kz-orba-cli's C(--config-dir).
-    type: path
-  cli:
-    description:
-      - The path of C(kz-orba-cli). Default is the one found on C(PATH).
-    type: path
 notes:
   - Supports check mode, in which it sends nothing.
 seealso:

@@ -15,21 +15,8 @@ description:
 version_added: "1.0.5"
 author:
   - KZ-ORBA control utility developers
-options:
-  port:
-    description:
-      - The receiver's line, as kz-orba-cli's C(--port) takes it
-        (C(COM1) to C(COM9), a device path or C(tcp://HOST:PORT)).
-    type: str
-    required: true
-  config_dir:
-    description:
-      - The folder of the option-list files, as kz-orba-cli's C(--config-dir).
-    type: path
-  cli:
-    description:
-      - The path of C(kz-orba-cli). Default is the one found on C(PATH).
-    type: path
+extends_documentation_fragment:
+  - kz.orba.kz_orba
 notes:
   - Supports check mode (it changes nothing either way).
 seealso:
