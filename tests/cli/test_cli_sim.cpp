@@ -82,6 +82,18 @@ struct Receiver
     }
 };
 
+// The receivers' lines and the summary of a fleet run, without the reports ("kz-orba-cli: ...")
+// that stand among them on stderr.
+QStringList receiver_lines(const QString &err)
+{
+    QStringList lines;
+    for (const QString &line : err.split('\n', Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QStringLiteral("kz-orba-cli: ")))
+            lines << line;
+    }
+    return lines;
+}
+
 QString write_file(const QTemporaryDir &dir, const QString &name, const QString &text)
 {
     const QString path = dir.filePath(name);
@@ -203,7 +215,8 @@ private Q_SLOTS:
         const CliRun run
             = room.cli({ QStringLiteral("apply"), profile, QStringLiteral("--dry-run") });
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, QStringLiteral("aspect: Full -> Keep Ratio\nhue: 50 -> 9\n"));
+        QCOMPARE(run.out,
+            QStringLiteral("would change aspect: Full -> Keep Ratio\nwould change hue: 50 -> 9\n"));
         for (const QByteArray &message : room.sim.received())
             QVERIFY2(message.contains("[?]$"), message.constData());
     }
@@ -559,7 +572,9 @@ private Q_SLOTS:
         const CliRun run = run_cli({ "--ports-file", ports, "--jobs", QString::number(jobs),
             "--trace", trace, "apply", profile });
         QCOMPARE(run.status, 3); // the worst: a port that cannot be opened
-        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        // stdout is for results alone; the receivers' lines and the summary go to stderr.
+        QCOMPARE(run.out, QString());
+        const QStringList lines = receiver_lines(run.err);
         QCOMPARE(lines.size(), 6);
         QCOMPARE(lines[0], rooms[0]->path + ": changed 2: aspect: Full -> 4:3 TV; hue: 50 -> 20");
         QVERIFY(lines[1].startsWith(rooms[1]->path + ": failed: hue: sent"));
@@ -618,7 +633,8 @@ private Q_SLOTS:
         sim.terminate();
         sim.waitForFinished();
         QCOMPARE(run.status, 3);
-        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(run.out, QString());
+        const QStringList lines = receiver_lines(run.err);
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], live[0] + ": changed 1: aspect: Full -> 4:3 TV");
         QVERIFY2(lines[1].startsWith(deaf.address() + ": line: cannot open")
