@@ -41,18 +41,29 @@ std::optional<QString> nearest_word(const QString &word, const QStringList &cand
     }
     const QString folded = word.toCaseFolded();
     const qsizetype allowed = word.size() <= 4 ? 1 : 2;
+    // The closest; between equally close ones, the one that shares the longer beginning (a slip
+    // is seldom in the first letter), else none.
     std::optional<QString> best;
-    qsizetype best_distance = allowed + 1;
+    qsizetype best_distance = allowed;
+    qsizetype best_prefix = -1;
     bool tied = false;
     for (const QString &candidate : candidates) {
         if (candidate.size() > longest)
             continue;
-        const qsizetype distance = edit_distance(folded, candidate.toCaseFolded());
-        if (distance < best_distance) {
+        const QString other = candidate.toCaseFolded();
+        const qsizetype distance = edit_distance(folded, other);
+        if (distance > allowed || distance > best_distance)
+            continue;
+        qsizetype prefix = 0;
+        while (prefix < folded.size() && prefix < other.size()
+            && folded.at(prefix) == other.at(prefix))
+            ++prefix;
+        if (distance < best_distance || prefix > best_prefix) {
             best = candidate;
             best_distance = distance;
+            best_prefix = prefix;
             tied = false;
-        } else if (distance == best_distance) {
+        } else if (prefix == best_prefix) {
             tied = true;
         }
     }

@@ -269,6 +269,29 @@ private Q_SLOTS:
         QTest::newRow("bad profile: escape sequence in a value")
             << QStringList { "diff", "PROFILE" } << "aspect = \x1b]0;owned\x07Full\n"
             << 0 << 2 << true << "line 1: holds the control byte \\x1B";
+        // Slips are answered with what was meant, and still nothing is sent.
+        QTest::newRow("usage: misspelt setting")
+            << QStringList { "get", "aspct" } << "" << 0 << 2 << true
+            << "unknown setting \"aspct\" (did you mean \"aspect\"?); nothing was sent";
+        QTest::newRow("usage: value in the wrong case") << QStringList { "set",
+            "display=off" } << "" << 0 << 2 << true << "(did you mean \"Off\"?); nothing was sent";
+        QTest::newRow("usage: value outside a range")
+            << QStringList { "set", "hue=101" } << "" << 0 << 2 << true
+            << "hue: \"101\" is not a whole number from 0 .. 100; nothing was sent";
+        QTest::newRow("usage: read-only said once")
+            << QStringList { "set", "transmitter=TX" } << "" << 0 << 2 << true
+            << "transmitter: read only: read and get show it, set cannot change it";
+        QTest::newRow("usage: key in the wrong case") << QStringList { "key", "Minus" } << "" << 0
+                                                      << 2 << true << "(did you mean \"minus\"?)";
+        QTest::newRow("usage: option after the command")
+            << QStringList { "get", "aspect", "--trace", "t" } << "" << 0 << 2 << true
+            << "--trace is an option of kz-orba-cli, not of get: put it before the command";
+        QTest::newRow("usage: gateway without tcp://")
+            << QStringList { "--port", "127.0.0.1:4001", "get", "aspect" } << "" << 0 << 2 << true
+            << "127.0.0.1:4001 looks like a gateway's address: write tcp://127.0.0.1:4001";
+        QTest::newRow("usage: IPv6 gateway without brackets")
+            << QStringList { "--port", "tcp://::1:4001", "get", "aspect" } << "" << 0 << 2 << true
+            << "an IPv6 address stands in brackets: tcp://[ADDRESS]:PORT";
         QTest::newRow("bad profile: a folder")
             << QStringList { "apply", "DIR" } << "" << 0 << 2 << true << "not a regular file";
         QTest::newRow("bad profile: a device") << QStringList { "apply", "/dev/zero" } << "" << 0
@@ -365,6 +388,14 @@ private Q_SLOTS:
             QCOMPARE(room.sim.received(), QList<QByteArray>());
         else if (fault != 5)
             QVERIFY(!room.sim.received().isEmpty());
+        // What a read prints is a whole profile, or its last line says that it is not.
+        const bool reads
+            = words.contains(QStringLiteral("read")) || words.contains(QStringLiteral("get"));
+        const QStringList out_lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const bool says_incomplete
+            = !out_lines.isEmpty() && out_lines.last().startsWith(QStringLiteral("# incomplete"));
+        if (reads && status != 2)
+            QVERIFY2(says_incomplete == (status != 0), qPrintable(run.out));
     }
 
     void read_json_is_one_object()
