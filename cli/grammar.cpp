@@ -33,13 +33,12 @@ const Option program_options[] = {
 };
 
 const Option apply_options[] = {
-    { "--dry-run", 'n', nullptr, Kind::None,
-        "read and compare only: print what would change, send no setting" },
+    { "--dry-run", 'n', nullptr, Kind::None, "only say what would change" },
 };
 
 const Command command_table[] = {
     { "ports", Action::Ports, "", Kind::None, 0, 0, {}, false, false,
-        "COM1 .. COM9 with the device each opens, then every other serial port",
+        "the serial ports: COM1 .. COM9 and the others",
         "Lists COM1 .. COM9 with the device each opens and whether it exists, then every other\n"
         "serial port the system reports, then the folder the option-list files are read from." },
     { "read", Action::Read, "", Kind::None, 0, 0, {}, true, true,
@@ -54,7 +53,7 @@ const Command command_table[] = {
         "Prints the named settings as read prints them, in the order given.\n"
         "kz-orba-cli values NAME lists what a setting may be." },
     { "set", Action::Set, "NAME=VALUE...", Kind::Assignment, 1, -1, {}, true, true,
-        "send each setting as choosing that entry in the window would",
+        "send settings as choosing them in the window would",
         "Sends each setting exactly as choosing that entry in the window would, in the order\n"
         "given. Every value is checked first: an unknown name, a value no list offers or a\n"
         "name given twice ends with status 2 and nothing sent." },
@@ -64,7 +63,7 @@ const Command command_table[] = {
         "reads those back and checks them, and prints \"name: before -> after\" for each\n"
         "change. Read-only settings in the profile are left alone." },
     { "diff", Action::Diff, "FILE", Kind::File, 1, 1, {}, true, true,
-        "print \"name: receiver-value -> profile-value\" for each difference",
+        "each difference from a profile: \"name: receiver -> profile\"",
         "Reads the receiver and compares it with the profile FILE; sends no setting.\n"
         "Status 1 when the receiver differs." },
     { "key", Action::Key, "menu|minus|plus", Kind::Key, 1, 1, {}, false, true,
@@ -91,19 +90,34 @@ const Command command_table[] = {
 
 constexpr int help_column = 26;
 
-// An entry of an option or command list: the words in the first column, the help lines beside
-// them (below them when the words are too wide).
-void write_entry(QTextStream &out, const QString &left, const char *help)
+constexpr int line_width = 80;
+
+// An entry of an option or command list: the words in the first column, the help beside them
+// (below them when the words are too wide), its lines filled to the width of a terminal.
+void write_entry(QTextStream &out, const QString &left, const QString &help)
 {
-    const QStringList lines = QString::fromUtf8(help).split(QLatin1Char('\n'));
     out << "  " << left;
     if (left.size() + 2 >= help_column - 1)
         out << '\n' << QString(help_column, QLatin1Char(' '));
     else
         out << QString(help_column - 2 - left.size(), QLatin1Char(' '));
-    out << lines.first() << '\n';
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        out << QString(help_column, QLatin1Char(' ')) << lines.at(i) << '\n';
+    qsizetype used = help_column;
+    bool first = true;
+    for (const QString &word : help.simplified().split(QLatin1Char(' '))) {
+        if (!first && used + 1 + word.size() > line_width) {
+            out << '\n' << QString(help_column, QLatin1Char(' '));
+            used = help_column;
+            first = true;
+        }
+        if (!first) {
+            out << ' ';
+            ++used;
+        }
+        out << word;
+        used += word.size();
+        first = false;
+    }
+    out << '\n';
 }
 
 QString option_left(const Option &option)
@@ -208,17 +222,21 @@ QString usage_text()
            "\n"
            "Options:\n";
     for (const Option &option : program_options)
-        write_entry(out, option_left(option), option.help);
+        write_entry(out, option_left(option), QString::fromUtf8(option.help));
     out << "\nCommands:\n";
     for (const Command &command : command_table) {
-        write_entry(out, command_left(command), command.summary);
+        // A command's own options are told in its line.
+        QString help = QString::fromUtf8(command.summary);
         for (const Option &option : command.options)
-            write_entry(out, QStringLiteral("  ") + option_left(option), option.help);
+            help += QStringLiteral("; %1: %2")
+                        .arg(option_left(option).trimmed(), QString::fromUtf8(option.help));
+        write_entry(out, command_left(command), help);
     }
     out << "\n"
            "kz-orba-cli help COMMAND (or COMMAND --help) tells more about one command.\n"
            "read, get, set, apply and diff work on every receiver named (--port again,\n"
-           "--ports-file) at once; then one line per receiver and a summary go to standard error.\n"
+           "--ports-file) at once; one line per receiver and a summary then go to\n"
+           "standard error.\n"
            "A profile is what read prints: \"name = value\" lines, # comments and blank lines.\n"
            "Options go before the command; -- ends them (for a file named with a leading -).\n"
            "\n"
@@ -231,7 +249,9 @@ QString usage_text()
            "\n"
            "Examples:\n"
            "  kz-orba-cli --port /dev/ttyUSB0 read > room1.profile\n"
+           "\n"
            "  kz-orba-cli --port tcp://10.0.0.5:4001 set brightness=60 aspect=\"16:9 TV\"\n"
+           "\n"
            "  kz-orba-cli --ports-file rooms.txt apply --dry-run room1.profile\n";
     out.flush();
     return text;
@@ -249,7 +269,7 @@ QString command_help(const Command &command)
     if (!command.options.empty()) {
         out << "\nOptions:\n";
         for (const Option &option : command.options)
-            write_entry(out, option_left(option), option.help);
+            write_entry(out, option_left(option), QString::fromUtf8(option.help));
     }
     if (command.uses_receiver)
         out << "\nThe receivers are named before the command with --port or --ports-file "
