@@ -38,6 +38,17 @@ void report(Console &console, const QString &text)
     console.err.flush();
 }
 
+// Starts a fleet or a job and runs the event loop until it has finished.
+template <typename Task>
+void run_to_end(Task &task)
+{
+    QEventLoop loop;
+    QObject::connect(&task, &Task::finished, &loop, &QEventLoop::quit);
+    task.start();
+    if (!task.is_finished())
+        loop.exec();
+}
+
 // The one-line progress indicator on a terminal.
 class Progress
 {
@@ -198,11 +209,7 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     Progress progress(console, inv.command);
     QObject::connect(&fleet, &Fleet::receiver_done, &fleet,
         [&](int, int done) { progress.show(double(done) / double(ports.size())); });
-    QEventLoop loop;
-    QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
-    fleet.start();
-    if (!fleet.is_finished())
-        loop.exec();
+    run_to_end(fleet);
     progress.clear();
 
     const bool reads
@@ -390,11 +397,7 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
     if (shows_progress)
         QObject::connect(
             &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });
-    QEventLoop loop;
-    QObject::connect(&job, &ReceiverJob::finished, &loop, &QEventLoop::quit);
-    job.start();
-    if (!job.is_finished())
-        loop.exec();
+    run_to_end(job);
     progress.clear();
 
     const JobResult &result = job.result();
