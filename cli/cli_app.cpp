@@ -39,8 +39,7 @@ void report(Console &console, const QString &text)
 }
 
 // Starts a fleet or a job and runs the event loop until it has finished.
-template <typename Task>
-void run_to_end(Task &task)
+template <typename Task> void run_to_end(Task &task)
 {
     QEventLoop loop;
     QObject::connect(&task, &Task::finished, &loop, &QEventLoop::quit);
