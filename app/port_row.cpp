@@ -33,6 +33,7 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     set_look(Look::Untried);
 
     connect(&link_, &SerialLink::opened, this, [this] {
+        // A fresh connection counts from nothing; the first poll of the new line comes later.
         log_count_.restart();
         set_look(Look::Connected);
     });
@@ -49,6 +50,8 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     // The receive log shows the window's traffic: one trace line per transaction, newest last.
     // "C" and "Auto" empty it as before; the oldest lines go once it holds a great many.
     ui_->txt_rx->setMaximumBlockCount(max_log_lines);
+    // The count behind "Auto" starts over with each waiting command and takes every poll's
+    // bytes; a poll that empties the log does so before the line of the transaction it ends.
     connect(&link_, &SerialLink::wait_began, this, [this] { log_count_.restart(); });
     connect(&link_, &SerialLink::received, this, [this](const QByteArray &bytes) {
         if (log_count_.take(bytes.size()))
