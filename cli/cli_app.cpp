@@ -1,13 +1,17 @@
 #include "cli/cli_app.h"
 
+#include "cli/completion.h"
 #include "cli/fleet.h"
+#include "cli/grammar.h"
 #include "cli/input_files.h"
 #include "cli/json_output.h"
 #include "link/port_names.h"
+#include "link/tcp_transport.h"
 #include "link/trace.h"
 #include "model/job.h"
 #include "model/profile.h"
 #include "model/settings.h"
+#include "model/suggest.h"
 #include "protocol/protocol.h"
 #include "protocol/vocabulary.h"
 
@@ -28,14 +32,6 @@ using namespace model;
 namespace {
 
 const char program[] = "kz-orba-cli";
-
-// Options of the whole program, each taking a value.
-const QStringList global_options = { QStringLiteral("--port"), QStringLiteral("--config-dir"),
-    QStringLiteral("--trace"), QStringLiteral("--ports-file"), QStringLiteral("--jobs") };
-
-const QStringList commands_known = { QStringLiteral("ports"), QStringLiteral("read"),
-    QStringLiteral("get"), QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff"),
-    QStringLiteral("key"), QStringLiteral("reset"), QStringLiteral("vga-auto") };
 
 void report(Console &console, const QString &text)
 {
@@ -124,19 +120,35 @@ int list_ports(Console &console, bool json)
     return status_done;
 }
 
-void print_values(Console &console, const JobResult &result)
+// What a job found, as text on stdout: the values read (a profile), or the changes and
+// differences. A read that stopped midway says so in a last comment line, so that what was read
+// cannot pass for a whole profile.
+void print_result(Console &console, const JobRequest &request, const JobResult &result)
 {
-    for (const JobResult::Value &value : result.values) {
-        if (value.value)
-            console.out << value.setting->name << " = " << *value.value << '\n';
-        else
-            console.out << "# " << value.setting->name << ": " << value.problem << '\n';
+    using Kind = JobRequest::Kind;
+    if (request.kind == Kind::Read || request.kind == Kind::Get) {
+        for (const JobResult::Value &value : result.values) {
+            if (value.value)
+                console.out << value.setting->name << " = " << *value.value << '\n';
+            else
+                console.out << "# " << value.setting->name << ": " << value.problem << '\n';
+        }
+        if (result.status != status_done && result.values.isEmpty())
+            console.out << "# incomplete: " << result.errors.value(0) << '\n';
+        else if (result.status != status_done)
+            console.out << "# incomplete after " << result.values.size()
+                        << " settings: " << result.errors.value(0) << '\n';
     }
+    for (const QString &line : result.changes)
+        console.out << (request.dry_run ? QStringLiteral("would change ") : QString()) << line
+                    << '\n';
 }
 
 // One receiver's line in the fleet's report: its port, how it ended, and what changed or differs.
-QString receiver_line(const QString &port, JobRequest::Kind kind, const JobResult &result)
+QString receiver_line(const QString &port, const JobRequest &request, const JobResult &result)
 {
+    const JobRequest::Kind kind = request.kind;
+    const bool dry_run = request.dry_run;
     using Kind = JobRequest::Kind;
     if (result.status == status_line)
         return QStringLiteral("%1: line: %2").arg(port, result.errors.value(0));
@@ -144,8 +156,9 @@ QString receiver_line(const QString &port, JobRequest::Kind kind, const JobResul
         return QStringLiteral("%1: failed: %2").arg(port, result.errors.value(0));
     switch (kind) {
     case Kind::Read:
-    case Kind::Get:
         return QStringLiteral("%1: read %2 settings").arg(port).arg(result.values.size());
+    case Kind::Get:
+        return QStringLiteral("%1: got %2 settings").arg(port).arg(result.values.size());
     case Kind::Set:
     case Kind::Send:
         return QStringLiteral("%1: sent").arg(port);
@@ -153,7 +166,7 @@ QString receiver_line(const QString &port, JobRequest::Kind kind, const JobResul
         if (result.changes.isEmpty())
             return QStringLiteral("%1: already as the profile").arg(port);
         return QStringLiteral("%1: %2 %3: %4")
-            .arg(port, QStringLiteral("changed"))
+            .arg(port, dry_run ? QStringLiteral("would change") : QStringLiteral("changed"))
             .arg(result.changes.size())
             .arg(result.changes.join(QStringLiteral("; ")));
     case Kind::Diff:
@@ -163,6 +176,18 @@ QString receiver_line(const QString &port, JobRequest::Kind kind, const JobResul
             .arg(port, result.changes.join(QStringLiteral("; ")));
     }
     return port;
+}
+
+// What to add when a port could not be opened and its name suggests why.
+QString open_hint(const QString &port)
+{
+    static const QRegularExpression com(
+        QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    if (match.hasMatch() && (match.captured(1).toInt() < 1 || match.captured(1).toInt() > 9))
+        return QStringLiteral("only COM1 .. COM9 name the window's entries; give any other port "
+                              "by its device path (kz-orba-cli ports lists them)");
+    return {};
 }
 
 int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest &request,
@@ -183,8 +208,9 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
 
     const bool reads
         = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get;
-    // With --json the object alone goes to stdout; the receivers' lines go to stderr.
-    QTextStream &lines = inv.json ? console.err : console.out;
+    // stdout holds the results alone (the profiles, or the JSON object); the receivers' lines
+    // and the summary go to stderr.
+    QTextStream &lines = console.err;
     if (inv.json) {
         QList<QJsonObject> receivers;
         for (const auto &job : fleet.jobs())
@@ -193,7 +219,7 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     } else if (reads) {
         for (const auto &job : fleet.jobs()) {
             console.out << "# " << job->port() << '\n';
-            print_values(console, job->result());
+            print_result(console, request, job->result());
             console.out << '\n';
         }
     }
@@ -206,7 +232,11 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
         // go to stderr.
         for (qsizetype i = 1; i < result.errors.size(); ++i)
             report(console, QStringLiteral("%1: %2").arg(job->port(), result.errors.at(i)));
-        lines << receiver_line(job->port(), request.kind, result) << '\n';
+        if (result.status == status_line) {
+            if (const QString hint = open_hint(job->port()); !hint.isEmpty())
+                report(console, QStringLiteral("%1: %2").arg(job->port(), hint));
+        }
+        lines << receiver_line(job->port(), request, result) << '\n';
         if (request.kind == JobRequest::Kind::Diff && result.status == status_failed
             && result.errors.isEmpty())
             ++differ;
@@ -268,144 +298,197 @@ bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
     return true;
 }
 
+namespace {
+
+// A word a person wrote, for a message: quoted, its control bytes shown.
+QString shown_word(const QString &word)
+{
+    QString text = word;
+    if (control_byte(text))
+        text = trace_bytes(word.toUtf8());
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString unknown(const QString &what, const QString &word, const QStringList &candidates)
+{
+    return QStringLiteral("unknown %1 %2%3")
+        .arg(what, shown_word(word), did_you_mean(word, candidates));
+}
+
+// Takes the option that words[*i] begins (and its value, from the same word or the next).
+// False with the reason when it needs a value and has none.
+bool take_option(const grammar::Option &option, const QStringList &words, qsizetype *i,
+    QString *value, QString *error)
+{
+    const QString &word = words.at(*i);
+    if (!option.value)
+        return true;
+    const QLatin1StringView name(option.name);
+    if (word.startsWith(name + QLatin1Char('=')))
+        *value = word.mid(name.size() + 1);
+    else if (word.size() > 2 && !word.startsWith(QLatin1String("--")))
+        *value = word.mid(2); // -pVALUE
+    else if (*i + 1 < words.size())
+        *value = words.at(++*i);
+    if (value->isEmpty()) {
+        *error = QStringLiteral("%1 needs a value (%2)").arg(name, QLatin1String(option.value));
+        return false;
+    }
+    return true;
+}
+
+bool store_option(
+    const grammar::Option &option, const QString &value, Invocation *inv, QString *error)
+{
+    const QLatin1StringView name(option.name);
+    if (name == QLatin1String("--port")) {
+        if (inv->ports.isEmpty())
+            inv->port = value;
+        inv->ports << value;
+    } else if (name == QLatin1String("--ports-file")) {
+        inv->ports_file = value;
+    } else if (name == QLatin1String("--jobs")) {
+        bool ok = false;
+        inv->jobs = value.toInt(&ok);
+        if (!ok || inv->jobs < 1) {
+            *error = QStringLiteral("--jobs takes a number from 1, not %1").arg(shown_word(value));
+            return false;
+        }
+    } else if (name == QLatin1String("--config-dir")) {
+        inv->config_dir = value;
+    } else if (name == QLatin1String("--trace")) {
+        inv->trace = value;
+    } else if (name == QLatin1String("--json")) {
+        inv->json = true;
+    } else if (name == QLatin1String("--dry-run")) {
+        inv->dry_run = true;
+    }
+    return true;
+}
+
+// Checks the words of a command against its line of the grammar.
+bool check_words(const grammar::Command &command, const QStringList &args, QString *error)
+{
+    const QString name = QLatin1String(command.name);
+    const qsizetype n = args.size();
+    if (command.max_words == 0 && n > 0) {
+        *error = QStringLiteral("%1 takes no words, not %2").arg(name, shown_word(args.first()));
+        return false;
+    }
+    if (n < command.min_words) {
+        *error = QStringLiteral("%1 needs %2").arg(name, QLatin1String(command.words));
+        return false;
+    }
+    if (command.max_words >= 0 && n > command.max_words) {
+        *error = QStringLiteral("%1 takes %2, not %3 words")
+                     .arg(name, QLatin1String(command.words))
+                     .arg(n);
+        return false;
+    }
+    const QStringList fixed = grammar::fixed_words(command.kind);
+    if (command.kind == grammar::Kind::Command && n > 0 && !fixed.contains(args.first())) {
+        *error = unknown(QStringLiteral("command"), args.first(), fixed);
+        return false;
+    }
+    if (!fixed.isEmpty() && n > 0 && !fixed.contains(args.first())) {
+        *error = QStringLiteral("%1 takes %2, not %3%4")
+                     .arg(name, fixed.join(QStringLiteral(", ")), shown_word(args.first()),
+                         did_you_mean(args.first(), fixed));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QString usage_text()
 {
-    return QStringLiteral(
-        "Usage: kz-orba-cli [--port PORT]... [--ports-file FILE] [--jobs N] [--config-dir DIR]\n"
-        "                   [--trace FILE] COMMAND [ARGS]\n"
-        "  PORT        COM1 .. COM9 (resolved as the window resolves them) or a device path;\n"
-        "              default COM1. Several ports (--port again, --ports-file with one port\n"
-        "              a line) run read, get, set, apply and diff on every receiver at once,\n"
-        "              at most N busy at a time (default: what the open-file limit allows,\n"
-        "              up to 256), and end with one line per\n"
-        "              receiver and a summary; the exit status is the worst of them\n"
-        "  DIR         where auto_off.txt, input_prefer.txt and output_reso.txt are; default the\n"
-        "              executable's folder when it holds KZ_ORBA_CTRL.ini, else your own folder\n"
-        "              (missing files copied there from the installed defaults)\n"
-        "  FILE        append one line per transaction: time, port, bytes sent, bytes received,\n"
-        "              outcome, milliseconds\n"
-        "Commands:\n"
-        "  ports                    COM1..COM9 with the device each opens and whether it exists,\n"
-        "                           then every other serial port the system reports\n"
-        "  read [--json]            every readable setting, one \"name = value\" line each (or "
-        "one\n"
-        "                           JSON object)\n"
-        "  get NAME...              the named settings only\n"
-        "  set NAME=VALUE...        send each setting exactly as choosing that entry in the "
-        "window\n"
-        "                           would\n"
-        "  apply FILE [--dry-run]   read the receiver, send every setting of the profile that\n"
-        "                           differs, read back and verify; print what changed\n"
-        "  diff FILE                print \"name: receiver-value -> profile-value\" for each\n"
-        "                           difference\n"
-        "  key menu|minus|plus      one front-panel key\n"
-        "  reset | vga-auto         the two one-shot actions\n"
-        "A profile is what read prints: \"name = value\" lines, # comments and blank lines.\n"
-        "Exit status: 0 done; 1 a command failed or (diff) the receiver differs; 2 bad usage or\n"
-        "bad profile (nothing sent); 3 the port cannot be opened or the line was lost.\n");
+    return grammar::usage_text();
 }
 
 bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
 {
     *inv = Invocation {};
+    const grammar::Command *command = nullptr;
+    bool options_ended = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString &word = words.at(i);
-        if (inv->command.isEmpty()) {
-            if (word == QLatin1String("-h") || word == QLatin1String("--help")) {
-                inv->help = true;
-                return true;
-            }
-            if (word == QLatin1String("--json")) {
-                inv->json = true;
+        if (!options_ended && word == QLatin1String("--")) {
+            options_ended = true;
+            continue;
+        }
+        if (options_ended || !word.startsWith(QLatin1Char('-')) || word.size() == 1) {
+            if (command) {
+                inv->args << word;
                 continue;
             }
-            if (word == QLatin1String("--version")) {
-                inv->version = true;
-                return true;
-            }
-            QString option = word, value;
-            bool has_value = false;
-            const qsizetype eq = word.indexOf(QLatin1Char('='));
-            if (word.startsWith(QLatin1String("--")) && eq > 0) {
-                option = word.left(eq);
-                value = word.mid(eq + 1);
-                has_value = true;
-            }
-            if (global_options.contains(option)) {
-                if (!has_value) {
-                    if (i + 1 >= words.size()) {
-                        *error = QStringLiteral("%1 needs a value").arg(option);
-                        return false;
-                    }
-                    value = words.at(++i);
-                }
-                if (value.isEmpty()) {
-                    *error = QStringLiteral("%1 needs a value").arg(option);
-                    return false;
-                }
-                if (option == QLatin1String("--port")) {
-                    if (inv->ports.isEmpty())
-                        inv->port = value;
-                    inv->ports << value;
-                } else if (option == QLatin1String("--ports-file")) {
-                    inv->ports_file = value;
-                } else if (option == QLatin1String("--jobs")) {
-                    bool ok = false;
-                    inv->jobs = value.toInt(&ok);
-                    if (!ok || inv->jobs < 1) {
-                        *error = QStringLiteral("--jobs takes a number from 1, not %1").arg(value);
-                        return false;
-                    }
-                } else if (option == QLatin1String("--config-dir")) {
-                    inv->config_dir = value;
-                } else {
-                    inv->trace = value;
-                }
-                continue;
-            }
-            if (word.startsWith(QLatin1Char('-'))) {
-                *error = QStringLiteral("unknown option %1").arg(word);
-                return false;
-            }
-            if (!commands_known.contains(word)) {
-                *error = QStringLiteral("unknown command %1").arg(word);
+            command = grammar::find_command(word);
+            if (!command) {
+                *error = unknown(QStringLiteral("command"), word, grammar::command_names())
+                    + QStringLiteral(" (kz-orba-cli help lists them)");
                 return false;
             }
             inv->command = word;
             continue;
         }
-        if (word == QLatin1String("--json"))
-            inv->json = true;
-        else if (word == QLatin1String("--dry-run") && inv->command == QLatin1String("apply"))
-            inv->dry_run = true;
-        else if (word.startsWith(QLatin1String("--")))
-            *error = QStringLiteral("%1 takes no option %2").arg(inv->command, word);
-        else
-            inv->args << word;
-        if (!error->isEmpty())
+        // An option: the whole program's before the command; after it, the command's own,
+        // --json and --help.
+        const grammar::Option *option = nullptr;
+        if (command)
+            option = grammar::find_option(command->options, word);
+        if (!option) {
+            option = grammar::find_option(grammar::options(), word);
+            if (option && command && !option->after_command) {
+                *error = QStringLiteral("%1 is an option of kz-orba-cli, not of %2: put it "
+                                        "before the command (kz-orba-cli %1%3 %2 ...)")
+                             .arg(QLatin1String(option->name), inv->command,
+                                 option->value ? QLatin1Char(' ') + QLatin1String(option->value)
+                                               : QString());
+                return false;
+            }
+        }
+        if (!option) {
+            // An option of some command given before it, or a slip.
+            QStringList known = grammar::option_words(grammar::options());
+            if (command)
+                known << grammar::option_words(command->options);
+            for (const grammar::Command &other : grammar::commands()) {
+                if (&other != command && grammar::find_option(other.options, word)) {
+                    *error = QStringLiteral("%1 is an option of %2: put it after the command")
+                                 .arg(shown_word(word), QLatin1String(other.name));
+                    return false;
+                }
+            }
+            const QString bare = word.section(QLatin1Char('='), 0, 0);
+            *error = unknown(QStringLiteral("option"), bare, known);
+            return false;
+        }
+        const QLatin1StringView name(option->name);
+        if (name == QLatin1String("--help")) {
+            inv->help = true;
+            inv->help_topic = command ? inv->command : QString();
+            return true;
+        }
+        if (name == QLatin1String("--version")) {
+            inv->version = true;
+            return true;
+        }
+        QString value;
+        if (!take_option(*option, words, &i, &value, error)
+            || !store_option(*option, value, inv, error))
             return false;
     }
-    if (inv->command.isEmpty()) {
-        *error = QStringLiteral("no command given");
+    if (!command) {
+        *error = QStringLiteral("no command given (kz-orba-cli help lists them)");
         return false;
     }
-    const QString &c = inv->command;
-    const qsizetype n = inv->args.size();
-    const bool none = c == QLatin1String("ports") || c == QLatin1String("read")
-        || c == QLatin1String("reset") || c == QLatin1String("vga-auto");
-    const bool one
-        = c == QLatin1String("apply") || c == QLatin1String("diff") || c == QLatin1String("key");
-    if (none && n != 0)
-        *error = QStringLiteral("%1 takes no arguments").arg(c);
-    else if (one && n != 1)
-        *error = QStringLiteral("%1 takes one argument").arg(c);
-    else if (!none && !one && n == 0)
-        *error = QStringLiteral("%1 needs at least one argument").arg(c);
-    else if (c == QLatin1String("key")
-        && !QStringList { QStringLiteral("menu"), QStringLiteral("minus"), QStringLiteral("plus") }
-                .contains(inv->args.first()))
-        *error = QStringLiteral("key is menu, minus or plus, not %1").arg(inv->args.first());
-    return error->isEmpty();
+    if (!check_words(*command, inv->args, error))
+        return false;
+    if (command->action == grammar::Action::Help) {
+        inv->help = true;
+        inv->help_topic = inv->args.value(0);
+    }
+    return true;
 }
 
 QString port_address(const QString &port)
@@ -422,30 +505,168 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
     const OptionLists &lists, TraceWriter *trace, Console &console);
 } // namespace
 
+namespace {
+
+// The job a command asks of each receiver, from its words; false (reported) when a word is
+// doubtful, before anything is sent.
+bool make_request(const Invocation &inv, grammar::Action action, const OptionLists &lists,
+    JobRequest *request, Console &console)
+{
+    using grammar::Action;
+    const auto refuse = [&](const QString &why) {
+        report(console, QStringLiteral("%1; nothing was sent").arg(why));
+        return false;
+    };
+    switch (action) {
+    case Action::Read:
+        request->kind = JobRequest::Kind::Read;
+        return true;
+    case Action::Get:
+        request->kind = JobRequest::Kind::Get;
+        for (const QString &name : inv.args) {
+            if (const std::optional<QString> control = control_byte(name))
+                return refuse(
+                    QStringLiteral("a setting name holds the control byte %1").arg(*control));
+            const Setting *setting = find_setting(name);
+            if (!setting)
+                return refuse(QStringLiteral("unknown setting \"%1\"%2")
+                                  .arg(name, did_you_mean(name, setting_names())));
+            if (!request->names.contains(setting))
+                request->names << setting;
+        }
+        return true;
+    case Action::Set:
+        request->kind = JobRequest::Kind::Set;
+        for (const QString &argument : inv.args) {
+            ProfileEntry entry;
+            QString why;
+            if (!parse_assignment(argument, lists, &entry, &why))
+                return refuse(why);
+            for (const ProfileEntry &earlier : std::as_const(request->entries)) {
+                if (earlier.setting == entry.setting)
+                    return refuse(QStringLiteral("%1 is given twice")
+                                      .arg(QLatin1String(entry.setting->name)));
+            }
+            request->entries << entry;
+        }
+        return true;
+    case Action::Apply:
+    case Action::Diff: {
+        request->kind = action == Action::Apply ? JobRequest::Kind::Apply : JobRequest::Kind::Diff;
+        request->dry_run = inv.dry_run;
+        QString text, why;
+        Profile profile;
+        if (!read_input_file(inv.args.first(), &text, &why))
+            return refuse(why);
+        if (!parse_profile(text, lists, &profile, &why))
+            return refuse(QStringLiteral("%1: %2").arg(inv.args.first(), why));
+        request->entries = profile.writable_in_read_order();
+        return true;
+    }
+    case Action::Key:
+    case Action::Reset:
+    case Action::VgaAuto: {
+        request->kind = JobRequest::Kind::Send;
+        const QString key = inv.args.value(0);
+        const QByteArray name = action == Action::Reset ? "reset"
+            : action == Action::VgaAuto                 ? "vga_auto"
+                                                        : "key_" + key.toLatin1();
+        const protocol::Command *command = protocol::find_command(name.constData());
+        Step &step = request->command;
+        step.what = action == Action::Key ? QStringLiteral("key %1").arg(key) : inv.command;
+        step.prefix = command->prefix;
+        step.message = command->kind == protocol::Kind::Key
+            ? protocol::key_message(step.prefix)
+            : protocol::setting_message(step.prefix, "Go");
+        return true;
+    }
+    case Action::Ports:
+    case Action::Values:
+    case Action::Help:
+    case Action::Completion:
+        break;
+    }
+    return false;
+}
+
+// A port that cannot be what its writer meant: a gateway's address without tcp://, or a
+// tcp:// address that does not parse. None when it may be opened.
+std::optional<QString> port_problem(const QString &port)
+{
+    if (is_network_address(port)) {
+        QString why;
+        if (parse_tcp_address(port, nullptr, &why))
+            return std::nullopt;
+        return QStringLiteral("%1: %2").arg(port, why);
+    }
+    static const QRegularExpression host_and_port(
+        QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\]):[0-9]{1,5}$"));
+    if (host_and_port.match(port).hasMatch())
+        return QStringLiteral("%1 looks like a gateway's address: write tcp://%1").arg(port);
+    return std::nullopt;
+}
+
+// `values NAME`: what a setting may be, one a line.
+int list_values(const Invocation &inv, const OptionLists &lists, Console &console)
+{
+    const QString &name = inv.args.first();
+    const Setting *setting = find_setting(name);
+    if (!setting) {
+        report(console,
+            QStringLiteral("unknown setting \"%1\"%2")
+                .arg(name, did_you_mean(name, setting_names())));
+        return status_usage;
+    }
+    if (!setting->writable) {
+        report(console, QStringLiteral("%1 is read only: read and get show it").arg(name));
+        return status_done;
+    }
+    // The projector port and the display commands take a form, not an entry of a list.
+    if (setting->values == Values::PortSettings) {
+        report(console,
+            QStringLiteral("%1 takes baud,data,parity,stop from the projector port lists, "
+                           "e.g. 9600,8,N,1")
+                .arg(name));
+        return status_done;
+    }
+    if (setting->values == Values::HexBytes) {
+        report(console,
+            QStringLiteral("%1 takes hex text such as \"50 57 52 0D\", at most %2 bytes")
+                .arg(name)
+                .arg(setting->max_bytes));
+        return status_done;
+    }
+    const QStringList values = offered_values(*setting, lists);
+    for (const QString &value : values)
+        console.out << value << '\n';
+    console.out.flush();
+    return status_done;
+}
+
+} // namespace
+
 int run(const Invocation &inv, Console &console, const QString &default_config_dir)
 {
-    if (inv.command == QLatin1String("ports"))
+    using grammar::Action;
+    const grammar::Command &command = *grammar::find_command(inv.command);
+    switch (command.action) {
+    case Action::Ports:
         return list_ports(console, inv.json);
-    QStringList ports;
-    QString ports_why;
-    if (!receiver_ports(inv, &ports, &ports_why)) {
-        report(console, QStringLiteral("%1; nothing was sent").arg(ports_why));
-        return status_usage;
-    }
-    const QStringList many_commands = { QStringLiteral("read"), QStringLiteral("get"),
-        QStringLiteral("set"), QStringLiteral("apply"), QStringLiteral("diff") };
-    if (ports.size() > 1 && !many_commands.contains(inv.command)) {
-        report(
-            console, QStringLiteral("%1 works on one receiver; nothing was sent").arg(inv.command));
-        return status_usage;
+    case Action::Completion:
+        console.out << completion_script(inv.args.first());
+        console.out.flush();
+        return status_done;
+    case Action::Help:
+        console.out << usage_text();
+        console.out.flush();
+        return status_done;
+    default:
+        break;
     }
 
-    JobRequest request;
     OptionLists lists;
-    const QString &c = inv.command;
-    const bool uses_names = c == QLatin1String("read") || c == QLatin1String("get")
-        || c == QLatin1String("set") || c == QLatin1String("apply") || c == QLatin1String("diff");
-    if (uses_names) {
+    if (command.action != Action::Key && command.action != Action::Reset
+        && command.action != Action::VgaAuto) {
         QString why;
         const QString dir = inv.config_dir.isEmpty() ? default_config_dir : inv.config_dir;
         if (!read_option_lists(dir, &lists, &why)) {
@@ -456,75 +677,30 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
             return status_usage;
         }
     }
+    if (command.action == Action::Values)
+        return list_values(inv, lists, console);
 
-    if (c == QLatin1String("read")) {
-        request.kind = JobRequest::Kind::Read;
-    } else if (c == QLatin1String("get")) {
-        request.kind = JobRequest::Kind::Get;
-        for (const QString &name : inv.args) {
-            if (const std::optional<QString> control = control_byte(name)) {
-                report(console,
-                    QStringLiteral("a setting name holds the control byte %1; nothing was sent")
-                        .arg(*control));
-                return status_usage;
-            }
-            const Setting *setting = find_setting(name);
-            if (!setting) {
-                report(console, QStringLiteral("unknown setting \"%1\"").arg(name));
-                return status_usage;
-            }
-            if (!request.names.contains(setting))
-                request.names << setting;
-        }
-    } else if (c == QLatin1String("set")) {
-        request.kind = JobRequest::Kind::Set;
-        for (const QString &argument : inv.args) {
-            ProfileEntry entry;
-            QString why;
-            if (!parse_assignment(argument, lists, &entry, &why)) {
-                report(console, QStringLiteral("%1; nothing was sent").arg(why));
-                return status_usage;
-            }
-            for (const ProfileEntry &earlier : std::as_const(request.entries)) {
-                if (earlier.setting == entry.setting) {
-                    report(console,
-                        QStringLiteral("%1 is given twice; nothing was sent")
-                            .arg(QLatin1String(entry.setting->name)));
-                    return status_usage;
-                }
-            }
-            request.entries << entry;
-        }
-    } else if (c == QLatin1String("apply") || c == QLatin1String("diff")) {
-        request.kind
-            = c == QLatin1String("apply") ? JobRequest::Kind::Apply : JobRequest::Kind::Diff;
-        request.dry_run = inv.dry_run;
-        QString text, why;
-        Profile profile;
-        if (!read_input_file(inv.args.first(), &text, &why)) {
-            report(console, QStringLiteral("%1; nothing was sent").arg(why));
-            return status_usage;
-        }
-        if (!parse_profile(text, lists, &profile, &why)) {
-            report(console, QStringLiteral("%1: %2; nothing was sent").arg(inv.args.first(), why));
-            return status_usage;
-        }
-        request.entries = profile.writable_in_read_order();
-    } else {
-        request.kind = JobRequest::Kind::Send;
-        Step &step = request.command;
-        const char *name = c == QLatin1String("reset")   ? "reset"
-            : c == QLatin1String("vga-auto")             ? "vga_auto"
-            : inv.args.first() == QLatin1String("menu")  ? "key_menu"
-            : inv.args.first() == QLatin1String("minus") ? "key_minus"
-                                                         : "key_plus";
-        const protocol::Command *command = protocol::find_command(name);
-        step.what = c == QLatin1String("key") ? QStringLiteral("key %1").arg(inv.args.first()) : c;
-        step.prefix = command->prefix;
-        step.message = command->kind == protocol::Kind::Key
-            ? protocol::key_message(step.prefix)
-            : protocol::setting_message(step.prefix, "Go");
+    QStringList ports;
+    QString ports_why;
+    if (!receiver_ports(inv, &ports, &ports_why)) {
+        report(console, QStringLiteral("%1; nothing was sent").arg(ports_why));
+        return status_usage;
     }
+    if (ports.size() > 1 && !command.many_receivers) {
+        report(
+            console, QStringLiteral("%1 works on one receiver; nothing was sent").arg(inv.command));
+        return status_usage;
+    }
+    for (const QString &port : std::as_const(ports)) {
+        if (const std::optional<QString> problem = port_problem(port)) {
+            report(console, QStringLiteral("%1; nothing was sent").arg(*problem));
+            return status_usage;
+        }
+    }
+
+    JobRequest request;
+    if (!make_request(inv, command.action, lists, &request, console))
+        return status_usage;
 
     TraceWriter trace;
     if (!inv.trace.isEmpty()) {
@@ -556,10 +732,11 @@ namespace {
 int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
     const OptionLists &lists, TraceWriter *trace, Console &console)
 {
-    const QString &c = inv.command;
     ReceiverJob job(port, port_address(port), lists, trace, request);
-    const bool shows_progress = c == QLatin1String("read") || c == QLatin1String("apply");
-    Progress progress(console, QStringLiteral("%1 %2").arg(c, port));
+    // The two that take a few seconds.
+    const bool shows_progress
+        = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Apply;
+    Progress progress(console, QStringLiteral("%1 %2").arg(inv.command, port));
     if (shows_progress)
         QObject::connect(
             &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });
@@ -575,14 +752,15 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
         console.out << QString::fromUtf8(
             json_document({ receiver_object(port, request, result, lists) }));
     } else {
-        if (request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Get)
-            print_values(console, result);
-        for (const QString &line : result.changes)
-            console.out << line << '\n';
+        print_result(console, request, result);
     }
     console.out.flush();
     for (const QString &line : result.errors)
         report(console, line);
+    if (result.status == status_line) {
+        if (const QString hint = open_hint(port); !hint.isEmpty())
+            report(console, hint);
+    }
     return result.status;
 }
 
@@ -594,12 +772,19 @@ int main_with(const QStringList &words, Console &console, const QString &default
     QString why;
     if (!parse_invocation(words, &inv, &why)) {
         report(console, why);
-        console.err << usage_text();
+        const grammar::Command *command = grammar::find_command(inv.command);
+        if (command && command->action == grammar::Action::Help)
+            command = nullptr;
+        if (command)
+            console.err << "Usage: " << grammar::synopsis(*command) << '\n';
+        console.err << "kz-orba-cli help" << (command ? QLatin1Char(' ') + inv.command : QString())
+                    << " tells more.\n";
         console.err.flush();
         return status_usage;
     }
     if (inv.help) {
-        console.out << usage_text();
+        const grammar::Command *topic = grammar::find_command(inv.help_topic);
+        console.out << (topic ? grammar::command_help(*topic) : usage_text());
         console.out.flush();
         return status_done;
     }

@@ -16,11 +16,12 @@ struct Invocation
     int jobs = 0; // --jobs: receivers busy at once; 0: as many as the descriptors allow
     QString config_dir; // empty: beside the executable
     QString trace; // empty: no trace
-    QString command; // ports, read, get, set, apply, diff, key, reset, vga-auto
+    QString command; // a command of the grammar
     QStringList args; // the command's words, options removed
-    bool json = false; // read --json
+    bool json = false; // --json
     bool dry_run = false; // apply --dry-run
-    bool help = false;
+    bool help = false; // --help, -h, `help`, or a command's --help
+    QString help_topic; // the command whose help is asked for; empty: the whole program's
     bool version = false;
 };
 

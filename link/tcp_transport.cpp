@@ -12,7 +12,12 @@ bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error)
             *error = why;
         return false;
     };
-    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QString text = address.trimmed();
+    // An IPv6 address must stand in brackets, or its colons cannot be told from the port's.
+    const QStringView after_scheme = QStringView(text).mid(6);
+    if (after_scheme.count(u':') > 1 && !after_scheme.startsWith(u'['))
+        return fail(u"an IPv6 address stands in brackets: tcp://[ADDRESS]:PORT"_s);
+    const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().compare(u"tcp"_s, Qt::CaseInsensitive) != 0)
         return fail(u"not a TCP address; expected tcp://HOST:PORT"_s);
     if (url.host().isEmpty())

@@ -1,5 +1,7 @@
 #include "model/profile.h"
 
+#include "model/suggest.h"
+
 #include <algorithm>
 
 namespace model {
@@ -22,7 +24,8 @@ bool check(const QString &name, const QString &value, const OptionLists &lists,
 {
     const Setting *setting = find_setting(name);
     if (!setting) {
-        *why = QStringLiteral("unknown setting \"%1\"").arg(name);
+        *why = QStringLiteral("unknown setting \"%1\"%2")
+                   .arg(name, did_you_mean(name, setting_names()));
         return false;
     }
     entry->setting = setting;

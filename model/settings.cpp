@@ -1,5 +1,7 @@
 #include "model/settings.h"
 
+#include "model/suggest.h"
+
 #include "codec/codec.h"
 #include "codec/display_reply.h"
 #include "codec/projector_values.h"
@@ -146,6 +148,21 @@ std::optional<ProjPortValues> port_values(const QString &text)
     return values;
 }
 
+// The first and last of entries that are the whole numbers from one to the other, in order
+// ("0" .. "100"); none for any other list.
+std::optional<std::pair<int, int>> number_range(const QStringList &entries)
+{
+    if (entries.size() < 3)
+        return std::nullopt;
+    bool ok = false;
+    const int first = entries.first().toInt(&ok);
+    for (qsizetype i = 0; ok && i < entries.size(); ++i)
+        ok = entries.at(i) == QString::number(first + i);
+    if (!ok)
+        return std::nullopt;
+    return std::pair { first, first + static_cast<int>(entries.size()) - 1 };
+}
+
 QString quoted(const QString &text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -193,6 +210,14 @@ const char *option_list_file(OptionList list)
 std::span<const Setting> settings()
 {
     return table();
+}
+
+QStringList setting_names()
+{
+    QStringList names;
+    for (const Setting &setting : settings())
+        names << QLatin1String(setting.name);
+    return names;
 }
 
 const Setting *find_setting(const QString &name)
@@ -276,7 +301,7 @@ std::optional<QString> value_problem(
     const Setting &setting, const QString &value, const OptionLists &lists)
 {
     if (!setting.writable)
-        return QStringLiteral("%1 is read only").arg(QLatin1String(setting.name));
+        return QStringLiteral("read only: read and get show it, set cannot change it");
     switch (setting.values) {
     case Values::PortSettings:
         if (port_values(value))
@@ -303,10 +328,17 @@ std::optional<QString> value_problem(
     const QStringList entries = offered_values(setting, lists);
     if (position_in(entries, value) >= 0)
         return std::nullopt;
+    const QString hint = did_you_mean(value, entries);
+    if (const std::optional<std::pair<int, int>> range = number_range(entries))
+        return QStringLiteral("%1 is not a whole number from %2 .. %3%4")
+            .arg(quoted(value))
+            .arg(range->first)
+            .arg(range->second)
+            .arg(hint);
     QString shown = entries.mid(0, 12).join(QStringLiteral(", "));
     if (entries.size() > 12)
         shown += QStringLiteral(", ... (%1 entries)").arg(entries.size());
-    return QStringLiteral("%1 is not an entry of the list (%2)").arg(quoted(value), shown);
+    return QStringLiteral("%1 is not an entry of the list (%2)%3").arg(quoted(value), shown, hint);
 }
 
 QByteArray setting_message(const Setting &setting, const QString &value, const OptionLists &lists)

@@ -73,6 +73,8 @@ struct Setting
 // projector behaviour, then the projector port and the two display commands.
 std::span<const Setting> settings();
 const Setting *find_setting(const QString &name);
+// The names of every setting, in the order of a whole read.
+QStringList setting_names();
 const Setting &setting_of(const protocol::Command &command);
 // The settings of one read-back, in its order.
 QList<const Setting *> settings_of(ReadGroup group);

@@ -82,6 +82,18 @@ struct Receiver
     }
 };
 
+// The receivers' lines and the summary of a fleet run, without the reports ("kz-orba-cli: ...")
+// that stand among them on stderr.
+QStringList receiver_lines(const QString &err)
+{
+    QStringList lines;
+    for (const QString &line : err.split('\n', Qt::SkipEmptyParts)) {
+        if (!line.startsWith(QStringLiteral("kz-orba-cli: ")))
+            lines << line;
+    }
+    return lines;
+}
+
 QString write_file(const QTemporaryDir &dir, const QString &name, const QString &text)
 {
     const QString path = dir.filePath(name);
@@ -203,7 +215,8 @@ private Q_SLOTS:
         const CliRun run
             = room.cli({ QStringLiteral("apply"), profile, QStringLiteral("--dry-run") });
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, QStringLiteral("aspect: Full -> Keep Ratio\nhue: 50 -> 9\n"));
+        QCOMPARE(run.out,
+            QStringLiteral("would change aspect: Full -> Keep Ratio\nwould change hue: 50 -> 9\n"));
         for (const QByteArray &message : room.sim.received())
             QVERIFY2(message.contains("[?]$"), message.constData());
     }
@@ -256,6 +269,29 @@ private Q_SLOTS:
         QTest::newRow("bad profile: escape sequence in a value")
             << QStringList { "diff", "PROFILE" } << "aspect = \x1b]0;owned\x07Full\n"
             << 0 << 2 << true << "line 1: holds the control byte \\x1B";
+        // Slips are answered with what was meant, and still nothing is sent.
+        QTest::newRow("usage: misspelt setting")
+            << QStringList { "get", "aspct" } << "" << 0 << 2 << true
+            << "unknown setting \"aspct\" (did you mean \"aspect\"?); nothing was sent";
+        QTest::newRow("usage: value in the wrong case") << QStringList { "set",
+            "display=off" } << "" << 0 << 2 << true << "(did you mean \"Off\"?); nothing was sent";
+        QTest::newRow("usage: value outside a range")
+            << QStringList { "set", "hue=101" } << "" << 0 << 2 << true
+            << "hue: \"101\" is not a whole number from 0 .. 100; nothing was sent";
+        QTest::newRow("usage: read-only said once")
+            << QStringList { "set", "transmitter=TX" } << "" << 0 << 2 << true
+            << "transmitter: read only: read and get show it, set cannot change it";
+        QTest::newRow("usage: key in the wrong case") << QStringList { "key", "Minus" } << "" << 0
+                                                      << 2 << true << "(did you mean \"minus\"?)";
+        QTest::newRow("usage: option after the command")
+            << QStringList { "get", "aspect", "--trace", "t" } << "" << 0 << 2 << true
+            << "--trace is an option of kz-orba-cli, not of get: put it before the command";
+        QTest::newRow("usage: gateway without tcp://")
+            << QStringList { "--port", "127.0.0.1:4001", "get", "aspect" } << "" << 0 << 2 << true
+            << "127.0.0.1:4001 looks like a gateway's address: write tcp://127.0.0.1:4001";
+        QTest::newRow("usage: IPv6 gateway without brackets")
+            << QStringList { "--port", "tcp://::1:4001", "get", "aspect" } << "" << 0 << 2 << true
+            << "an IPv6 address stands in brackets: tcp://[ADDRESS]:PORT";
         QTest::newRow("bad profile: a folder")
             << QStringList { "apply", "DIR" } << "" << 0 << 2 << true << "not a regular file";
         QTest::newRow("bad profile: a device") << QStringList { "apply", "/dev/zero" } << "" << 0
@@ -352,6 +388,14 @@ private Q_SLOTS:
             QCOMPARE(room.sim.received(), QList<QByteArray>());
         else if (fault != 5)
             QVERIFY(!room.sim.received().isEmpty());
+        // What a read prints is a whole profile, or its last line says that it is not.
+        const bool reads
+            = words.contains(QStringLiteral("read")) || words.contains(QStringLiteral("get"));
+        const QStringList out_lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const bool says_incomplete
+            = !out_lines.isEmpty() && out_lines.last().startsWith(QStringLiteral("# incomplete"));
+        if (reads && status != 2)
+            QVERIFY2(says_incomplete == (status != 0), qPrintable(run.out));
     }
 
     void read_json_is_one_object()
@@ -559,7 +603,9 @@ private Q_SLOTS:
         const CliRun run = run_cli({ "--ports-file", ports, "--jobs", QString::number(jobs),
             "--trace", trace, "apply", profile });
         QCOMPARE(run.status, 3); // the worst: a port that cannot be opened
-        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        // stdout is for results alone; the receivers' lines and the summary go to stderr.
+        QCOMPARE(run.out, QString());
+        const QStringList lines = receiver_lines(run.err);
         QCOMPARE(lines.size(), 6);
         QCOMPARE(lines[0], rooms[0]->path + ": changed 2: aspect: Full -> 4:3 TV; hue: 50 -> 20");
         QVERIFY(lines[1].startsWith(rooms[1]->path + ": failed: hue: sent"));
@@ -618,7 +664,8 @@ private Q_SLOTS:
         sim.terminate();
         sim.waitForFinished();
         QCOMPARE(run.status, 3);
-        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(run.out, QString());
+        const QStringList lines = receiver_lines(run.err);
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines[0], live[0] + ": changed 1: aspect: Full -> 4:3 TV");
         QVERIFY2(lines[1].startsWith(deaf.address() + ": line: cannot open")

@@ -11,6 +11,7 @@
 #include "model/job.h"
 #include "model/profile.h"
 #include "model/settings.h"
+#include "model/suggest.h"
 #include "protocol/vocabulary.h"
 
 #include <QTemporaryDir>
@@ -113,6 +114,129 @@ private Q_SLOTS:
         QTEST(inv.port, "port");
         QTEST(inv.command, "command");
         QTEST(inv.args, "args");
+    }
+
+    // Help where people look, and each slip answered with what to do.
+    void command_line_answers_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("said"); // the help topic when ok, else part of the reason
+        QTest::newRow("-h") << QStringList { "-h" } << true << "";
+        QTest::newRow("help") << QStringList { "help" } << true << "";
+        QTest::newRow("help COMMAND") << QStringList { "help", "apply" } << true << "apply";
+        QTest::newRow("COMMAND --help, words missing")
+            << QStringList { "apply", "--help" } << true << "apply";
+        QTest::newRow("COMMAND -h")
+            << QStringList { "--port", "COM2", "set", "-h" } << true << "set";
+        QTest::newRow("help of no command") << QStringList { "help", "aply" } << false
+                                            << "unknown command \"aply\" (did you mean \"apply\"?)";
+        QTest::newRow("misspelt command") << QStringList { "rset" } << false
+                                          << "unknown command \"rset\" (did you mean \"reset\"?)";
+        QTest::newRow("command in capitals")
+            << QStringList { "READ" } << false << "(did you mean \"read\"?)";
+        QTest::newRow("misspelt option") << QStringList { "--prot", "COM2", "read" } << false
+                                         << "unknown option \"--prot\" (did you mean \"--port\"?)";
+        QTest::newRow("misspelt option with its value") << QStringList { "--config-dri=/tmp",
+            "read" } << false << "unknown option \"--config-dri\" (did you mean \"--config-dir\"?)";
+        QTest::newRow("the program's option after the command")
+            << QStringList { "get", "aspect", "--trace", "t" } << false
+            << "--trace is an option of kz-orba-cli, not of get: put it before the command "
+               "(kz-orba-cli --trace FILE get ...)";
+        QTest::newRow("a command's option before it") << QStringList { "--dry-run", "apply",
+            "f" } << false << "\"--dry-run\" is an option of apply: put it after the command";
+        QTest::newRow("dry run on diff") << QStringList { "diff", "f", "--dry-run" } << false
+                                         << "\"--dry-run\" is an option of apply";
+        QTest::newRow("key in capitals")
+            << QStringList { "key", "Minus" } << false
+            << "key takes menu, minus, plus, not \"Minus\" (did you mean \"minus\"?)";
+        QTest::newRow("words where none are taken")
+            << QStringList { "read", "aspect" } << false << "read takes no words, not \"aspect\"";
+        QTest::newRow("a control byte shown, not printed")
+            << QStringList { "re\x1b[2Jad" } << false << "unknown command \"re\\x1B[2Jad\"";
+        QTest::newRow("no such shell") << QStringList { "completion", "tcsh" } << false
+                                       << "completion takes bash, zsh, fish, not \"tcsh\"";
+        QTest::newRow("option without its value") << QStringList { "read", "--json", "--port" }
+                                                  << false << "--port is an option of kz-orba-cli";
+        QTest::newRow("trailing option without value")
+            << QStringList { "--trace" } << false << "--trace needs a value (FILE)";
+    }
+    void command_line_answers()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(bool, ok);
+        QFETCH(QString, said);
+        Invocation inv;
+        QString why;
+        QCOMPARE(parse_invocation(words, &inv, &why), ok);
+        if (ok) {
+            QVERIFY(inv.help);
+            QCOMPARE(inv.help_topic, said);
+        } else {
+            QVERIFY2(why.contains(said), qPrintable(why));
+        }
+    }
+
+    // Short options, --, and options in either spelling reach the same fields.
+    void command_line_spellings_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<QString>("config_dir");
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<bool>("dry_run");
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("short options")
+            << QStringList { "-p", "COM2", "-pCOM3", "-c", "/d", "-j4", "-t", "t", "apply", "-n",
+                   "f" }
+            << QStringList { "COM2", "COM3" } << "/d" << 4 << true << QStringList { "f" };
+        QTest::newRow("long options with =")
+            << QStringList { "--port=COM2", "--config-dir=/d", "--jobs=4", "apply", "--dry-run",
+                   "f" }
+            << QStringList { "COM2" } << "/d" << 4 << true << QStringList { "f" };
+        QTest::newRow("-- before a file with a leading dash")
+            << QStringList { "-p", "COM2", "apply", "--", "--dry-run" } << QStringList { "COM2" }
+            << "" << 0 << false << QStringList { "--dry-run" };
+        QTest::newRow("-- before the command")
+            << QStringList { "--", "get", "-x" } << QStringList {} << "" << 0 << false
+            << QStringList { "-x" };
+    }
+    void command_line_spellings()
+    {
+        QFETCH(QStringList, words);
+        Invocation inv;
+        QString why;
+        QVERIFY2(parse_invocation(words, &inv, &why), qPrintable(why));
+        QTEST(inv.ports, "ports");
+        QTEST(inv.config_dir, "config_dir");
+        QTEST(inv.jobs, "jobs");
+        QTEST(inv.dry_run, "dry_run");
+        QTEST(inv.args, "args");
+    }
+
+    void nearest_word_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QStringList>("candidates");
+        QTest::addColumn<QString>("nearest"); // empty: none
+        const QStringList names = setting_names();
+        QTest::newRow("one letter left out") << "aspct" << names << "aspect";
+        QTest::newRow("two letters swapped") << "aspcet" << names << "aspect";
+        QTest::newRow("letter case alone") << "HUE" << names << "hue";
+        QTest::newRow("case wins over distance") << "off" << QStringList { "Of", "Off" } << "Off";
+        QTest::newRow("too far") << "colour" << names << "";
+        QTest::newRow("short words allow one edit") << "hx" << names << "";
+        QTest::newRow("a tie names none") << "cat" << QStringList { "bat", "hat" } << "";
+        QTest::newRow("a value with a space")
+            << "16:9 tv" << QStringList { "Full", "16:9 TV", "16:10 TV" } << "16:9 TV";
+        QTest::newRow("nothing typed") << "" << names << "";
+    }
+    void nearest_word()
+    {
+        QFETCH(QString, word);
+        QFETCH(QStringList, candidates);
+        QFETCH(QString, nearest);
+        QCOMPARE(model::nearest_word(word, candidates).value_or(QString()), nearest);
     }
 
     void com_ports_resolve_like_the_window()

@@ -129,6 +129,20 @@ for page in kz-orba-ctrl kz-orba-sim kz-orba-cli; do
     warnings=$(man --warnings -l "$file" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man --warnings $page: $warnings"
 done
+# Tab completion as a user's bash finds it: bash-completion loads the installed script on first
+# use; values come from the option lists in the user's folder.
+for file in /usr/share/bash-completion/completions/kz-orba-cli \
+    /usr/share/zsh/vendor-completions/_kz-orba-cli /usr/share/fish/vendor_completions.d/kz-orba-cli.fish; do
+    [ -f "$file" ] || fail "no completion $file"
+done
+completed=$(as_user bash -c '
+    source /usr/share/bash-completion/bash_completion
+    _completion_loader kz-orba-cli
+    COMP_WORDS=(kz-orba-cli set display = O) COMP_CWORD=4
+    COMP_LINE="kz-orba-cli set display=O" COMP_POINT=25
+    _kz_orba_cli
+    echo "${COMPREPLY[*]}"')
+[ "$completed" = "On Off" ] || fail "bash completes \"kz-orba-cli set display=O\" to [$completed]"
 [ -f /usr/share/applications/kz-orba-ctrl.desktop ] || fail "no desktop entry"
 [ -f /usr/share/icons/hicolor/scalable/apps/kz-orba-ctrl.svg ] || fail "no scalable icon"
 
