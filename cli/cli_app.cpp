@@ -6,7 +6,6 @@
 #include "cli/input_files.h"
 #include "cli/json_output.h"
 #include "link/port_names.h"
-#include "link/tcp_transport.h"
 #include "link/trace.h"
 #include "model/job.h"
 #include "model/profile.h"
@@ -37,6 +36,17 @@ void report(Console &console, const QString &text)
 {
     console.err << program << ": " << text << '\n';
     console.err.flush();
+}
+
+// Starts a fleet or a job and runs the event loop until it has finished.
+template <typename Task>
+void run_to_end(Task &task)
+{
+    QEventLoop loop;
+    QObject::connect(&task, &Task::finished, &loop, &QEventLoop::quit);
+    task.start();
+    if (!task.is_finished())
+        loop.exec();
 }
 
 // The one-line progress indicator on a terminal.
@@ -199,11 +209,7 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     Progress progress(console, inv.command);
     QObject::connect(&fleet, &Fleet::receiver_done, &fleet,
         [&](int, int done) { progress.show(double(done) / double(ports.size())); });
-    QEventLoop loop;
-    QObject::connect(&fleet, &Fleet::finished, &loop, &QEventLoop::quit);
-    fleet.start();
-    if (!fleet.is_finished())
-        loop.exec();
+    run_to_end(fleet);
     progress.clear();
 
     const bool reads
@@ -254,256 +260,10 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
 
 } // namespace
 
-bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
-{
-    QStringList all;
-    for (const QString &port : inv.ports) {
-        if (const std::optional<QString> control = control_byte(port)) {
-            *error = QStringLiteral("--port holds the control byte %1").arg(*control);
-            return false;
-        }
-        all << port;
-    }
-    if (!inv.ports_file.isEmpty()) {
-        QString text;
-        if (!read_input_file(inv.ports_file, &text, error))
-            return false;
-        const QStringList lines = text.split(QLatin1Char('\n'));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString line = without_comment(lines.at(i));
-            if (line.isEmpty())
-                continue;
-            if (const std::optional<QString> control = control_byte(line)) {
-                *error = QStringLiteral("%1: line %2: holds the control byte %3")
-                             .arg(inv.ports_file)
-                             .arg(i + 1)
-                             .arg(*control);
-                return false;
-            }
-            all << line;
-        }
-        if (all.isEmpty()) {
-            *error = QStringLiteral("%1 names no port (only blank lines and comments)")
-                         .arg(inv.ports_file);
-            return false;
-        }
-    }
-    ports->clear();
-    for (const QString &port : std::as_const(all)) {
-        if (!ports->contains(port))
-            *ports << port;
-    }
-    if (ports->isEmpty())
-        *ports << inv.port;
-    return true;
-}
-
-namespace {
-
-// A word a person wrote, for a message: quoted, its control bytes shown.
-QString shown_word(const QString &word)
-{
-    QString text = word;
-    if (control_byte(text))
-        text = trace_bytes(word.toUtf8());
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-QString unknown(const QString &what, const QString &word, const QStringList &candidates)
-{
-    return QStringLiteral("unknown %1 %2%3")
-        .arg(what, shown_word(word), did_you_mean(word, candidates));
-}
-
-// Takes the option that words[*i] begins (and its value, from the same word or the next).
-// False with the reason when it needs a value and has none.
-bool take_option(const grammar::Option &option, const QStringList &words, qsizetype *i,
-    QString *value, QString *error)
-{
-    const QString &word = words.at(*i);
-    if (!option.value)
-        return true;
-    const QLatin1StringView name(option.name);
-    if (word.startsWith(name + QLatin1Char('=')))
-        *value = word.mid(name.size() + 1);
-    else if (word.size() > 2 && !word.startsWith(QLatin1String("--")))
-        *value = word.mid(2); // -pVALUE
-    else if (*i + 1 < words.size())
-        *value = words.at(++*i);
-    if (value->isEmpty()) {
-        *error = QStringLiteral("%1 needs a value (%2)").arg(name, QLatin1String(option.value));
-        return false;
-    }
-    return true;
-}
-
-bool store_option(
-    const grammar::Option &option, const QString &value, Invocation *inv, QString *error)
-{
-    const QLatin1StringView name(option.name);
-    if (name == QLatin1String("--port")) {
-        if (inv->ports.isEmpty())
-            inv->port = value;
-        inv->ports << value;
-    } else if (name == QLatin1String("--ports-file")) {
-        inv->ports_file = value;
-    } else if (name == QLatin1String("--jobs")) {
-        bool ok = false;
-        inv->jobs = value.toInt(&ok);
-        if (!ok || inv->jobs < 1) {
-            *error = QStringLiteral("--jobs takes a number from 1, not %1").arg(shown_word(value));
-            return false;
-        }
-    } else if (name == QLatin1String("--config-dir")) {
-        inv->config_dir = value;
-    } else if (name == QLatin1String("--trace")) {
-        inv->trace = value;
-    } else if (name == QLatin1String("--json")) {
-        inv->json = true;
-    } else if (name == QLatin1String("--dry-run")) {
-        inv->dry_run = true;
-    }
-    return true;
-}
-
-// Checks the words of a command against its line of the grammar.
-bool check_words(const grammar::Command &command, const QStringList &args, QString *error)
-{
-    const QString name = QLatin1String(command.name);
-    const qsizetype n = args.size();
-    if (command.max_words == 0 && n > 0) {
-        *error = QStringLiteral("%1 takes no words, not %2").arg(name, shown_word(args.first()));
-        return false;
-    }
-    if (n < command.min_words) {
-        *error = QStringLiteral("%1 needs %2").arg(name, QLatin1String(command.words));
-        return false;
-    }
-    if (command.max_words >= 0 && n > command.max_words) {
-        *error = QStringLiteral("%1 takes %2, not %3 words")
-                     .arg(name, QLatin1String(command.words))
-                     .arg(n);
-        return false;
-    }
-    const QStringList fixed = grammar::fixed_words(command.kind);
-    if (command.kind == grammar::Kind::Command && n > 0 && !fixed.contains(args.first())) {
-        *error = unknown(QStringLiteral("command"), args.first(), fixed);
-        return false;
-    }
-    if (!fixed.isEmpty() && n > 0 && !fixed.contains(args.first())) {
-        *error = QStringLiteral("%1 takes %2, not %3%4")
-                     .arg(name, fixed.join(QStringLiteral(", ")), shown_word(args.first()),
-                         did_you_mean(args.first(), fixed));
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 QString usage_text()
 {
     return grammar::usage_text();
 }
-
-bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
-{
-    *inv = Invocation {};
-    const grammar::Command *command = nullptr;
-    bool options_ended = false;
-    for (qsizetype i = 0; i < words.size(); ++i) {
-        const QString &word = words.at(i);
-        if (!options_ended && word == QLatin1String("--")) {
-            options_ended = true;
-            continue;
-        }
-        if (options_ended || !word.startsWith(QLatin1Char('-')) || word.size() == 1) {
-            if (command) {
-                inv->args << word;
-                continue;
-            }
-            command = grammar::find_command(word);
-            if (!command) {
-                *error = unknown(QStringLiteral("command"), word, grammar::command_names())
-                    + QStringLiteral(" (kz-orba-cli help lists them)");
-                return false;
-            }
-            inv->command = word;
-            continue;
-        }
-        // An option: the whole program's before the command; after it, the command's own,
-        // --json and --help.
-        const grammar::Option *option = nullptr;
-        if (command)
-            option = grammar::find_option(command->options, word);
-        if (!option) {
-            option = grammar::find_option(grammar::options(), word);
-            if (option && command && !option->after_command) {
-                *error = QStringLiteral("%1 is an option of kz-orba-cli, not of %2: put it "
-                                        "before the command (kz-orba-cli %1%3 %2 ...)")
-                             .arg(QLatin1String(option->name), inv->command,
-                                 option->value ? QLatin1Char(' ') + QLatin1String(option->value)
-                                               : QString());
-                return false;
-            }
-        }
-        if (!option) {
-            // An option of some command given before it, or a slip.
-            QStringList known = grammar::option_words(grammar::options());
-            if (command)
-                known << grammar::option_words(command->options);
-            for (const grammar::Command &other : grammar::commands()) {
-                if (&other != command && grammar::find_option(other.options, word)) {
-                    *error = QStringLiteral("%1 is an option of %2: put it after the command")
-                                 .arg(shown_word(word), QLatin1String(other.name));
-                    return false;
-                }
-            }
-            const QString bare = word.section(QLatin1Char('='), 0, 0);
-            *error = unknown(QStringLiteral("option"), bare, known);
-            return false;
-        }
-        const QLatin1StringView name(option->name);
-        if (name == QLatin1String("--help")) {
-            inv->help = true;
-            inv->help_topic = command ? inv->command : QString();
-            return true;
-        }
-        if (name == QLatin1String("--version")) {
-            inv->version = true;
-            return true;
-        }
-        QString value;
-        if (!take_option(*option, words, &i, &value, error)
-            || !store_option(*option, value, inv, error))
-            return false;
-    }
-    if (!command) {
-        *error = QStringLiteral("no command given (kz-orba-cli help lists them)");
-        return false;
-    }
-    if (!check_words(*command, inv->args, error))
-        return false;
-    if (command->action == grammar::Action::Help) {
-        inv->help = true;
-        inv->help_topic = inv->args.value(0);
-    }
-    return true;
-}
-
-QString port_address(const QString &port)
-{
-    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([1-9])$"));
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch())
-        return port_device(match.captured(1).toInt());
-    return port;
-}
-
-namespace {
-int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
-    const OptionLists &lists, TraceWriter *trace, Console &console);
-} // namespace
 
 namespace {
 
@@ -589,23 +349,6 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
     return false;
 }
 
-// A port that cannot be what its writer meant: a gateway's address without tcp://, or a
-// tcp:// address that does not parse. None when it may be opened.
-std::optional<QString> port_problem(const QString &port)
-{
-    if (is_network_address(port)) {
-        QString why;
-        if (parse_tcp_address(port, nullptr, &why))
-            return std::nullopt;
-        return QStringLiteral("%1: %2").arg(port, why);
-    }
-    static const QRegularExpression host_and_port(
-        QStringLiteral("^([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\]):[0-9]{1,5}$"));
-    if (host_and_port.match(port).hasMatch())
-        return QStringLiteral("%1 looks like a gateway's address: write tcp://%1").arg(port);
-    return std::nullopt;
-}
-
 // `values NAME`: what a setting may be, one a line.
 int list_values(const Invocation &inv, const OptionLists &lists, Console &console)
 {
@@ -643,12 +386,48 @@ int list_values(const Invocation &inv, const OptionLists &lists, Console &consol
     return status_done;
 }
 
+int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
+    const OptionLists &lists, TraceWriter *trace, Console &console)
+{
+    ReceiverJob job(port, port_address(port), lists, trace, request);
+    // The two that take a few seconds.
+    const bool shows_progress
+        = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Apply;
+    Progress progress(console, QStringLiteral("%1 %2").arg(inv.command, port));
+    if (shows_progress)
+        QObject::connect(
+            &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });
+    run_to_end(job);
+    progress.clear();
+
+    const JobResult &result = job.result();
+    if (inv.json) {
+        console.out << QString::fromUtf8(
+            json_document({ receiver_object(port, request, result, lists) }));
+    } else {
+        print_result(console, request, result);
+    }
+    console.out.flush();
+    for (const QString &line : result.errors)
+        report(console, line);
+    if (result.status == status_line) {
+        if (const QString hint = open_hint(port); !hint.isEmpty())
+            report(console, hint);
+    }
+    return result.status;
+}
+
 } // namespace
 
 int run(const Invocation &inv, Console &console, const QString &default_config_dir)
 {
     using grammar::Action;
-    const grammar::Command &command = *grammar::find_command(inv.command);
+    const grammar::Command *found = grammar::find_command(inv.command);
+    if (!found) {
+        report(console, QStringLiteral("unknown command \"%1\"").arg(inv.command));
+        return status_usage;
+    }
+    const grammar::Command &command = *found;
     switch (command.action) {
     case Action::Ports:
         return list_ports(console, inv.json);
@@ -726,45 +505,6 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     }
     return status;
 }
-
-namespace {
-
-int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
-    const OptionLists &lists, TraceWriter *trace, Console &console)
-{
-    ReceiverJob job(port, port_address(port), lists, trace, request);
-    // The two that take a few seconds.
-    const bool shows_progress
-        = request.kind == JobRequest::Kind::Read || request.kind == JobRequest::Kind::Apply;
-    Progress progress(console, QStringLiteral("%1 %2").arg(inv.command, port));
-    if (shows_progress)
-        QObject::connect(
-            &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });
-    QEventLoop loop;
-    QObject::connect(&job, &ReceiverJob::finished, &loop, &QEventLoop::quit);
-    job.start();
-    if (!job.is_finished())
-        loop.exec();
-    progress.clear();
-
-    const JobResult &result = job.result();
-    if (inv.json) {
-        console.out << QString::fromUtf8(
-            json_document({ receiver_object(port, request, result, lists) }));
-    } else {
-        print_result(console, request, result);
-    }
-    console.out.flush();
-    for (const QString &line : result.errors)
-        report(console, line);
-    if (result.status == status_line) {
-        if (const QString hint = open_hint(port); !hint.isEmpty())
-            report(console, hint);
-    }
-    return result.status;
-}
-
-} // namespace
 
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {

@@ -1,38 +1,17 @@
 #pragma once
 
+#include "cli/invocation.h"
+
 #include <QString>
 #include <QStringList>
 
 class QTextStream;
 
-// The command line of kz-orba-cli: what it asks for, and running it.
+// Running kz-orba-cli: a parsed command line, to its end and its exit status.
 namespace cli {
 
-struct Invocation
-{
-    QString port = QStringLiteral("COM1"); // the first --port, or COM1
-    QStringList ports; // every --port, in order
-    QString ports_file; // --ports-file: one port per line
-    int jobs = 0; // --jobs: receivers busy at once; 0: as many as the descriptors allow
-    QString config_dir; // empty: beside the executable
-    QString trace; // empty: no trace
-    QString command; // a command of the grammar
-    QStringList args; // the command's words, options removed
-    bool json = false; // --json
-    bool dry_run = false; // apply --dry-run
-    bool help = false; // --help, -h, `help`, or a command's --help
-    QString help_topic; // the command whose help is asked for; empty: the whole program's
-    bool version = false;
-};
-
-// Parses the words after the program's name. False with the reason for bad usage.
-bool parse_invocation(const QStringList &words, Invocation *invocation, QString *error);
-
+// --help: every option and command.
 QString usage_text();
-
-// What --port names: COM1 to COM9 (any case) open the device the window opens for that entry;
-// anything else is opened as it stands (a device path).
-QString port_address(const QString &port);
 
 // Where the tool writes: results to out, reports to err; progress is drawn on err when it is a
 // terminal.
@@ -42,11 +21,6 @@ struct Console
     QTextStream &err;
     bool err_is_terminal = false;
 };
-
-// The receivers an invocation names: every --port, then the lines of --ports-file (blank lines
-// and "#" comments skipped), each once; COM1 when none is named. False with the reason when the
-// file cannot be read.
-bool receiver_ports(const Invocation &invocation, QStringList *ports, QString *error);
 
 // Runs an invocation to its end (the event loop runs inside) and gives the exit status.
 // default_config_dir is used when the invocation names none.

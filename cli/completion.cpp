@@ -53,53 +53,41 @@ QString one_line(const char *help)
     return QString::fromUtf8(help).replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 
-// The options that take a value, in every spelling ("--port", "-p").
-QStringList valued_options()
+// Every spelling ("--port", "-p") of the program's options that keep takes.
+template <typename Keep> QStringList spellings(Keep keep)
 {
     QStringList words;
     for (const grammar::Option &option : grammar::options()) {
-        if (option.value) {
-            words << QLatin1String(option.name);
-            if (option.letter)
-                words << QStringLiteral("-%1").arg(QLatin1Char(option.letter));
-        }
+        if (keep(option))
+            words << grammar::option_words({ &option, 1 });
     }
     return words;
 }
 
+// The options that take a value.
+QStringList valued_options()
+{
+    return spellings([](const grammar::Option &option) { return option.value != nullptr; });
+}
+
+// The options that take a value, but for the folder, which the completions read on their own.
 QStringList value_options_but_config()
 {
-    QStringList words = valued_options();
-    words.removeAll(QStringLiteral("--config-dir"));
-    words.removeAll(QStringLiteral("-c"));
-    return words;
+    return spellings([](const grammar::Option &option) {
+        return option.value != nullptr && option.kind != Kind::Folder;
+    });
 }
 
 QStringList options_of_kind(Kind kind)
 {
-    QStringList words;
-    for (const grammar::Option &option : grammar::options()) {
-        if (option.kind == kind) {
-            words << QLatin1String(option.name);
-            if (option.letter)
-                words << QStringLiteral("-%1").arg(QLatin1Char(option.letter));
-        }
-    }
-    return words;
+    return spellings([kind](const grammar::Option &option) { return option.kind == kind; });
 }
 
 // The options a command takes after it: its own, --json and --help.
 QStringList options_after(const grammar::Command &command)
 {
-    QStringList words = grammar::option_words(command.options);
-    for (const grammar::Option &option : grammar::options()) {
-        if (option.after_command) {
-            words << QLatin1String(option.name);
-            if (option.letter)
-                words << QStringLiteral("-%1").arg(QLatin1Char(option.letter));
-        }
-    }
-    return words;
+    return grammar::option_words(command.options)
+        + spellings([](const grammar::Option &option) { return option.after_command; });
 }
 
 QString bash_script()

@@ -1,5 +1,6 @@
 #include "build_info.h"
 #include "cli/cli_app.h"
+#include "cli/grammar.h"
 #include "fields/config_folder.h"
 #include "model/descriptors.h"
 
@@ -33,7 +34,12 @@ int main(int argc, char *argv[])
     cli::Invocation inv;
     QString ignored;
     const bool parsed = cli::parse_invocation(words, &inv, &ignored);
-    const bool copy = parsed && !inv.help && !inv.version && inv.config_dir.isEmpty();
+    // Help and the completion scripts read no file: they leave the user's folder as it is.
+    const cli::grammar::Command *command = cli::grammar::find_command(inv.command);
+    const bool reads_files = command && command->action != cli::grammar::Action::Help
+        && command->action != cli::grammar::Action::Completion;
+    const bool copy
+        = parsed && reads_files && !inv.help && !inv.version && inv.config_dir.isEmpty();
     QStringList files;
     for (const char *file : build_info::data_files)
         files << QString::fromLatin1(file);

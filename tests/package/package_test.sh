@@ -51,6 +51,8 @@ cd /
 
 version=$(as_user kz-orba-cli --version) || fail "kz-orba-cli --version failed"
 [ "$version" = "kz-orba-cli $(dpkg-query -W -f='${Version}' kz-orba-ctrl)" ] || fail "version: $version"
+as_user kz-orba-cli completion bash >/dev/null || fail "kz-orba-cli completion bash failed"
+[ ! -e "$config" ] || fail "printing a completion script made $config"
 folder_line="files: $config (your folder; defaults from $defaults)"
 as_user kz-orba-cli ports >"$work/cli_ports" || fail "kz-orba-cli ports failed"
 grep -qxF "$folder_line" "$work/cli_ports" || { cat "$work/cli_ports"; fail "kz-orba-cli ports names no folder"; }
