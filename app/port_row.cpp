@@ -32,7 +32,11 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
 {
     set_look(Look::Untried);
 
-    connect(&link_, &SerialLink::opened, this, [this] { set_look(Look::Connected); });
+    connect(&link_, &SerialLink::opened, this, [this] {
+        // A fresh connection counts from nothing; the first poll of the new line comes later.
+        log_count_.restart();
+        set_look(Look::Connected);
+    });
     connect(&link_, &SerialLink::open_failed, this,
         [this](int port_no, const QString &device, const QString &reason) {
             prompts_.message(port_error_text(port_no, device, reason), Prompts::Icon::None);
@@ -43,10 +47,16 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     connect(&link_, &SerialLink::refused_not_open, this, [this] {
         prompts_.message(QStringLiteral("RS232 is disconnected !"), Prompts::Icon::Critical);
     });
-    connect(&link_, &SerialLink::log_cleared, ui_->txt_rx, &QPlainTextEdit::clear);
     // The receive log shows the window's traffic: one trace line per transaction, newest last.
     // "C" and "Auto" empty it as before; the oldest lines go once it holds a great many.
     ui_->txt_rx->setMaximumBlockCount(max_log_lines);
+    // The count behind "Auto" starts over with each waiting command and takes every poll's
+    // bytes; a poll that empties the log does so before the line of the transaction it ends.
+    connect(&link_, &SerialLink::wait_began, this, [this] { log_count_.restart(); });
+    connect(&link_, &SerialLink::received, this, [this](const QByteArray &bytes) {
+        if (log_count_.take(bytes.size()))
+            ui_->txt_rx->clear();
+    });
     connect(&link_, &SerialLink::traced, this, [this](const TraceRecord &record) {
         const QString line = trace_line(QStringLiteral("COM%1").arg(link_.port_no()), record);
         ui_->txt_rx->appendPlainText(line);
@@ -74,7 +84,7 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
 void PortRow::set_auto_clear(int value)
 {
     auto_clear_ = value;
-    link_.set_auto_clear(value == 1);
+    log_count_.set_auto_clear(value == 1);
 }
 
 void PortRow::select_port(int port_no)
@@ -103,6 +113,7 @@ void PortRow::cmd_clear_Click()
 {
     ui_->txt_rx->clear();
     link_.clear_rx();
+    log_count_.restart();
 }
 
 void PortRow::chk_auto_Click()

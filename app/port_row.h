@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/receive_log_count.h"
+
 #include <QObject>
 
 class Prompts;
@@ -28,6 +30,8 @@ public:
     // The receive log's auto-clear setting, 0 or 1, as the settings file keeps it.
     int auto_clear() const { return auto_clear_; }
     void set_auto_clear(int value);
+    // Characters received since the count last started over (see ReceiveLogCount).
+    quint32 rx_count() const { return log_count_.count(); }
     // Start-up: shows the saved port in the list, which connects to it.
     void select_port(int port_no);
     // Also appends every trace line of the receive log to writer (--trace FILE); null stops it.
@@ -48,6 +52,7 @@ private:
     Prompts &prompts_;
     TraceWriter *trace_ = nullptr;
     Look look_ = Look::Untried;
+    ReceiveLogCount log_count_;
     int auto_clear_ = 0;
     bool com_changed_ = false; // the last cbo_com change has run its handler already
 };

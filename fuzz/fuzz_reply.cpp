@@ -151,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             const bool awaiting = framing.awaiting();
             const bool was_ok = framing.reply_ok();
             const QByteArray reply_before = framing.reply_text();
-            framing.take(QByteArrayView(&c, 1), false);
+            framing.take(QByteArrayView(&c, 1));
             expected.since_clear.append(c);
             const ByteBuffer &buf = framing.byte_buf();
             check(buf.len >= 0 && buf.len <= ByteBuffer::capacity, "byte_len outside 0 to 75");

@@ -101,6 +101,7 @@ LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
     tx_clock_.start();
     tx_sent_ = bytes;
     framing_.begin_wait();
+    Q_EMIT wait_began();
     // No wait for earlier output: a line that takes no bytes (an adapter held by flow control)
     // fails on this transaction's own deadline and holds up no other line on the thread.
     transport_->discard_input();
@@ -151,9 +152,8 @@ void LinkCore::take_arrived()
     if (!open_ || !transport_->is_open() || transport_->bytes_available() == 0)
         return;
     const QByteArray bytes = transport_->read(max_poll_bytes);
-    const ReplyFraming::Poll poll = framing_.take(bytes, auto_clear_);
-    if (poll.log_cleared)
-        Q_EMIT log_cleared();
+    framing_.take(bytes);
+    Q_EMIT received(bytes);
     if (busy_ && framing_.reply_ok())
         finish(framing_.reply_cut() ? LinkOutcome::Status::TooLong : LinkOutcome::Status::Replied);
 }

@@ -42,8 +42,8 @@ public:
         Timing timing, std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
     ~LinkCore() override;
 
-    // Opens the line at address, closing it first when open. On success the received text and
-    // count start over and the receive poll runs. False when the line cannot be opened.
+    // Opens the line at address, closing it first when open. On success the received text
+    // starts over and the receive poll runs. False when the line cannot be opened.
     bool open(const QString &address);
     // The same without waiting: opened() or open_failed() follows from the event loop. For many
     // lines on one thread, where a gateway that does not answer must hold up no other line.
@@ -71,11 +71,8 @@ public:
     void stop_polling() { poll_.stop(); }
 
     const ReplyFraming &framing() const { return framing_; }
-    // "C": the received text and count start over.
+    // "C": the received text starts over.
     void clear_received() { framing_.clear_received(); }
-    // The receive log's "Auto" tick: more than 300 characters empty the log at the next poll.
-    void set_auto_clear(bool on) { auto_clear_ = on; }
-    bool auto_clear() const { return auto_clear_; }
 
 Q_SIGNALS:
     void finished(const LinkOutcome &outcome);
@@ -84,8 +81,11 @@ Q_SIGNALS:
     // open_async() could not open the line; open_error() says why.
     void open_failed();
     void closed();
-    // The receive log is to be emptied.
-    void log_cleared();
+    // A waiting transaction began (start() returned Pending), just before its bytes are written.
+    void wait_began();
+    // One poll's bytes as they were read, whether or not a reply is awaited; before the outcome
+    // of a transaction that they end.
+    void received(const QByteArray &bytes);
     // The far end went away while the line was open; the line is closed.
     void line_lost();
     // Every transaction, waiting or not, refused or sent, once its outcome is known; before
@@ -116,7 +116,6 @@ private:
     ReplyFraming framing_;
     bool open_ = false;
     bool busy_ = false;
-    bool auto_clear_ = false;
     bool hang_up_queued_ = false;
     // Counts opens, so that the outcome of an open_async() that was given up is ignored.
     quint64 open_generation_ = 0;

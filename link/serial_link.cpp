@@ -81,7 +81,8 @@ SerialLink::SerialLink(QObject *parent)
     : QObject(parent)
     , core_(LinkCore::Timing::Window)
 {
-    connect(&core_, &LinkCore::log_cleared, this, &SerialLink::log_cleared);
+    connect(&core_, &LinkCore::wait_began, this, &SerialLink::wait_began);
+    connect(&core_, &LinkCore::received, this, &SerialLink::received);
     connect(&core_, &LinkCore::line_lost, this, &SerialLink::line_lost);
     connect(&core_, &LinkCore::traced, this, &SerialLink::traced);
 }

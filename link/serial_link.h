@@ -27,8 +27,6 @@ class SerialLink : public QObject
 public:
     static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
     static constexpr int poll_interval_ms = LinkCore::poll_interval_ms;
-    static constexpr quint32 auto_clear_limit = ReplyFraming::auto_clear_limit;
-    static constexpr quint32 rx_count_limit = ReplyFraming::rx_count_limit;
 
     explicit SerialLink(QObject *parent = nullptr);
     ~SerialLink() override;
@@ -73,11 +71,9 @@ public:
     bool in_delay() const { return delay_depth_ > 0; }
     bool awaiting_reply() const { return core_.framing().awaiting(); }
     const QByteArray &rx_text() const { return core_.framing().rx_text(); }
-    quint32 rx_count() const { return core_.framing().rx_count(); }
     bool polling() const { return core_.polling(); }
 
-    // The receive log's "Auto" tick, as the window passes it on, and its "C" button.
-    void set_auto_clear(bool on) { core_.set_auto_clear(on); }
+    // The receive log's "C" button: the received text starts over.
     void clear_rx() { core_.clear_received(); }
 
 Q_SIGNALS:
@@ -92,8 +88,10 @@ Q_SIGNALS:
     void line_lost();
     // A send was refused because no port is open; nothing was sent.
     void refused_not_open();
-    // The receive log is to be emptied.
-    void log_cleared();
+    // A waiting transaction began (see LinkCore::wait_began).
+    void wait_began();
+    // One receive poll's bytes (see LinkCore::received).
+    void received(const QByteArray &bytes);
     // shut_down() has closed the line for good: every wait ends.
     void shutting_down();
     // Every transaction of the window, once its outcome is known (see LinkCore::traced).

@@ -11,7 +11,6 @@ void ReplyFraming::detach_reply()
 void ReplyFraming::begin_wait()
 {
     detach_reply();
-    rx_count_ = 0;
     rx_text_.clear();
     discarded_ = 0;
     term_.reset();
@@ -31,20 +30,13 @@ void ReplyFraming::clear_received()
 {
     detach_reply();
     rx_text_.clear();
-    rx_count_ = 0;
 }
 
-ReplyFraming::Poll ReplyFraming::take(QByteArrayView bytes, bool auto_clear)
+bool ReplyFraming::take(QByteArrayView bytes)
 {
-    Poll poll;
-    if (auto_clear && rx_count_ > auto_clear_limit) {
-        rx_count_ = 0;
-        poll.log_cleared = true;
-    }
     const bool was_ok = reply_ok_;
     for (const char c : bytes) {
         const auto b = static_cast<std::uint8_t>(c);
-        ++rx_count_;
         byte_buf_.append(b);
         if (awaiting_) {
             if (rx_text_.size() < max_kept)
@@ -62,11 +54,6 @@ ReplyFraming::Poll ReplyFraming::take(QByteArrayView bytes, bool auto_clear)
             // Dropped: nothing is awaited. (The reply text was detached when the wait ended.)
             rx_text_.clear();
         }
-        if (rx_count_ > rx_count_limit) {
-            rx_count_ = 0;
-            poll.log_cleared = true;
-        }
     }
-    poll.reply_completed = reply_ok_ && !was_ok;
-    return poll;
+    return reply_ok_ && !was_ok;
 }

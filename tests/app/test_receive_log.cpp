@@ -55,7 +55,7 @@ private Q_SLOTS:
         // A picture choice does not wait: "sent", with nothing received.
         fx.ui->cbo_pic_hue->setCurrentIndex(9);
         // Its reply is taken (and dropped) before the next transaction begins.
-        QTRY_VERIFY(fx.window->link().rx_count() > 0);
+        QTRY_VERIFY(fx.window->port_row().rx_count() > 0);
         SimFaults faults;
         faults.silent << QByteArray("WP_Aspect[");
         fx.sim.set_faults(faults);
@@ -95,7 +95,7 @@ private Q_SLOTS:
             fx.ui->cbo_pic_bri->setCurrentIndex(value);
             QVERIFY(fx.sim.wait_for_received(value + 1, 2000));
         }
-        QTRY_VERIFY(fx.window->link().rx_count() > 300);
+        QTRY_VERIFY(fx.window->port_row().rx_count() > 300);
         QCOMPARE(log_lines(fx.ui).size(), 20);
         // The poll that takes the next reply finds more than 300: with Auto it empties the log.
         fx.ui->cbo_pic_bri->setCurrentIndex(20);
@@ -103,7 +103,7 @@ private Q_SLOTS:
         if (auto_clear) {
             QTRY_COMPARE(fx.ui->txt_rx->toPlainText(), QString());
         } else {
-            QTRY_VERIFY(fx.window->link().rx_count() > 320);
+            QTRY_VERIFY(fx.window->port_row().rx_count() > 320);
             QCOMPARE(log_lines(fx.ui).size(), 21);
             QVERIFY(log_lines(fx.ui).last().contains(u"\tWP_PictureBri[20]$\\x0D\t"_s));
         }
@@ -111,6 +111,73 @@ private Q_SLOTS:
         QCOMPARE(log_lines(fx.ui).size(), auto_clear ? 5 : 26);
         fx.ui->cmd_clear->click();
         QCOMPARE(fx.ui->txt_rx->toPlainText(), QString());
+    }
+
+    // The log empties at the very poll its rule names, and the count starts over where it did:
+    // at a waiting transaction, at "C" and at a fresh connection. A recorder after the port row
+    // notes whether each poll emptied the log, then writes to the log again.
+    void empties_at_the_poll_of_its_rule_data()
+    {
+        // Steps apart by spaces: "auto" ticks "Auto"; a number is how many bytes the receiver
+        // sends unasked; "read" is the picture Read, "C" the log's button, "connect" Connect.
+        QTest::addColumn<QString>("script");
+        // For each step but "auto": whether one of the polls it brought emptied the log.
+        QTest::addColumn<QList<bool>>("emptied");
+        QTest::newRow("auto: the poll after more than 300")
+            << u"auto 100 100 100 100 1"_s << QList<bool> { false, false, false, false, true };
+        QTest::newRow("auto: 300 is not more than 300")
+            << u"auto 300 1"_s << QList<bool> { false, false };
+        QTest::newRow("off: more than 300 stays") << u"350 1"_s << QList<bool> { false, false };
+        QTest::newRow("auto: a waiting transaction starts the count over")
+            << u"auto 301 read 1"_s << QList<bool> { false, false, false };
+        QTest::newRow("auto: C starts the count over")
+            << u"auto 301 C 1"_s << QList<bool> { false, false, false };
+        QTest::newRow("auto: Connect starts the count over")
+            << u"auto 301 connect 1"_s << QList<bool> { false, false, false };
+        QTest::newRow("off: the poll that passes 65530")
+            << u"65000 531 5"_s << QList<bool> { false, true, false };
+    }
+    void empties_at_the_poll_of_its_rule()
+    {
+        QFETCH(QString, script);
+        QFETCH(QList<bool>, emptied);
+        WindowFixture fx;
+        START_WINDOW(fx);
+        qint64 taken = 0;
+        bool emptied_now = false;
+        fx.ui->txt_rx->setPlainText(u"old"_s);
+        QObject scope; // the recorder goes with the test
+        connect(&fx.window->link(), &SerialLink::received, &scope, [&](const QByteArray &bytes) {
+            taken += bytes.size();
+            if (fx.ui->txt_rx->toPlainText().isEmpty())
+                emptied_now = true;
+            fx.ui->txt_rx->setPlainText(u"old"_s);
+        });
+        QList<bool> seen;
+        for (const QString &step : script.split(u' ')) {
+            if (step == u"auto") {
+                fx.ui->chk_auto->setChecked(true);
+                continue;
+            }
+            emptied_now = false;
+            if (step == u"read") {
+                fx.ui->cmd_pic_read->click();
+                QCOMPARE(fx.sent().size(), 5);
+            } else if (step == u"C") {
+                fx.ui->cmd_clear->click();
+                QCOMPARE(fx.ui->txt_rx->toPlainText(), QString());
+            } else if (step == u"connect") {
+                fx.ui->cmd_conn_0->click();
+                QVERIFY(fx.window->link().port_open());
+            } else {
+                const qint64 before = taken;
+                QVERIFY(fx.sim.send_raw(QByteArray(step.toInt(), 'x')));
+                QTRY_COMPARE_WITH_TIMEOUT(taken, before + step.toInt(), 5000);
+            }
+            seen << emptied_now;
+            fx.ui->txt_rx->setPlainText(u"old"_s);
+        }
+        QCOMPARE(seen, emptied);
     }
 
     void trace_file_gets_the_same_lines()

@@ -353,10 +353,10 @@ private Q_SLOTS:
         QVERIFY(f.start());
         f.ui->txt_rx->setPlainText(QStringLiteral("old"));
         QVERIFY(f.sim.send_raw(QByteArray(40, 'x')));
-        QTRY_COMPARE_WITH_TIMEOUT(f.window->link().rx_count(), 40u, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.window->port_row().rx_count(), 40u, 2000);
         QTest::mouseClick(f.ui->cmd_clear, Qt::LeftButton);
         QVERIFY(f.ui->txt_rx->toPlainText().isEmpty());
-        QCOMPARE(f.window->link().rx_count(), 0u);
+        QCOMPARE(f.window->port_row().rx_count(), 0u);
         f.ui->chk_auto->setChecked(true);
         QCOMPARE(f.window->port_row().auto_clear(), 1);
     }

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 class TestLink : public QObject
 {
     Q_OBJECT
@@ -262,12 +264,12 @@ private Q_SLOTS:
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
         QVERIFY(sim_->wait_for_received(1, 2000));
         QTest::qWait(30); // the reply waits in the port, not yet polled
+        QSignalSpy received(link_.get(), &SerialLink::received);
         link_->set_comm();
         QVERIFY(link_->port_open());
         QVERIFY(link_->rx_text().isEmpty());
-        QCOMPARE(link_->rx_count(), 0u);
         QTest::qWait(250);
-        QCOMPARE(link_->rx_count(), 0u);
+        QCOMPARE(received.count(), 0);
     }
 
     void failed_open_names_the_port()
@@ -284,29 +286,56 @@ private Q_SLOTS:
         QCOMPARE(opened.count(), 0);
     }
 
-    void auto_clear_empties_the_log_past_300_characters()
+    // What the window counts for its receive log: every poll's bytes, in order, none lost or
+    // reported twice, whether or not a reply is awaited.
+    void each_poll_reports_its_bytes()
     {
-        QSignalSpy cleared(link_.get(), &SerialLink::log_cleared);
-        link_->set_auto_clear(true);
-        const QByteArray chunk(100, 'x');
-        for (int i = 0; i < 4; ++i) {
+        QByteArray taken;
+        int polls = 0;
+        QObject scope; // the recorder goes with the test
+        connect(link_.get(), &SerialLink::received, &scope, [&](const QByteArray &bytes) {
+            QVERIFY(!bytes.isEmpty());
+            taken += bytes;
+            ++polls;
+        });
+        QByteArray sent;
+        for (const QByteArray &chunk : { QByteArray(100, 'x'), QByteArray(100, 'y'), "z"_ba }) {
+            const int before = polls;
             QVERIFY(sim_->send_raw(chunk));
-            QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), quint32(100 * (i + 1)), 2000);
+            sent += chunk;
+            QTRY_COMPARE_WITH_TIMEOUT(taken, sent, 2000);
+            QVERIFY(polls > before);
         }
-        QCOMPARE(cleared.count(), 0);
-        QVERIFY(sim_->send_raw("y"));
-        QTRY_COMPARE_WITH_TIMEOUT(cleared.count(), 1, 2000);
-        QCOMPARE(link_->rx_count(), 1u);
+        QTest::qWait(250);
+        QCOMPARE(taken, sent);
     }
 
-    void auto_clear_off_keeps_counting()
+    // A waiting transaction is reported as it begins, before its bytes go out: neither a no-wait
+    // send nor a refused one begins a wait.
+    void a_wait_begins_before_its_bytes_go_out()
     {
-        QSignalSpy cleared(link_.get(), &SerialLink::log_cleared);
-        QVERIFY(sim_->send_raw(QByteArray(350, 'x')));
-        QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), 350u, 2000);
-        QVERIFY(sim_->send_raw("y"));
-        QTRY_COMPARE_WITH_TIMEOUT(link_->rx_count(), 351u, 2000);
-        QCOMPARE(cleared.count(), 0);
+        QList<QByteArray> events;
+        QObject scope; // the recorders go with the test
+        connect(link_.get(), &SerialLink::wait_began, &scope, [&] {
+            events << "wait";
+            // Nothing of this transaction has gone out yet.
+            QCOMPARE(sim_->received().size(), 1);
+        });
+        connect(link_.get(), &SerialLink::received, &scope,
+            [&](const QByteArray &bytes) { events << "poll " + bytes; });
+        connect(link_.get(), &SerialLink::traced, &scope, [&] { events << "traced"; });
+        link_->send_cmd_nowait("WP_KeyMenu[]$\r");
+        QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 2000);
+        QVERIFY(events[1].startsWith("poll WP_KeyMenu["));
+        QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
+        // The poll that completes the reply is reported before its transaction's outcome.
+        const QList<QByteArray> expected { "traced", events[1], "wait",
+            "poll " + link_->reply_text(), "traced" };
+        QCOMPARE(events, expected);
+        QCOMPARE(sim_->received().size(), 2);
+        link_->disconnect_port();
+        QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
+        QCOMPARE(events, expected + QList<QByteArray> { "traced" });
     }
 
     void overlong_reply_keeps_75_bytes()
