@@ -81,7 +81,7 @@ TEST(StripReply, CutsPrefixAndTerminator)
 
 TEST(StripReply, NoiseOrOtherPrefixLeavesReplyAlone)
 {
-    for (const QByteArray original :
+    for (const QByteArray &original :
         { QByteArray("xxWP_Aspect[16:9]$\r"), QByteArray("WP_Display[On]$\r") }) {
         QByteArray reply = original;
         EXPECT_FALSE(strip_reply(reply, "WP_Aspect["));
