@@ -19,27 +19,18 @@ import time
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(root, "tests", "ansible"))
-from building import Simulator  # noqa: E402
+from building import APPLY_PLAYBOOK, Simulator, ansible_env  # noqa: E402
 
 bindir = os.path.join(os.environ.get("BUILD_DIR", os.path.join(root, "build")), "bin")
 cli = os.path.join(bindir, "kz-orba-cli")
 sim = os.path.join(bindir, "kz-orba-sim")
 PROFILE = "aspect = 16:9 TV\naudio = Off\nhdcp = Compliant\nbrightness = 40\ncontrast = 60\n"
-PLAYBOOK = """
-- hosts: receivers
-  gather_facts: false
-  tasks:
-    - kz.orba.receiver:
-        port: "{{ receiver_port }}"
-        profile: "%s"
-        cli: "%s"
-"""
 
 
 def ansible_run(work, count):
     s = Simulator(sim, count, os.path.join(work, "a.log"))
     try:
-        hosts = {"room-%03d" % i: {"receiver_port": "tcp://127.0.0.1:%d" % p}
+        hosts = {"room-%03d" % i: {"receiver_port": "tcp://127.0.0.1:%d" % p, "kz_orba_cli": cli}
                  for i, p in enumerate(s.ports)}
         inv = os.path.join(work, "rooms.json")
         with open(inv, "w") as f:
@@ -48,10 +39,8 @@ def ansible_run(work, count):
                                "children": {"receivers": {"hosts": hosts}}}}, f)
         play = os.path.join(work, "play.yml")
         with open(play, "w") as f:
-            f.write(PLAYBOOK % (os.path.join(work, "profile"), cli))
-        env = dict(os.environ, ANSIBLE_COLLECTIONS_PATH=root, ANSIBLE_RETRY_FILES_ENABLED="0",
-                   ANSIBLE_HOME=os.path.join(work, "home"), ANSIBLE_STDOUT_CALLBACK="record",
-                   ANSIBLE_CALLBACK_PLUGINS=os.path.join(root, "tests", "ansible", "callback_plugins"))
+            f.write(APPLY_PLAYBOOK % {"profile": os.path.join(work, "profile")})
+        env = ansible_env(root, work)
         t = time.monotonic()
         out = subprocess.run(["ansible-playbook", "-i", inv, "--forks", "20", play], env=env,
                              capture_output=True, text=True)

@@ -14,6 +14,32 @@ import time
 
 LISTENING = re.compile(r"listening on 127\.0\.0\.1:(\d+)")
 
+# One task: the profile applied to every receiver. The inventory gives each host its
+# receiver_port and kz_orba_cli.
+APPLY_PLAYBOOK = """
+- hosts: receivers
+  gather_facts: false
+  tasks:
+    - kz.orba.receiver:
+        port: "{{ receiver_port }}"
+        profile: "%(profile)s"
+        cli: "{{ kz_orba_cli }}"
+"""
+
+
+def ansible_env(source, work):
+    """The environment of an ansible-playbook run on the collection in source: its results as one
+    JSON document on stdout (the record callback), and nothing kept outside work."""
+    return dict(os.environ,
+                ANSIBLE_COLLECTIONS_PATH=source,
+                ANSIBLE_STDOUT_CALLBACK="record",
+                ANSIBLE_CALLBACK_PLUGINS=os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                      "callback_plugins"),
+                ANSIBLE_RETRY_FILES_ENABLED="0",
+                ANSIBLE_HOME=os.path.join(work, "ansible-home"),
+                ANSIBLE_LOCAL_TEMP=os.path.join(work, "ansible-tmp"),
+                ANSIBLE_NOCOLOR="1")
+
 
 def free_port():
     """A loopback port nobody listens on (bound, then let go)."""

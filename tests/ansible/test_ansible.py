@@ -18,22 +18,11 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from building import Building, Simulator, is_query  # noqa: E402
+from building import APPLY_PLAYBOOK, Building, Simulator, ansible_env, is_query  # noqa: E402
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 CLI, SIM, SOURCE, WORK = sys.argv[1:5] if len(sys.argv) >= 5 else (None,) * 4
 SKIP = 77
 LIVE = 20
-
-PLAYBOOK = """
-- hosts: receivers
-  gather_facts: false
-  tasks:
-    - kz.orba.receiver:
-        port: "{{ receiver_port }}"
-        profile: "%(profile)s"
-        cli: "{{ kz_orba_cli }}"
-"""
 
 INFO_PLAYBOOK = """
 - hosts: receivers
@@ -50,14 +39,7 @@ def run_playbook(text, *extra):
     path = os.path.join(WORK, "play.yml")
     with open(path, "w") as f:
         f.write(text)
-    env = dict(os.environ,
-               ANSIBLE_COLLECTIONS_PATH=SOURCE,
-               ANSIBLE_STDOUT_CALLBACK="record",
-               ANSIBLE_CALLBACK_PLUGINS=os.path.join(HERE, "callback_plugins"),
-               ANSIBLE_RETRY_FILES_ENABLED="0",
-               ANSIBLE_HOME=os.path.join(WORK, "ansible-home"),
-               ANSIBLE_LOCAL_TEMP=os.path.join(WORK, "ansible-tmp"),
-               ANSIBLE_NOCOLOR="1")
+    env = ansible_env(SOURCE, WORK)
     proc = subprocess.run(["ansible-playbook", "-i", os.path.join(WORK, "rooms.json"),
                            "--forks", "22", path] + list(extra),
                           env=env, capture_output=True, text=True, timeout=600)
@@ -101,7 +83,7 @@ class BuildingTest(unittest.TestCase):
         self.write_profile(brightness=60)
 
         # First run: every answering room is brought to the profile.
-        results, stats = run_playbook(PLAYBOOK % {"profile": self.profile})
+        results, stats = run_playbook(APPLY_PLAYBOOK % {"profile": self.profile})
         self.assertEqual(count(stats, "changed"), LIVE, results)
         self.assertEqual(count(stats, "failures"), 2, results)
         self.assert_failed_by_port(results)
@@ -114,7 +96,7 @@ class BuildingTest(unittest.TestCase):
 
         # Second run: nothing differs, nothing is sent.
         before = len(self.building.log_lines())
-        results, stats = run_playbook(PLAYBOOK % {"profile": self.profile})
+        results, stats = run_playbook(APPLY_PLAYBOOK % {"profile": self.profile})
         self.assertEqual(count(stats, "changed"), 0, results)
         self.assertEqual(count(stats, "failures"), 2)
         self.assertEqual([m for _, m in self.building.log_lines()[before:] if not is_query(m)], [])
@@ -122,7 +104,7 @@ class BuildingTest(unittest.TestCase):
         # Check mode after a change of the profile: the difference is shown, nothing is sent.
         self.write_profile(brightness=70)
         before = len(self.building.log_lines())
-        results, stats = run_playbook(PLAYBOOK % {"profile": self.profile}, "--check", "--diff")
+        results, stats = run_playbook(APPLY_PLAYBOOK % {"profile": self.profile}, "--check", "--diff")
         self.assertEqual(count(stats, "changed"), LIVE, results)
         for host in list(self.building.hosts)[:LIVE]:
             diff = results[host]["diff"]

@@ -80,6 +80,30 @@ class TestDesktopInput : public QObject
         return QTest::qWaitFor([control] { return control->hasFocus(); });
     }
 
+    // Starts the real program on the fixture's folder; main is its window once it is drawn and
+    // takes input. On failure the test has failed.
+    void start_program(QProcess &program, const WindowFixture &files, XInput::Window *main)
+    {
+        program.setProgram(QStringLiteral(KZ_CTRL_EXE));
+        program.setArguments({ QStringLiteral("--config-dir"), files.dir() });
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start();
+        QVERIFY(program.waitForStarted());
+        QList<XInput::Window> shown;
+        QTRY_VERIFY_WITH_TIMEOUT(!(shown = x->windows_of(program.processId())).isEmpty(), 10000);
+        *main = shown.first();
+        QTest::qWait(300); // drawn and taking input
+    }
+
+    // Whether the program shows a window of its own besides main: a question over it.
+    bool shows_question(const QProcess &program, const XInput::Window &main)
+    {
+        for (const XInput::Window &w : x->windows_of(program.processId()))
+            if (w.id != main.id)
+                return true;
+        return false;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -340,16 +364,11 @@ private Q_SLOTS:
         form.setupUi(&layout);
 
         QProcess program;
-        program.setProgram(QStringLiteral(KZ_CTRL_EXE));
-        program.setArguments({ QStringLiteral("--config-dir"), files.dir() });
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start();
-        QVERIFY(program.waitForStarted());
-        QList<XInput::Window> shown;
-        QTRY_VERIFY_WITH_TIMEOUT(!(shown = x->windows_of(program.processId())).isEmpty(), 10000);
-        const XInput::Window main = shown.first();
+        XInput::Window main {};
+        start_program(program, files, &main);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(main.title.startsWith(u"KZ-ORBA-320-RX"));
-        QTest::qWait(300); // drawn and taking input
         const QString settings = files.path(QStringLiteral("KZ_ORBA_CTRL.ini"));
         QVERIFY(QFile::remove(settings));
 
@@ -365,14 +384,7 @@ private Q_SLOTS:
         const qsizetype sent_at_close = files.sent().size();
         x->request_close(main.id);
         if (asks) {
-            // The question is a window of its own, over the main one.
-            const auto question_shown = [&] {
-                for (const XInput::Window &w : x->windows_of(program.processId()))
-                    if (w.id != main.id)
-                        return true;
-                return false;
-            };
-            QTRY_VERIFY_WITH_TIMEOUT(question_shown(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(shows_question(program, main), 5000);
             QTest::qWait(300);
             screenshot(QStringLiteral("exit_question_%1")
                            .arg(QString::fromLatin1(QTest::currentDataTag())));
@@ -401,16 +413,11 @@ private Q_SLOTS:
         form.setupUi(&layout);
 
         QProcess program;
-        program.setProgram(QStringLiteral(KZ_CTRL_EXE));
-        program.setArguments({ QStringLiteral("--config-dir"), files.dir() });
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start();
-        qunsetenv("KZ_ORBA_COM2");
-        QVERIFY(program.waitForStarted());
-        QList<XInput::Window> shown;
-        QTRY_VERIFY_WITH_TIMEOUT(!(shown = x->windows_of(program.processId())).isEmpty(), 10000);
-        const XInput::Window main = shown.first();
-        QTest::qWait(300); // drawn and taking input
+        XInput::Window main {};
+        start_program(program, files, &main);
+        qunsetenv("KZ_ORBA_COM2"); // the program took its environment when it started
+        if (QTest::currentTestFailed())
+            return;
         const QString settings = files.path(QStringLiteral("KZ_ORBA_CTRL.ini"));
         QVERIFY(QFile::remove(settings));
 
@@ -421,13 +428,7 @@ private Q_SLOTS:
         x->tap("Return");
         QTest::qWait(300);
         x->request_close(main.id);
-        const auto question_shown = [&] {
-            for (const XInput::Window &w : x->windows_of(program.processId()))
-                if (w.id != main.id)
-                    return true;
-            return false;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(question_shown(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(shows_question(program, main), 5000);
         QTest::qWait(300);
         screenshot(QStringLiteral("close_during_connect"));
         x->tap("n");
