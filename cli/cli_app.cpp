@@ -266,6 +266,21 @@ QString usage_text()
 
 namespace {
 
+// The setting a name on the command line names; none with the reason (a control byte, which is
+// not printed raw, or an unknown name with the nearest one) when it names none.
+const Setting *named_setting(const QString &name, QString *why)
+{
+    if (const std::optional<QString> control = control_byte(name)) {
+        *why = QStringLiteral("a setting name holds the control byte %1").arg(*control);
+        return nullptr;
+    }
+    const Setting *setting = find_setting(name);
+    if (!setting)
+        *why = QStringLiteral("unknown setting \"%1\"%2")
+                   .arg(name, did_you_mean(name, setting_names()));
+    return setting;
+}
+
 // The job a command asks of each receiver, from its words; false (reported) when a word is
 // doubtful, before anything is sent.
 bool make_request(const Invocation &inv, grammar::Action action, const OptionLists &lists,
@@ -283,13 +298,10 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
     case Action::Get:
         request->kind = JobRequest::Kind::Get;
         for (const QString &name : inv.args) {
-            if (const std::optional<QString> control = control_byte(name))
-                return refuse(
-                    QStringLiteral("a setting name holds the control byte %1").arg(*control));
-            const Setting *setting = find_setting(name);
+            QString why;
+            const Setting *setting = named_setting(name, &why);
             if (!setting)
-                return refuse(QStringLiteral("unknown setting \"%1\"%2")
-                                  .arg(name, did_you_mean(name, setting_names())));
+                return refuse(why);
             if (!request->names.contains(setting))
                 request->names << setting;
         }
@@ -352,11 +364,10 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
 int list_values(const Invocation &inv, const OptionLists &lists, Console &console)
 {
     const QString &name = inv.args.first();
-    const Setting *setting = find_setting(name);
+    QString why;
+    const Setting *setting = named_setting(name, &why);
     if (!setting) {
-        report(console,
-            QStringLiteral("unknown setting \"%1\"%2")
-                .arg(name, did_you_mean(name, setting_names())));
+        report(console, why);
         return status_usage;
     }
     if (!setting->writable) {

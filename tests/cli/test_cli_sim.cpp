@@ -257,6 +257,8 @@ private Q_SLOTS:
         QTest::newRow("usage: control byte in a set value")
             << QStringList { "set", "hue=4\x1b[2J" } << "" << 0 << 2 << true
             << "holds the control byte \\x1B; nothing was sent";
+        QTest::newRow("usage: control byte in a values name") << QStringList { "values",
+            "asp\x1b[2J" } << "" << 0 << 2 << true << "a setting name holds the control byte \\x1B";
         QTest::newRow("usage: control byte in a get name") << QStringList { "get",
             "aspect\r" } << "" << 0 << 2 << true << "holds the control byte \\x0D";
         QTest::newRow("bad profile: name twice")
@@ -384,6 +386,9 @@ private Q_SLOTS:
         const CliRun run = run_cli(words);
         QCOMPARE(run.status, status);
         QVERIFY2(run.err.contains(reported), qPrintable(run.err));
+        // Whatever the words held, no escape sequence reaches the terminal.
+        QVERIFY2(!run.err.contains(QLatin1Char('\x1b')) && !run.out.contains(QLatin1Char('\x1b')),
+            qPrintable(run.err));
         if (nothing_sent)
             QCOMPARE(room.sim.received(), QList<QByteArray>());
         else if (fault != 5)
