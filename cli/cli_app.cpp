@@ -151,6 +151,10 @@ void print_result(Console &console, const JobRequest &request, const JobResult &
     for (const QString &line : result.changes)
         console.out << (request.dry_run ? QStringLiteral("would change ") : QString()) << line
                     << '\n';
+    if ((request.kind == Kind::Set || request.kind == Kind::Send) && request.dry_run) {
+        for (const QString &message : result.commands)
+            console.out << "would send " << message << '\n';
+    }
 }
 
 // One receiver's line in the fleet's report: its port, how it ended, and what changed or differs.
@@ -170,6 +174,8 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
         return QStringLiteral("%1: got %2 settings").arg(port).arg(result.values.size());
     case Kind::Set:
     case Kind::Send:
+        if (dry_run)
+            return QStringLiteral("%1: would send %2").arg(port).arg(result.commands.size());
         return QStringLiteral("%1: sent").arg(port);
     case Kind::Apply:
         if (result.changes.isEmpty())
@@ -308,6 +314,7 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
         return true;
     case Action::Set:
         request->kind = JobRequest::Kind::Set;
+        request->dry_run = inv.dry_run;
         for (const QString &argument : inv.args) {
             ProfileEntry entry;
             QString why;
@@ -338,6 +345,7 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
     case Action::Reset:
     case Action::VgaAuto: {
         request->kind = JobRequest::Kind::Send;
+        request->dry_run = inv.dry_run;
         const QString key = inv.args.value(0);
         const QByteArray name = action == Action::Reset ? "reset"
             : action == Action::VgaAuto                 ? "vga_auto"
