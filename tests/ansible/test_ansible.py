@@ -172,7 +172,7 @@ class BuildingTest(unittest.TestCase):
         defaults = {"group/kz.orba.kz_orba": {"port": "{{ kz_orba_port }}",
                                               "cli": "{{ kz_orba_cli }}"}}
         keep = {"ansible.builtin.set_fact": {"seen": "{{ hostvars[inventory_hostname].ansible_facts.kz_orba }}"}}
-        tasks, stats = run_plays([{"hosts": "receivers", "gather_facts": True,
+        tasks, stats = run_plays([{"hosts": ":".join(self.few()), "gather_facts": True,
                                    "module_defaults": defaults, "tasks": [keep]}])
         gathering, kept = tasks
         self.assertEqual(count(stats, "failures"), 2, gathering)

@@ -94,6 +94,9 @@ def parse_receiver(out, err, rc, port):
     except ValueError:
         doc = None
     if not isinstance(doc, dict):
+        if rc == STATUS_DONE and not (err or '').strip():
+            raise CliError('%s: kz-orba-cli exited with status 0 but printed no JSON document: %r'
+                           % (port, (out or '')[:200]), rc, stderr=err)
         raise CliError(failure_message(port, {}, err, rc), rc, stderr=err)
     if doc.get('schema') != SCHEMA:
         raise CliError('%s: kz-orba-cli speaks JSON schema %r, this collection schema %d'
