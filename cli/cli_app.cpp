@@ -11,8 +11,6 @@
 #include "model/profile.h"
 #include "model/settings.h"
 #include "model/suggest.h"
-#include "protocol/protocol.h"
-#include "protocol/vocabulary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -87,7 +85,7 @@ int list_ports(Console &console, bool json)
 {
     const QList<ReportedPort> reported = reported_ports();
     QStringList com_devices;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= port_count; ++n)
         com_devices << resolve_port(n, reported).device;
     if (json) {
         // Each entry and each other port as a receiver object: its device in "settings".
@@ -102,11 +100,11 @@ int list_ports(Console &console, bool json)
             object.insert(QStringLiteral("settings"), settings);
             receivers << object;
         };
-        for (int n = 1; n <= 9; ++n) {
+        for (int n = 1; n <= port_count; ++n) {
             const QString &device = com_devices.at(n - 1);
             const bool usb = std::any_of(reported.begin(), reported.end(),
                 [&](const ReportedPort &port) { return port.device == device && port.usb; });
-            entry(QStringLiteral("COM%1").arg(n), device, usb);
+            entry(port_name(n), device, usb);
         }
         for (const ReportedPort &port : reported) {
             if (!com_devices.contains(port.device))
@@ -190,10 +188,7 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
 // What to add when a port could not be opened and its name suggests why.
 QString open_hint(const QString &port)
 {
-    static const QRegularExpression com(
-        QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch() && (match.captured(1).toInt() < 1 || match.captured(1).toInt() > 9))
+    if (entry_like(port) && !entry_number(port))
         return QStringLiteral("only COM1 .. COM9 name the window's entries; give any other port "
                               "by its device path (kz-orba-cli ports lists them)");
     return {};
@@ -342,13 +337,9 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
         const QByteArray name = action == Action::Reset ? "reset"
             : action == Action::VgaAuto                 ? "vga_auto"
                                                         : "key_" + key.toLatin1();
-        const protocol::Command *command = protocol::find_command(name.constData());
         Step &step = request->command;
+        step = *command_step(name);
         step.what = action == Action::Key ? QStringLiteral("key %1").arg(key) : inv.command;
-        step.prefix = command->prefix;
-        step.message = command->kind == protocol::Kind::Key
-            ? protocol::key_message(step.prefix)
-            : protocol::setting_message(step.prefix, "Go");
         return true;
     }
     case Action::Ports:
