@@ -53,7 +53,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<bool>("single_hdmi");
         QTest::addColumn<QByteArray>("message"); // empty: nothing is sent
-        QTest::newRow("word") << "aspect" << 1 << "16:9" << true << QByteArray("WP_Aspect[16:9]$\r");
+        QTest::newRow("word") << "aspect" << 1 << "16:9" << true
+                              << QByteArray("WP_Aspect[16:9]$\r");
         QTest::newRow("word past the choices") << "aspect" << 9 << "" << true << QByteArray();
         QTest::newRow("nothing selected") << "aspect" << -1 << "" << true << QByteArray();
         QTest::newRow("position of an option list")
@@ -62,12 +63,12 @@ private Q_SLOTS:
             << "auto_off" << 0 << "Off" << true << QByteArray("WP_AutoOff[0]$\r");
         QTest::newRow("auto-off entry text, spaces cut")
             << "auto_off" << 3 << " 30 " << true << QByteArray("WP_AutoOff[30]$\r");
-        QTest::newRow("input, two inputs") << "input_source" << 1 << "Vga" << true
-                                           << QByteArray("WP_Input[Vga]$\r");
+        QTest::newRow("input, two inputs")
+            << "input_source" << 1 << "Vga" << true << QByteArray("WP_Input[Vga]$\r");
         QTest::newRow("input, three inputs")
             << "input_source" << 1 << "Hdmi2" << false << QByteArray("WP_Input[Hdmi2]$\r");
-        QTest::newRow("picture number") << "brightness" << 70 << "70" << true
-                                        << QByteArray("WP_PictureBri[70]$\r");
+        QTest::newRow("picture number")
+            << "brightness" << 70 << "70" << true << QByteArray("WP_PictureBri[70]$\r");
         QTest::newRow("projsw seconds")
             << "projsw_mode" << 60 << "300" << true << QByteArray("WP_ProjSW[300]$\r");
     }
