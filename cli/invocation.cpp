@@ -223,10 +223,8 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
 
 QString port_address(const QString &port)
 {
-    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([1-9])$"));
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch())
-        return port_device(match.captured(1).toInt());
+    if (const std::optional<int> number = entry_number(port))
+        return port_device(*number);
     return port;
 }
 

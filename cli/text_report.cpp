@@ -2,8 +2,8 @@
 
 #include "cli/exit_status.h"
 #include "cli/json_output.h"
+#include "link/port_names.h"
 
-#include <QRegularExpression>
 #include <QTextStream>
 
 namespace cli {
@@ -37,10 +37,7 @@ void print_result(Console &console, const JobRequest &request, const JobResult &
 
 QString open_hint(const QString &port)
 {
-    static const QRegularExpression com(
-        QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch() && (match.captured(1).toInt() < 1 || match.captured(1).toInt() > 9))
+    if (entry_like(port) && !entry_number(port))
         return QStringLiteral("only COM1 .. COM9 name the window's entries; give any other port "
                               "by its device path (kz-orba-cli ports lists them)");
     return {};
