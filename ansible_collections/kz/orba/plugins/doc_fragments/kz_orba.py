@@ -12,7 +12,8 @@ options:
     description:
       - The receiver's line, as kz-orba-cli's C(--port) takes it.
       - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
-        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
+        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode, or
+        C(rfc2217://HOST:PORT) of one that speaks RFC 2217 (Telnet with the COM port option).
     type: str
     required: true
   config_dir:
