@@ -68,7 +68,7 @@ public:
         stop(sim_);
     }
 
-    // accepter: "tcp" or "telnet(rfc2217)"; the pty's own settings (serial_spec, as ser2net
+    // accepter: "tcp" or "telnet(rfc2217),tcp"; the pty's own settings (serial_spec, as ser2net
     // writes them) are what ser2net sets before any client speaks.
     bool start(const QString &accepter, const QString &serial_spec, QString *why)
     {
@@ -97,7 +97,7 @@ public:
             return false;
         file.write(u"%YAML 1.1\n---\n"
                    "connection: &receiver\n"
-                   "  accepter: %1,tcp,127.0.0.1,%2\n"
+                   "  accepter: %1,127.0.0.1,%2\n"
                    "  connector: serialdev,%3,%4,local\n"
                    "  options:\n"
                    "    kickolduser: true\n"_s.arg(accepter)
@@ -216,7 +216,7 @@ class TestSer2net : public QObject
         QTest::addColumn<QString>("accepter");
         QTest::addColumn<QString>("serial_spec");
         QTest::newRow("raw tcp") << u"tcp"_s << u"115200n81"_s;
-        QTest::newRow("telnet rfc2217") << u"telnet(rfc2217)"_s << u"9600e72"_s;
+        QTest::newRow("telnet rfc2217") << u"telnet(rfc2217),tcp"_s << u"9600e72"_s;
     }
 
 private Q_SLOTS:
@@ -286,7 +286,9 @@ private Q_SLOTS:
         QVERIFY2(
             text.contains(u"WP_DisplayOn[7,\\xFF\\x00\\xFF]$\\x0DA]$\\x0D\t"_s), qPrintable(text));
         const bool telnet = accepter.startsWith(u"telnet"_s);
-        QCOMPARE(text.contains(u"\ttelnet: sent WILL COM-PORT-OPTION"_s), telnet);
+        QCOMPARE(text.contains(u"\ttelnet: sent WILL BINARY, DO BINARY, WILL SUPPRESS-GO-AHEAD, "
+                               "DO SUPPRESS-GO-AHEAD, WILL COM-PORT-OPTION\n"_s),
+            telnet);
         QCOMPARE(text.contains(u"\ttelnet: serial settings agreed"_s), telnet);
     }
 
@@ -331,7 +333,8 @@ private Q_SLOTS:
         const QString dir = qEnvironmentVariable("KZ_SHOT_DIR");
         if (!dir.isEmpty())
             QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(dir).filePath(
-                u"ser2net_%1.png"_s.arg(QTest::currentDataTag()).replace(u' ', u'_')));
+                u"ser2net_%1.png"_s.arg(QString::fromUtf8(QTest::currentDataTag()))
+                    .replace(u' ', u'_')));
         QVERIFY(f.prompts.shown.isEmpty());
         f.close();
     }
