@@ -69,8 +69,10 @@ void Decoder::feed(QByteArrayView bytes, QByteArray *data, std::vector<Command> 
             break;
         }
         case State::SubOption:
+            // The byte after SB is the option, whatever it is (even 0xFF), so that a command
+            // reads back as it was written.
             sub_.option = b;
-            state_ = b == IAC ? State::SubIac : State::Sub;
+            state_ = State::Sub;
             break;
         case State::Sub:
             if (b == IAC) {
