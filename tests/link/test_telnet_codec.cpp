@@ -117,9 +117,8 @@ private Q_SLOTS:
         QTest::newRow("subnegotiation broken off by a verb")
             << hex("fffa2c6bfffb0041") << QByteArray("A")
             << std::vector<Command> { sub(44, hex("6b")), verb(Command::Kind::Will, 0) };
-        QTest::newRow("option 0xff after SB is an option, not an IAC")
-            << hex("fffaff01fff041") << QByteArray("A")
-            << std::vector<Command> { sub(255, hex("01")) };
+        QTest::newRow("option 0xff after SB is an option, not an IAC") << hex(
+            "fffaff01fff041") << QByteArray("A") << std::vector<Command> { sub(255, hex("01")) };
         QTest::newRow("endless subnegotiation keeps 64 bytes")
             << (hex("fffa2c") + QByteArray(500, 'x') + hex("fff0") + "A") << QByteArray("A")
             << std::vector<Command> { sub(44, QByteArray(64, 'x'), true) };
