@@ -161,10 +161,11 @@ void TcpTransport::probe()
 void TcpTransport::end_probe()
 {
     probe_timer_.stop();
-    // IAC followed by WILL, WONT, DO or DONT: Telnet option negotiation.
+    // IAC followed by WILL, WONT, DO or DONT: Telnet option negotiation (IAC IAC is a 0xFF of data,
+    // which a line pouring 0xFF bytes sends).
     const QByteArray first = socket_.peek(2);
-    if (telnet_probe_ && first.size() == 2 && quint8(first[0]) == 0xFF
-        && quint8(first[1]) >= 0xFB) {
+    if (telnet_probe_ && first.size() == 2 && quint8(first[0]) == 0xFF && quint8(first[1]) >= 0xFB
+        && quint8(first[1]) <= 0xFE) {
         open_error_ = telnet_hint(target_);
         Q_EMIT noted(open_error_);
         socket_.abort();
