@@ -63,6 +63,13 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
         if (trace_)
             trace_->write_line(line);
     });
+    connect(&link_, &SerialLink::noted, this, [this](const QString &text) {
+        const QString line = trace_note_line(
+            QStringLiteral("COM%1").arg(link_.port_no()), QDateTime::currentDateTime(), text);
+        ui_->txt_rx->appendPlainText(line);
+        if (trace_)
+            trace_->write_line(line);
+    });
 
     connect(ui_->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
         com_changed_ = true;

@@ -11,7 +11,8 @@ namespace {
 const Option program_options[] = {
     { "--port", Field::Port, 'p', "PORT", Kind::Port,
         "COM1 .. COM9 (resolved as the window resolves them), a device\n"
-        "path or tcp://HOST:PORT of a serial-to-Ethernet gateway; default\n"
+        "path, tcp://HOST:PORT of a serial-to-Ethernet gateway in raw TCP\n"
+        "mode or rfc2217://HOST:PORT of one that speaks RFC 2217; default\n"
         "COM1. Give it again for more receivers" },
     { "--ports-file", Field::PortsFile, 'f', "FILE", Kind::File,
         "the receivers' ports, one a line (blank lines and # comments\n"

@@ -14,7 +14,7 @@ namespace cli::grammar {
 // What an option's value or a command's words are, for checking and for completion.
 enum class Kind {
     None, // a switch, or a command that takes no words
-    Port, // COM1 .. COM9, a device path or tcp://HOST:PORT
+    Port, // COM1 .. COM9, a device path, tcp://HOST:PORT or rfc2217://HOST:PORT
     File, // a file to read or write
     Folder,
     Number,

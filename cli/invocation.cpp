@@ -5,6 +5,7 @@
 #include "link/port_names.h"
 #include "link/tcp_transport.h"
 #include "link/trace.h"
+#include "link/transport_factory.h"
 #include "model/profile.h"
 #include "model/suggest.h"
 
@@ -276,7 +277,7 @@ std::optional<QString> port_problem(const QString &port)
 {
     if (is_network_address(port)) {
         QString why;
-        if (parse_tcp_address(port, nullptr, &why))
+        if (check_address(port, &why))
             return std::nullopt;
         return QStringLiteral("%1: %2").arg(port, why);
     }

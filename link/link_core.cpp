@@ -26,6 +26,7 @@ void LinkCore::attach(std::unique_ptr<Transport> transport)
 {
     transport_ = std::move(transport);
     connect(transport_.get(), &Transport::failed, this, &LinkCore::hang_up);
+    connect(transport_.get(), &Transport::noted, this, &LinkCore::noted);
     if (timing_ == Timing::Prompt)
         connect(transport_.get(), &Transport::ready_read, this, &LinkCore::take_arrived);
 }

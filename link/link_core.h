@@ -96,6 +96,8 @@ Q_SIGNALS:
     // Every transaction, waiting or not, refused or sent, once its outcome is known; before
     // finished() for a waiting one.
     void traced(const TraceRecord &record);
+    // A trace line about the line itself (a gateway's Telnet negotiation), in its own words.
+    void noted(const QString &text);
 
 private:
     void attach(std::unique_ptr<Transport> transport);

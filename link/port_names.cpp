@@ -224,7 +224,9 @@ bool port_present(const QString &device, const QList<ReportedPort> &reported)
 
 bool is_network_address(const QString &address)
 {
-    return address.trimmed().startsWith(u"tcp://"_s, Qt::CaseInsensitive);
+    const QString text = address.trimmed();
+    return text.startsWith(u"tcp://"_s, Qt::CaseInsensitive)
+        || text.startsWith(u"rfc2217://"_s, Qt::CaseInsensitive);
 }
 
 QString port_state_text(const QString &device, const QList<ReportedPort> &reported)

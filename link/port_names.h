@@ -8,7 +8,7 @@
 
 // Which device the list entry "COMn:" opens, in this order:
 // 1. the environment variable KZ_ORBA_COMn, when set and not empty: a device, or the address
-//    tcp://HOST:PORT of a serial-to-Ethernet gateway;
+//    tcp://HOST:PORT or rfc2217://HOST:PORT of a serial-to-Ethernet gateway;
 // 2. on Windows, the port COMn itself;
 // 3. elsewhere, the nth serial adapter the system reports (see adapter_order), and /dev/ttyS(n-1)
 //    when it reports fewer than n.
@@ -80,8 +80,8 @@ QString port_device(int port_no);
 // a port of that name in the system's list.
 bool port_present(const QString &device, const QList<ReportedPort> &reported);
 
-// Whether address names a gateway on the network, tcp://HOST:PORT (the scheme in any case), rather
-// than a serial device.
+// Whether address names a gateway on the network, tcp://HOST:PORT or rfc2217://HOST:PORT (the
+// scheme in any case), rather than a serial device.
 bool is_network_address(const QString &address);
 
 // How the port lists tell whether device can be opened: "present" or "missing" as port_present()

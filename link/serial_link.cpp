@@ -85,6 +85,7 @@ SerialLink::SerialLink(QObject *parent)
     connect(&core_, &LinkCore::received, this, &SerialLink::received);
     connect(&core_, &LinkCore::line_lost, this, &SerialLink::line_lost);
     connect(&core_, &LinkCore::traced, this, &SerialLink::traced);
+    connect(&core_, &LinkCore::noted, this, &SerialLink::noted);
 }
 
 SerialLink::~SerialLink() = default;

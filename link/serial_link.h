@@ -95,6 +95,8 @@ Q_SIGNALS:
     void shutting_down();
     // Every transaction of the window, once its outcome is known (see LinkCore::traced).
     void traced(const TraceRecord &record);
+    // A trace line about the line itself (see LinkCore::noted).
+    void noted(const QString &text);
 
 private:
     // Opens the line at device; a network line is waited for in a nested event loop.

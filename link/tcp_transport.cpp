@@ -35,9 +35,22 @@ bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error)
     return true;
 }
 
+QString telnet_hint(const TcpAddress &address)
+{
+    const QString host
+        = address.host.contains(u':') ? u"["_s + address.host + u"]"_s : address.host;
+    const QString where = host + u":"_s + QString::number(address.port);
+    return u"the gateway at %1 speaks Telnet (its first bytes are Telnet negotiation), so its "
+           "replies would not be the receiver's bytes; for a gateway with the COM port option "
+           "use rfc2217://%1"_s.arg(where);
+}
+
 TcpTransport::TcpTransport(QObject *parent)
     : Transport(parent)
 {
+    probe_timer_.setSingleShot(true);
+    probe_timer_.setTimerType(Qt::PreciseTimer);
+    connect(&probe_timer_, &QTimer::timeout, this, &TcpTransport::end_probe);
     // A gateway that pours bytes faster than they are read leaves them in the system instead of
     // growing this buffer without end; each read takes a bounded share.
     socket_.setReadBufferSize(read_buffer_size);
@@ -45,7 +58,9 @@ TcpTransport::TcpTransport(QObject *parent)
     connect_timer_.setTimerType(Qt::PreciseTimer);
     connect(&connect_timer_, &QTimer::timeout, this, [this] { end_connecting(true); });
     connect(&socket_, &QTcpSocket::readyRead, this, [this] {
-        if (open_)
+        if (probe_timer_.isActive())
+            end_probe();
+        else if (open_)
             Q_EMIT ready_read();
     });
     connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
@@ -61,6 +76,7 @@ TcpTransport::~TcpTransport()
     // nothing of this object to call.
     socket_.disconnect(this);
     connect_timer_.stop();
+    probe_timer_.stop();
     socket_.abort();
 }
 
@@ -92,6 +108,11 @@ bool TcpTransport::open(const QString &address)
     if (connect_timer_.isActive())
         end_connecting(socket_.state() != QAbstractSocket::ConnectedState
             && socket_.error() == QAbstractSocket::UnknownSocketError);
+    if (probe_timer_.isActive()) {
+        socket_.waitForReadyRead(telnet_probe_ms);
+        if (probe_timer_.isActive())
+            end_probe();
+    }
     return open_;
 }
 
@@ -113,8 +134,7 @@ void TcpTransport::end_connecting(bool timed_out)
     connect(&socket_, &QTcpSocket::errorOccurred, this, &TcpTransport::on_error);
     if (socket_.state() == QAbstractSocket::ConnectedState) {
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        open_ = true;
-        Q_EMIT open_finished(true);
+        probe();
         return;
     }
     // open() waits with the socket's own time limit, which the socket reports as its error.
@@ -129,9 +149,43 @@ void TcpTransport::end_connecting(bool timed_out)
     Q_EMIT open_finished(false);
 }
 
+void TcpTransport::probe()
+{
+    if (!telnet_probe_ || socket_.bytesAvailable() > 0) {
+        end_probe();
+        return;
+    }
+    probe_timer_.start(telnet_probe_ms);
+}
+
+void TcpTransport::end_probe()
+{
+    probe_timer_.stop();
+    // IAC followed by WILL, WONT, DO or DONT: Telnet option negotiation (IAC IAC is a 0xFF of data,
+    // which a line pouring 0xFF bytes sends).
+    const QByteArray first = socket_.peek(2);
+    if (telnet_probe_ && first.size() == 2 && quint8(first[0]) == 0xFF && quint8(first[1]) >= 0xFB
+        && quint8(first[1]) <= 0xFE) {
+        open_error_ = telnet_hint(target_);
+        Q_EMIT noted(open_error_);
+        socket_.abort();
+        Q_EMIT open_finished(false);
+        return;
+    }
+    if (socket_.state() != QAbstractSocket::ConnectedState) {
+        open_error_ = socket_.errorString();
+        socket_.abort();
+        Q_EMIT open_finished(false);
+        return;
+    }
+    open_ = true;
+    Q_EMIT open_finished(true);
+}
+
 void TcpTransport::close()
 {
     open_ = false;
+    probe_timer_.stop();
     if (connect_timer_.isActive()) {
         // An open_async() in progress is given up; its outcome is not reported.
         connect_timer_.stop();

@@ -12,6 +12,9 @@ struct TcpAddress
     quint16 port = 0;
 };
 
+// The message for a tcp:// address whose gateway opened with Telnet negotiation.
+QString telnet_hint(const TcpAddress &address);
+
 // Reads "tcp://HOST:PORT" (HOST a name, an IPv4 address or an IPv6 address in brackets, PORT 1 to
 // 65535, nothing after it). False, with the reason, when address is not of that form.
 bool parse_tcp_address(const QString &address, TcpAddress *out, QString *error = nullptr);
@@ -30,6 +33,10 @@ public:
     static constexpr int connect_timeout_ms = 3000;
     // The most bytes taken from the connection between two reads; more waits in the system.
     static constexpr qint64 read_buffer_size = 64 * 1024;
+    // After connecting, how long the open listens for a gateway that speaks first: a raw
+    // gateway says nothing, one that speaks Telnet opens with its negotiation, and such a
+    // connection is not opened (see telnet_hint()).
+    static constexpr int telnet_probe_ms = 100;
 
     explicit TcpTransport(QObject *parent = nullptr);
     ~TcpTransport() override;
@@ -49,8 +56,14 @@ public:
     void drain_output() override;
     void discard_input() override;
 
+    // Off for a connection that is meant to carry Telnet.
+    void set_telnet_probe(bool on) { telnet_probe_ = on; }
+
 private:
     void on_error(QAbstractSocket::SocketError error);
+    // The connect is made: listens for telnet_probe_ms, or opens at once without the probe.
+    void probe();
+    void end_probe();
     // Closes what is open and starts connecting; false, with the reason, for a bad address.
     bool begin_connecting(const QString &address);
     // Ends the connect in progress and reports it by open_finished().
@@ -62,4 +75,6 @@ private:
     // The connect in progress: its time limit and the address it tries.
     QTimer connect_timer_;
     TcpAddress target_;
+    QTimer probe_timer_;
+    bool telnet_probe_ = true;
 };

@@ -60,6 +60,13 @@ QString trace_line(const QString &port, const TraceRecord &record)
         + QStringLiteral(" ms");
 }
 
+QString trace_note_line(const QString &port, const QDateTime &when, const QString &text)
+{
+    const QChar tab = QLatin1Char('\t');
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + tab + port + tab
+        + trace_bytes(text.toUtf8());
+}
+
 bool TraceWriter::open(const QString &path, QString *error)
 {
     file_.setFileName(path);

@@ -38,6 +38,12 @@ QString trace_bytes(QByteArrayView kept, qint64 discarded);
 // "2026-12-10 14:31:02.123\tCOM1\tWP_Aspect[?]$\x0D\tWP_Aspect[16:9]$\x0D\treplied\t3 ms".
 QString trace_line(const QString &port, const TraceRecord &record);
 
+// A trace line about the line itself rather than a transaction (a gateway's Telnet negotiation):
+// the local time with milliseconds, the port and the text, separated by tabs, e.g.
+// "2026-12-10 14:31:02.120\tCOM1\ttelnet: received DO COM-PORT-OPTION". Tabs and control
+// characters in the text are written as in trace_bytes.
+QString trace_note_line(const QString &port, const QDateTime &when, const QString &text);
+
 // Appends trace lines to a file, each flushed as it is written, so that the file tells what
 // happened even when the program is stopped.
 class TraceWriter

@@ -44,4 +44,7 @@ Q_SIGNALS:
     // The far end is gone (adapter unplugged, line closed): a read, write or resource error.
     // May come again and again until the line is closed.
     void failed();
+    // A line for the trace about the line itself rather than a transaction: a gateway's Telnet
+    // negotiation, for example.
+    void noted(const QString &text);
 };

@@ -60,6 +60,10 @@ ReceiverSession::ReceiverSession(const QString &port, const QString &address, Tr
         if (trace_)
             trace_->write(port_, record);
     });
+    connect(&core_, &LinkCore::noted, this, [this](const QString &text) {
+        if (trace_)
+            trace_->write_line(trace_note_line(port_, QDateTime::currentDateTime(), text));
+    });
 }
 
 ReceiverSession::~ReceiverSession() = default;

@@ -11,7 +11,8 @@
 # xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
 # yamllint: the Ansible collection and its offline checks. bash-completion, zsh, fish: the shell
 # completions of kz-orba-cli are run in each shell. python3: scripts/leftovers.py, which names the
-# processes a test run leaves behind.
+# processes a test run leaves behind. ser2net: a real serial device server (raw TCP and RFC 2217
+# telnet accepters) in front of the simulated receiver in the gateway tests.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -28,6 +29,7 @@ packages=(
   ansible-core pycodestyle yamllint
   bash-completion zsh fish
   python3
+  ser2net
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-${FUZZ_SECONDS:-300}}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_fields fuzz_codec fuzz_reply fuzz_port_reply fuzz_display_reply)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_fields fuzz_codec fuzz_reply fuzz_port_reply fuzz_display_reply fuzz_telnet)
 
 cd "$root"
 cmake --preset asan >/dev/null

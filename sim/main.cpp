@@ -92,10 +92,17 @@ QString help_description()
         "  --faulty 7045-7049:silent=all --faulty 7040-7044:hang-up-on=Aspect\n"
         "  --faulty 7001,7003:delay=500 --faulty 7003:only=Info\n"
         "Switch names are those of the fault options (delay=MS, silent=PREFIX, noise=TEXT,\n"
-        "split, wrong-prefix=PREFIX, overlong, only=PREFIX, hang-up-on=PREFIX). A listener's\n"
-        "switches come after the fault options: a later value replaces an earlier one, silent\n"
-        "adds up, and only= scopes the options' faults too. A hang-up closes the connection;\n"
+        "split, wrong-prefix=PREFIX, overlong, only=PREFIX, hang-up-on=PREFIX, telnet=FAULT).\n"
+        "A listener's switches come after the fault options: a later value replaces an earlier\n"
+        "one, silent adds up, and only= scopes the options' faults too. A hang-up closes the\n"
+        "connection; "
         "the listener stays and takes the next one.\n\n"
+        "--rfc2217 names listeners like --tcp that speak Telnet with the COM port option\n"
+        "(RFC 2217), as a gateway's telnet accepter does: the client sets 115200 8N1 through\n"
+        "it, and every 0xFF of the data is doubled. --telnet FAULT (or telnet=FAULT with\n"
+        "--faulty) makes such a listener refuse the option, answer another baud rate, answer\n"
+        "nothing, cut its Telnet sequences across writes, flood Telnet commands or negotiate\n"
+        "without end.\n\n"
         "Settings at start (a query answers these until they are changed):\n");
     for (const auto &[prefix, value] : ReceiverModel::defaults()) {
         text += QStringLiteral("  %1 %2\n")
@@ -213,8 +220,9 @@ bool resolve_host(const QString &host, QHostAddress *address)
 }
 
 // The TCP front end: every listener on this thread's event loop.
-int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &port_faults,
-    const QList<FaultSwitch> &common, const QByteArray &identify, LogFile *log)
+int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &rfc2217_specs,
+    const QStringList &port_faults, const QList<FaultSwitch> &common, const QByteArray &identify,
+    LogFile *log)
 {
     QList<PortFault> extra;
     for (const QString &text : port_faults) {
@@ -234,8 +242,19 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
         ::setrlimit(RLIMIT_NOFILE, &files);
     }
 
-    QList<std::pair<QHostAddress, PortRange>> listeners;
-    for (const QString &text : specs) {
+    struct Listeners
+    {
+        QHostAddress address;
+        PortRange ports;
+        bool rfc2217 = false;
+    };
+    QList<Listeners> listeners;
+    QList<std::pair<QString, bool>> all_specs;
+    for (const QString &text : specs)
+        all_specs.append({ text, false });
+    for (const QString &text : rfc2217_specs)
+        all_specs.append({ text, true });
+    for (const auto &[text, rfc2217] : all_specs) {
         TcpSpec spec;
         QString error;
         if (!parse_tcp_spec(text, &spec, &error)) {
@@ -248,12 +267,12 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
                      .arg(spec.host));
             return 2;
         }
-        listeners.append({ address, spec.ports });
+        listeners.append({ address, spec.ports, rfc2217 });
     }
     // A port fault that reaches no listener is a mistake in the command, not a quiet no-op.
     for (int i = 0; i < extra.size(); ++i) {
         const bool reaches = std::any_of(listeners.begin(), listeners.end(), [&](const auto &l) {
-            for (uint port = l.second.first; port <= l.second.second; ++port) {
+            for (uint port = l.ports.first; port <= l.ports.second; ++port) {
                 if (port_selected(extra[i].ports, static_cast<quint16>(port)))
                     return true;
             }
@@ -270,7 +289,7 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
     // leave connections waiting later.
     qint64 wanted = 0;
     for (const auto &listener : listeners)
-        wanted += 2 * (qint64(listener.second.second) - listener.second.first + 1);
+        wanted += 2 * (qint64(listener.ports.second) - listener.ports.first + 1);
     constexpr qint64 reserve = 32; // the process's own files, logs and the stop pipe
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY
         && qint64(files.rlim_cur) < wanted + reserve) {
@@ -283,8 +302,8 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
     }
 
     std::vector<std::unique_ptr<TcpSimulator>> sims;
-    for (const auto &[address, ports] : listeners) {
-        for (uint port = ports.first; port <= ports.second; ++port) {
+    for (const Listeners &listener : listeners) {
+        for (uint port = listener.ports.first; port <= listener.ports.second; ++port) {
             QString error;
             QList<FaultSwitch> switches = common;
             for (const PortFault &f : extra) {
@@ -299,7 +318,8 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
             auto sim = std::make_unique<TcpSimulator>(identify);
             sim->model().set_log_limit(100);
             sim->set_faults(faults);
-            if (!sim->listen(address, static_cast<quint16>(port), &error)) {
+            sim->set_rfc2217(listener.rfc2217);
+            if (!sim->listen(listener.address, static_cast<quint16>(port), &error)) {
                 fail(error);
                 return 1;
             }
@@ -372,6 +392,16 @@ int main(int argc, char *argv[])
         QStringLiteral("Listen on HOST:PORT or HOST:FIRST-LAST instead, one receiver per port "
                        "(repeatable)."),
         QStringLiteral("ADDRESS"));
+    const QCommandLineOption rfc2217_opt(QStringLiteral("rfc2217"),
+        QStringLiteral("Listen on HOST:PORT or HOST:FIRST-LAST as a gateway that speaks Telnet "
+                       "with the COM port option (RFC 2217) (repeatable; with or without --tcp)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption telnet_opt(QStringLiteral("telnet"),
+        QStringLiteral("With --rfc2217: the gateway's Telnet fault: refuse (the COM port option), "
+                       "wrong-baud (answers 9600), mute (answers no Telnet command), split (cuts "
+                       "every Telnet sequence across writes), flood (hundreds of Telnet commands "
+                       "before each reply) or loop (negotiates without end)."),
+        QStringLiteral("FAULT"));
     const QCommandLineOption faulty_opt(QStringLiteral("faulty"),
         QStringLiteral("With --tcp: add fault SWITCH to the listeners on PORTS (repeatable; "
                        "PORTS:SWITCH[=VALUE], see above)."),
@@ -409,11 +439,12 @@ int main(int argc, char *argv[])
         QStringLiteral("With --link: after a hang-up, bring the line back on a new pty after MS "
                        "milliseconds (0: stay down)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
-    parser.addOptions({ link_opt, tcp_opt, faulty_opt, identify_opt, log_opt, delay_opt, silent_opt,
-        noise_opt, split_opt, wrong_opt, overlong_opt, only_opt, hang_opt, redial_opt });
+    parser.addOptions({ link_opt, tcp_opt, rfc2217_opt, telnet_opt, faulty_opt, identify_opt,
+        log_opt, delay_opt, silent_opt, noise_opt, split_opt, wrong_opt, overlong_opt, only_opt,
+        hang_opt, redial_opt });
     parser.process(app);
 
-    const bool on_tcp = parser.isSet(tcp_opt);
+    const bool on_tcp = parser.isSet(tcp_opt) || parser.isSet(rfc2217_opt);
     const QString link = parser.value(link_opt);
     if (on_tcp && parser.isSet(link_opt)) {
         fail(QStringLiteral("--link and --tcp are alternatives: run one process for each"));
@@ -461,8 +492,9 @@ int main(int argc, char *argv[])
     }
 
     const QByteArray identify = latin1(parser.value(identify_opt));
-    const int status = on_tcp ? run_tcp(app, parser.values(tcp_opt), parser.values(faulty_opt),
-                           common, identify, log_file.get())
-                              : run_pty(link, identify, faults, redial_ms, log_file.get());
+    const int status = on_tcp
+        ? run_tcp(app, parser.values(tcp_opt), parser.values(rfc2217_opt), parser.values(faulty_opt),
+            common, identify, log_file.get())
+        : run_pty(link, identify, faults, redial_ms, log_file.get());
     return status == 0 && log_file && log_file->failed() ? 1 : status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/receiver_model.h"
+#include "sim/telnet_server.h"
 
 #include <QByteArray>
 #include <QList>
@@ -39,6 +40,9 @@ struct SimFaults
     // Close the line instead of replying.
     bool hang_up = false;
     QByteArray hang_up_only;
+
+    // What a listener in RFC 2217 mode does wrong in its Telnet (every message alike).
+    TelnetFault telnet = TelnetFault::None;
 };
 
 // What the line does in answer to one message once the faults are applied.

@@ -51,6 +51,7 @@ const QList<std::pair<QString, bool>> &fault_switch_names()
         { QStringLiteral("overlong"), false },
         { QStringLiteral("only"), true },
         { QStringLiteral("hang-up-on"), true },
+        { QStringLiteral("telnet"), true },
     };
     return names;
 }
@@ -96,6 +97,13 @@ bool faults_from_switches(const QList<FaultSwitch> &switches, SimFaults *faults,
             result.overlong_size = overlong_size;
         } else if (s.name == QLatin1String("only")) {
             only = normalise_prefix(value);
+        } else if (s.name == QLatin1String("telnet")) {
+            if (!telnet_fault_from_name(s.value, &result.telnet)) {
+                *error = QStringLiteral("telnet takes refuse, wrong-baud, mute, split, flood or "
+                                        "loop, not \"%1\"")
+                             .arg(s.value);
+                return false;
+            }
         } else if (s.name == QLatin1String("hang-up-on")) {
             result.hang_up = true;
             result.hang_up_only = normalise_prefix(value);

@@ -42,6 +42,12 @@ public:
     void hang_up();
 
     void set_faults(const SimFaults &faults) { faults_ = faults; }
+    // RFC 2217 mode: the connection speaks Telnet with the COM port option, as a gateway's
+    // telnet accepter does (with faults().telnet); otherwise raw bytes. For new connections.
+    void set_rfc2217(bool on) { rfc2217_ = on; }
+    bool rfc2217() const { return rfc2217_; }
+    // The Telnet side of the current (or last) connection in RFC 2217 mode.
+    const TelnetServer &telnet() const { return telnet_; }
     SimFaults faults() const { return faults_; }
     ReceiverModel &model() { return model_; }
 
@@ -62,6 +68,11 @@ private:
     void take_connection();
     void read_input();
     void run_steps();
+    void queue(const std::vector<LineStep> &steps);
+    // The steps as they go on a Telnet connection: data escaped, with the Telnet faults.
+    std::vector<LineStep> telnet_steps(const std::vector<LineStep> &steps) const;
+    // Telnet bytes of the gateway's own (answers), cut apart for the split fault.
+    void queue_telnet(const QByteArray &bytes);
     void drop_client(bool flush);
 
     QTcpServer server_;
@@ -71,5 +82,8 @@ private:
     std::deque<LineStep> steps_;
     ReceiverModel model_;
     SimFaults faults_;
+    bool rfc2217_ = false;
+    TelnetServer telnet_;
+    QTimer loop_timer_;
     std::function<void(const QByteArray &)> hook_;
 };

@@ -45,6 +45,7 @@ void expect_same(const SimFaults &a, const SimFaults &b)
     EXPECT_EQ(a.overlong_only, b.overlong_only);
     EXPECT_EQ(a.hang_up, b.hang_up);
     EXPECT_EQ(a.hang_up_only, b.hang_up_only);
+    EXPECT_EQ(a.telnet, b.telnet);
 }
 
 class FaultSwitchTest : public testing::TestWithParam<SwitchCase>
@@ -78,6 +79,10 @@ INSTANTIATE_TEST_SUITE_P(Switches, FaultSwitchTest,
             with([](SimFaults &f) { f.wrong_prefix = "WP_Input["; }) },
         SwitchCase { "HangUpOnAll", { sw("hang-up-on", "all") },
             with([](SimFaults &f) { f.hang_up = true; }) },
+        SwitchCase { "TelnetRefuse", { sw("telnet", "refuse") },
+            with([](SimFaults &f) { f.telnet = TelnetFault::Refuse; }) },
+        SwitchCase { "LaterTelnetWins", { sw("telnet", "split"), sw("telnet", "wrong-baud") },
+            with([](SimFaults &f) { f.telnet = TelnetFault::WrongBaud; }) },
         // only scopes the reply faults, wherever it stands, and leaves silence and hang-up alone.
         SwitchCase { "OnlyScopesTheReplyFaults",
             { sw("only", "Info"), sw("noise", "NZ"), sw("split"), sw("delay", "5"),
@@ -119,7 +124,9 @@ INSTANTIATE_TEST_SUITE_P(Switches, BadSwitchTest,
         std::pair { "DelayNotANumber", sw("delay", "soon") },
         std::pair { "DelayNegative", sw("delay", "-1") },
         std::pair { "SplitWithValue", sw("split", "2") },
-        std::pair { "SilentNoValue", sw("silent") }),
+        std::pair { "SilentNoValue", sw("silent") },
+        std::pair { "TelnetUnknownFault", sw("telnet", "garble") },
+        std::pair { "TelnetNoValue", sw("telnet") }),
     [](const auto &info) { return std::string(info.param.first); });
 
 struct SpecCase

@@ -28,7 +28,8 @@ options:
     description:
       - The receiver's line, as kz-orba-cli's C(--port) takes it.
       - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
-        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
+        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode, or
+        C(rfc2217://HOST:PORT) of one that speaks RFC 2217 (Telnet with the COM port option).
       - Give it once for every kz.orba module of a play in C(module_defaults) for the action
         group C(group/kz.orba.kz_orba), from a host variable; that is also how C(gather_facts)
         passes it to M(kz.orba.receiver_facts) (see its examples).

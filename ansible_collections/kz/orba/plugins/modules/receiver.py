@@ -50,7 +50,8 @@ options:
     description:
       - The receiver's line, as kz-orba-cli's C(--port) takes it.
       - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
-        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
+        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode, or
+        C(rfc2217://HOST:PORT) of one that speaks RFC 2217 (Telnet with the COM port option).
       - Required with C(state=merged) and C(state=gathered); not used by C(rendered) and
         C(parsed), which open no line.
       - Give it once for every kz.orba module of a play in C(module_defaults) for the action
