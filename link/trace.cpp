@@ -1,5 +1,7 @@
 #include "link/trace.h"
 
+#include <QFileInfo>
+
 QString trace_outcome_text(TraceRecord::Outcome outcome)
 {
     switch (outcome) {
@@ -56,6 +58,19 @@ QString trace_line(const QString &port, const TraceRecord &record)
 
 bool TraceWriter::open(const QString &path, QString *error)
 {
+    // Opening a named pipe for writing waits for a reader, perhaps for ever; a device or a
+    // folder is no file to append lines to; a link to nothing would create its target.
+    const QFileInfo info(path);
+    const char *why = nullptr;
+    if (info.isSymLink() && !info.exists())
+        why = "a symbolic link to nothing; name the file itself";
+    else if (info.exists() && !info.isFile())
+        why = "not a regular file (a folder, named pipe or device)";
+    if (why) {
+        if (error)
+            *error = QString::fromLatin1(why);
+        return false;
+    }
     file_.setFileName(path);
     if (file_.open(QIODevice::WriteOnly | QIODevice::Append))
         return true;
