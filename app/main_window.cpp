@@ -86,11 +86,8 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
         label->hide();
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
 
-    for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj),
-             static_cast<QWidget *>(ui->img_ball_proj), static_cast<QWidget *>(ui->lab_title_orba),
-             static_cast<QWidget *>(ui->img_ball_orba), static_cast<QWidget *>(ui->lab_title_panel),
-             static_cast<QWidget *>(ui->img_ball_panel) })
-        title->installEventFilter(this);
+    // Clicks on the titles and balls, and every key of the window, are seen by one filter on the
+    // application (installed on the titles as well, it would see their keys twice).
     qApp->installEventFilter(this);
 }
 
@@ -163,6 +160,7 @@ bool MainWindow::form_load(QString *error)
             *error = why;
         return false;
     }
+    section_keys_->section_shown();
     state_.ui_ready = true;
     return true;
 }

@@ -7,7 +7,8 @@ class QWidget;
 // the positions grow with it by the same factor, as forms of the platform the design comes from
 // scale with their font: the window looks the same at any font size.
 
-// The font's dots per inch over 96, as the window's screen gives it (1 at 96 dpi).
+// How much the form grows: the font's dots per inch over 96 as the window's screen gives them,
+// or more where the form's text grows more than that (1 at 96 dpi).
 double form_scale(const QWidget *window);
 
 // Multiplies the place and size of every control under window (not the window's own size) and
