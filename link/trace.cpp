@@ -72,7 +72,9 @@ bool TraceWriter::open(const QString &path, QString *error)
         return false;
     }
     file_.setFileName(path);
-    if (file_.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: a line that does not go in whole leaves nothing behind in a buffer, so the part
+    // that did go in can be taken back.
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return true;
     if (error)
         *error = file_.errorString();
@@ -86,8 +88,8 @@ void TraceWriter::write(const QString &port, const TraceRecord &record)
 
 bool TraceWriter::open_descriptor(int descriptor, QString *error)
 {
-    if (file_.open(
-            descriptor, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::DontCloseHandle))
+    if (file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+            QFileDevice::DontCloseHandle))
         return true;
     if (error)
         *error = file_.errorString();
