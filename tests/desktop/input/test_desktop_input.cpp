@@ -262,6 +262,7 @@ private Q_SLOTS:
             QCOMPARE(fx->ui->fra_wp_ctrl->isVisible(), step.section == 1);
             QCOMPARE(fx->ui->pic_panel->isVisible(), step.section == 2);
         }
+        QTest::qWait(300); // drawn
         screenshot(QStringLiteral("keyboard_panel_title_focused"));
         const QList<QByteArray> switching = sent_before_barrier(*fx);
         QVERIFY2(switching.isEmpty(), switching.join('|').constData());
@@ -357,6 +358,7 @@ private Q_SLOTS:
             "2026-12-11 07:00:00.000\tCOM1\tWP_Aspect[?]$\\x0D\tWP_Aspect[16:9]$\\x0D\treplied\t3 "
             "ms"));
         QCOMPARE(fx->ui->txt_rx->document()->lastBlock().layout()->lineCount(), 1);
+        QTest::qWait(500); // drawn at its new size
         screenshot(QStringLiteral("log_shown"));
         x->click(centre_of(fx->window->log_button()));
         QTRY_COMPARE(fx->window->height(), fx->window->minimumHeight());
