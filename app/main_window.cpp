@@ -84,7 +84,6 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();
-    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
 
     // Clicks on the titles and balls, and every key of the window, are seen by one filter on the
     // application (installed on the titles as well, it would see their keys twice).
