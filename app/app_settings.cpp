@@ -3,6 +3,9 @@
 #include "fields/fields.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace app_files {
 QString path(const QString &config_dir, const char *name)
@@ -85,4 +88,26 @@ bool write_app_settings(const QString &path, const AppSettings &settings, QStrin
     writer.write_text(settings.proj_file);
     writer.write_int(static_cast<int>(settings.open_section));
     return writer.commit(path, error);
+}
+
+QStringList remove_stale_temporaries(const QString &path)
+{
+    // An atomic write puts its text in a temporary file beside the target, named as the target
+    // with a dot and six random letters, digits, '-' or '_', and renames it over the target. A
+    // process killed between the two leaves the temporary file behind. A suffix of six small
+    // letters (".backup") is taken for a name a person gave.
+    const QFileInfo target(path);
+    const QRegularExpression temporary(QStringLiteral("^%1\\.(?![a-z]{6}$)[A-Za-z0-9_-]{6}$")
+                                           .arg(QRegularExpression::escape(target.fileName())));
+    QStringList removed;
+    const QDir dir = target.dir();
+    const QStringList names
+        = dir.entryList({ target.fileName() + QStringLiteral(".*") }, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        const QFileInfo info(dir.filePath(name));
+        if (temporary.match(name).hasMatch() && info.isFile() && !info.isSymLink()
+            && QFile::remove(info.filePath()))
+            removed << info.filePath();
+    }
+    return removed;
 }

@@ -3,6 +3,7 @@
 #include "section/window_state.h"
 
 #include <QString>
+#include <QStringList>
 
 // The receive log's auto-clear switch; the numbers are those of the settings file.
 enum class AutoClear : int { Off = 0, On = 1 };
@@ -36,3 +37,7 @@ bool read_app_settings(const QString &path, AppSettings &settings, QString *erro
 // Replaces the settings file with the five values, atomically: a failure leaves the old file and
 // gives the reason in *error (when given).
 bool write_app_settings(const QString &path, const AppSettings &settings, QString *error = nullptr);
+
+// Removes the temporary files that an atomic write of path left beside it when its process was
+// killed before the rename; gives the paths removed.
+QStringList remove_stale_temporaries(const QString &path);

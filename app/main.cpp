@@ -29,6 +29,10 @@ struct Options
         QStringLiteral("Append one line per transaction with the receiver to <file>: time, port, "
                        "bytes sent and received, outcome and milliseconds taken."),
         QStringLiteral("file") };
+    // -v as the window and the simulator always took it, -V as kz-orba-cli takes it.
+    QCommandLineOption version { { QStringLiteral("v"), QStringLiteral("V"),
+                                     QStringLiteral("version") },
+        QStringLiteral("Displays version information.") };
     QCommandLineOption list_ports { QString::fromLatin1(list_ports_name),
         QStringLiteral("Print the device that each of COM1: to COM9: "
                        "opens and whether it exists, then exit.") };
@@ -66,7 +70,7 @@ void set_description(QCommandLineParser &parser, const config_folder::Choice &fo
 void describe(QCommandLineParser &parser, const Options &options)
 {
     parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOption(options.version);
     parser.addOption(options.config_dir);
     parser.addOption(options.trace);
     parser.addOption(options.list_ports);
@@ -78,18 +82,54 @@ void name_application()
     QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));
 }
 
-// --list-ports, --help and --version need no window, so they are answered before any display is
-// asked for: they work on a console without one.
+// The command line without the options QApplication takes for itself (-platform xcb,
+// -style=fusion, --display :0), which the window's own parse never sees.
+QStringList arguments_of(int argc, char *argv[])
+{
+    static const QStringList with_value = { QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("title"), QStringLiteral("qwindowicon"),
+        QStringLiteral("icon"), QStringLiteral("session"), QStringLiteral("display"),
+        QStringLiteral("name"), QStringLiteral("dialogs"), QStringLiteral("style"),
+        QStringLiteral("stylesheet"), QStringLiteral("visual") };
+    static const QStringList alone = { QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+        QStringLiteral("testability"), QStringLiteral("nograb"), QStringLiteral("dograb"),
+        QStringLiteral("sync"), QStringLiteral("qmljsdebugger") };
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (i == 0 || arg == u"--" || !arg.startsWith(u'-')) {
+            arguments << arg;
+            continue;
+        }
+        QString name = arg.mid(arg.startsWith(u"--") ? 2 : 1);
+        const bool joined = name.contains(u'=');
+        name = name.section(u'=', 0, 0);
+        if (with_value.contains(name)) {
+            if (!joined)
+                ++i;
+            continue;
+        }
+        if (alone.contains(name))
+            continue;
+        arguments << arg;
+    }
+    return arguments;
+}
+
+// --list-ports, --help and --version need no window, and a command line that does not parse
+// gets its answer without one: each is answered before any display is asked for, so that they
+// work on a console.
 bool wants_console(int argc, char *argv[])
 {
-    const QByteArray list_ports = QByteArray("--") + list_ports_name;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg = argv[i];
-        if (arg == list_ports || arg == "-h" || arg == "--help" || arg == "-?"
-            || arg == "--help-all" || arg == "-v" || arg == "--version")
-            return true;
-    }
-    return false;
+    QCommandLineParser parser;
+    const Options options;
+    describe(parser, options);
+    if (!parser.parse(arguments_of(argc, argv)))
+        return true;
+    return parser.isSet(options.list_ports) || parser.isSet(options.version)
+        || parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
 }
 
 int run_on_console(int argc, char *argv[])
@@ -101,7 +141,9 @@ int run_on_console(int argc, char *argv[])
     describe(parser, options);
     const config_folder::Choice folder = files_folder(parser, options, false);
     set_description(parser, folder);
-    parser.process(app);
+    parser.process(arguments_of(argc, argv));
+    if (parser.isSet(options.version))
+        parser.showVersion();
     for (const QString &line : port_table(reported_ports()))
         std::printf("%s\n", qPrintable(line));
     std::printf("%s\n", qPrintable(config_folder::describe(folder)));
@@ -199,5 +241,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // Settings that could not be saved at exit are a failure, whatever else went well.
+    return status != 0 ? status : window.exit_status();
 }

@@ -1,8 +1,10 @@
 #include "app/main_window.h"
 
 #include "app/app_settings.h"
+#include "app/focus_ring.h"
 #include "app/section_widgets.h"
 #include "fields/fields.h"
+#include "form/form_scale.h"
 #include "form/readable_fonts.h"
 #include "link/port_names.h"
 #include "model/settings.h"
@@ -16,6 +18,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -29,6 +33,15 @@ Ui::frm_main *set_up_form(QWidget *window)
 }
 
 const QColor light_grey(192, 192, 192);
+
+// The designed client area in pixels at 96 dpi; the receive log lies below it.
+constexpr int design_width = 528;
+constexpr int design_height = 466;
+// Room under the receive log, and its height as designed.
+constexpr int log_margin = 12;
+constexpr int design_log_height = 131;
+// Where a control's own focus policy is kept while it is out of the window's sight.
+constexpr char designed_focus[] = "designed_focus";
 
 } // namespace
 
@@ -48,12 +61,18 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     , transfer_(ctx_, transfer_widgets(ui.get()), proj_port_, editor_)
     , proj_file_(ctx_, file_widgets(ui.get()), proj_port_, editor_)
 {
-    // The designed client area; the receive log below it shows when the window is made taller.
-    setFixedWidth(528);
-    setMinimumHeight(466);
-    setMaximumHeight(ui->txt_rx->geometry().bottom() + 12);
-    resize(528, 466);
+    // The form grows with the font (a larger font setting without display scaling).
+    scale_ = form_scale(this);
+    scale_form(this, scale_);
+    // The designed client area; the receive log below it shows when the window is made taller,
+    // and grows with the window.
+    setFixedWidth(scaled(design_width, scale_));
+    setMinimumHeight(designed_height());
+    resize(width(), designed_height());
+    // A trace line is read field by field: it scrolls sideways instead of breaking inside one.
+    ui->txt_rx->setLineWrapMode(QPlainTextEdit::NoWrap);
     make_captions_readable(ui.get(), this);
+    set_up_keyboard();
 
     for (QWidget *section : { static_cast<QWidget *>(ui->fra_proj),
              static_cast<QWidget *>(ui->fra_proj_ctrl), static_cast<QWidget *>(ui->fra_wp_ctrl),
@@ -66,13 +85,9 @@ MainWindow::MainWindow(Prompts &prompts, const QString &config_dir, QWidget *par
     fail_.set_labels({ ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply });
     for (QLabel *label : { ui->lab_proj_reply, ui->lab_ctrl_reply, ui->lab_pic_reply })
         label->hide();
-    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
 
-    for (QWidget *title : { static_cast<QWidget *>(ui->lab_title_proj),
-             static_cast<QWidget *>(ui->img_ball_proj), static_cast<QWidget *>(ui->lab_title_orba),
-             static_cast<QWidget *>(ui->img_ball_orba), static_cast<QWidget *>(ui->lab_title_panel),
-             static_cast<QWidget *>(ui->img_ball_panel) })
-        title->installEventFilter(this);
+    // Clicks on the titles and balls, and every key of the window, are seen by one filter on the
+    // application (installed on the titles as well, it would see their keys twice).
     qApp->installEventFilter(this);
 }
 
@@ -111,7 +126,10 @@ bool MainWindow::form_load(QString *error)
     receiver_.fill_option_lists(option_lists);
 
     AppSettings settings;
-    if (!read_app_settings(app_files::path(config_dir_, app_files::settings_file), settings, error))
+    const QString settings_path = app_files::path(config_dir_, app_files::settings_file);
+    // What an exit write killed half-way left beside the settings file.
+    remove_stale_temporaries(settings_path);
+    if (!read_app_settings(settings_path, settings, error))
         return false;
     link_.set_port_no(settings.port_no);
     state_.cmd_fmt = settings.cmd_fmt;
@@ -129,6 +147,8 @@ bool MainWindow::form_load(QString *error)
     ui->lab_fw_ver_tx->clear();
     ui->txt_rx->clear();
 
+    // A port that cannot be opened is reported once the window is drawn, not before it.
+    port_row_.hold_messages();
     port_row_.select_port(settings.port_no);
 
     setAutoFillBackground(true);
@@ -142,6 +162,7 @@ bool MainWindow::form_load(QString *error)
             *error = why;
         return false;
     }
+    section_keys_->section_shown();
     state_.ui_ready = true;
     return true;
 }
@@ -180,6 +201,7 @@ void MainWindow::form_unload()
     const QString path = app_files::path(config_dir_, app_files::settings_file);
     QString why;
     if (!write_app_settings(path, settings, &why)) {
+        settings_saved_ = false;
         const QString report = QStringLiteral("The settings cannot be saved to %1: %2\r\n"
                                               "The previous settings file is kept.")
                                    .arg(QDir::toNativeSeparators(path), why);
@@ -195,6 +217,7 @@ void MainWindow::choose_section(Section s)
         return;
     state_.open_section = s;
     arrange_sections();
+    section_keys_->section_shown();
 }
 
 bool MainWindow::arrange_sections(QString *error)
@@ -244,8 +267,15 @@ bool MainWindow::load_ball(QLabel *ball, const char *file, QString *error)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress)
+    if (event->type() == QEvent::KeyPress) {
+        // The section and region keys, from any control of this window (not from a list's
+        // popup, where the keys belong to the list).
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this
+            && section_keys_->key_press(widget, static_cast<QKeyEvent *>(event)))
+            return true;
         return key_preview(watched, event);
+    }
     if (event->type() == QEvent::KeyRelease)
         last_key_event_ = nullptr;
     if (event->type() != QEvent::MouseButtonRelease)
@@ -296,4 +326,101 @@ bool MainWindow::owns(const QWidget *widget) const
     while (top != this && top->windowType() == Qt::Popup && top->parentWidget())
         top = top->parentWidget()->window();
     return top == this;
+}
+
+int MainWindow::designed_height() const
+{
+    return scaled(design_height, scale_);
+}
+
+void MainWindow::set_up_keyboard()
+{
+    // The receive log is below the designed area: a button in the titles' row says so and
+    // shows it.
+    log_button_ = new QPushButton(this);
+    log_button_->setObjectName(QStringLiteral("cmd_log"));
+    log_button_->setGeometry(
+        QRect(scaled(458, scale_), scaled(66, scale_), scaled(64, scale_), scaled(25, scale_)));
+    log_button_->setAccessibleName(QStringLiteral("Receive log"));
+    log_button_->setToolTip(QStringLiteral(
+        "Shows or hides the receive log below the sections: one line per exchange with the "
+        "receiver. Dragging the window's lower edge shows more of it."));
+    log_button_->show();
+    connect(log_button_, &QPushButton::clicked, this, [this] { show_log(!log_shown()); });
+
+    section_keys_ = new SectionKeys(
+        this, { { ui->lab_title_proj, ui->lab_title_orba, ui->lab_title_panel } },
+        [this] { return state_.open_section; }, [this](Section s) { choose_section(s); });
+    section_keys_->set_regions({ { ui->cmd_conn_0, ui->cmd_conn_1, ui->cbo_com }, { nullptr },
+        { ui->fra_proj, ui->fra_proj_ctrl, ui->fra_wp_ctrl, ui->fra_picture, ui->pic_panel },
+        { log_button_, ui->txt_rx, ui->cmd_clear, ui->chk_auto } });
+
+    // Tab order: the port row, the shown section's title, the log button, then the section.
+    setTabOrder(ui->cbo_com, ui->lab_title_proj);
+    setTabOrder(ui->lab_title_proj, ui->lab_title_orba);
+    setTabOrder(ui->lab_title_orba, ui->lab_title_panel);
+    setTabOrder(ui->lab_title_panel, log_button_);
+    setTabOrder(log_button_, ui->cmd_load);
+
+    focus_ring_ = new FocusRing(this);
+    fit_receive_log();
+}
+
+bool MainWindow::log_shown() const
+{
+    return ui->txt_rx->geometry().bottom() < height();
+}
+
+void MainWindow::show_log(bool show)
+{
+    const int log_bottom = ui->txt_rx->y() + scaled(design_log_height, scale_);
+    resize(width(),
+        show ? qMax(height(), log_bottom + scaled(log_margin, scale_)) : designed_height());
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fit_receive_log();
+}
+
+void MainWindow::fit_receive_log()
+{
+    // The log takes the height the window gives it below its top, at least its designed height.
+    QPlainTextEdit *log = ui->txt_rx;
+    const int designed = scaled(design_log_height, scale_);
+    const int room = height() - log->y() - scaled(log_margin, scale_);
+    log->resize(log->width(), qMax(designed, room));
+    // A control below the window's lower edge is no tab stop: the focus would vanish there.
+    for (QWidget *w : { static_cast<QWidget *>(log), static_cast<QWidget *>(ui->cmd_clear),
+             static_cast<QWidget *>(ui->chk_auto) }) {
+        if (!w->property(designed_focus).isValid())
+            w->setProperty(designed_focus, static_cast<int>(w->focusPolicy()));
+        const bool inside = w->geometry().bottom() < height();
+        w->setFocusPolicy(inside ? static_cast<Qt::FocusPolicy>(w->property(designed_focus).toInt())
+                                 : Qt::NoFocus);
+        if (!inside && w->hasFocus())
+            log_button_->setFocus(Qt::OtherFocusReason);
+    }
+    const bool shown = log_shown();
+    log_button_->setText(shown ? QStringLiteral("Log \u25B2") : QStringLiteral("Log \u25BC"));
+    log_button_->setAccessibleDescription(
+        shown ? QStringLiteral("the receive log shows below") : QStringLiteral("hidden below"));
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Should the window never be drawn (minimised), the port's message comes all the same.
+    QTimer::singleShot(2000, this, [this] { port_row_.release_messages(); });
+}
+
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!drawn_) {
+        drawn_ = true;
+        // Once this first frame is on the screen.
+        QTimer::singleShot(0, this, [this] { port_row_.release_messages(); });
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/port_row.h"
+#include "app/section_keys.h"
 #include "link/serial_link.h"
 #include "projector/display_editor.h"
 #include "projector/projector_behaviour.h"
@@ -19,7 +20,9 @@
 
 #include <memory>
 
+class FocusRing;
 class QLabel;
+class QPushButton;
 class Prompts;
 namespace Ui {
 class frm_main;
@@ -52,8 +55,20 @@ public:
     // Chooses section s, as a click on its title does.
     void choose_section(Section s);
 
+    // 0 after a clean exit; 1 when the settings could not be saved at exit.
+    int exit_status() const { return settings_saved_ ? 0 : 1; }
+    // The button that shows or hides the receive log below the sections.
+    QPushButton *log_button() const { return log_button_; }
+    // Whether the receive log shows whole in the window.
+    bool log_shown() const;
+    // Makes the window tall enough to show the receive log, or the designed height again.
+    void show_log(bool show);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -63,6 +78,9 @@ private:
     bool load_ball(QLabel *ball, const char *file, QString *error);
     bool key_preview(QObject *watched, QEvent *event);
     bool owns(const QWidget *widget) const;
+    void set_up_keyboard();
+    void fit_receive_log();
+    int designed_height() const;
 
     std::unique_ptr<Ui::frm_main> ui;
     Prompts &prompts_;
@@ -82,7 +100,13 @@ private:
     ProjectorTransfer transfer_;
     ProjectorFile proj_file_;
 
+    double scale_ = 1.0;
+    SectionKeys *section_keys_ = nullptr;
+    FocusRing *focus_ring_ = nullptr;
+    QPushButton *log_button_ = nullptr;
     bool unloaded_ = false;
+    bool settings_saved_ = true;
+    bool drawn_ = false;
     const QEvent *last_key_event_ = nullptr;
     QPointer<QWidget> last_key_receiver_;
 };

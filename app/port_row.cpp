@@ -7,6 +7,11 @@
 #include "section/prompts.h"
 #include "ui_frm_main.h"
 
+#include <QDir>
+
+#include <cstdio>
+#include <utility>
+
 namespace {
 
 const QColor light_grey(192, 192, 192);
@@ -39,8 +44,8 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     });
     connect(&link_, &SerialLink::open_failed, this,
         [this](int port_no, const QString &device, const QString &reason) {
-            prompts_.message(port_error_text(port_no, device, reason), Prompts::Icon::None);
             set_look(Look::Disconnected);
+            message(port_error_text(port_no, device, reason));
         });
     connect(&link_, &SerialLink::disconnected, this, [this] { set_look(Look::Disconnected); });
     connect(&link_, &SerialLink::line_lost, this, [this] { set_look(Look::Disconnected); });
@@ -67,8 +72,11 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
         const QString line = trace_note_line(
             QStringLiteral("COM%1").arg(link_.port_no()), QDateTime::currentDateTime(), text);
         ui_->txt_rx->appendPlainText(line);
-        if (trace_)
+        if (trace_ && trace_note_.isEmpty()) {
             trace_->write_line(line);
+            if (!trace_->failure().isEmpty())
+                trace_failed();
+        }
     });
 
     connect(ui_->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
@@ -81,7 +89,7 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
             cbo_com_Click();
         com_changed_ = false;
     });
-    new PortTooltips(ui_->cbo_com);
+    tooltips_ = new PortTooltips(ui_->cbo_com);
     connect(ui_->cmd_conn_0, &QPushButton::clicked, this, [this] { cmd_conn_Click(0); });
     connect(ui_->cmd_conn_1, &QPushButton::clicked, this, [this] { cmd_conn_Click(1); });
     connect(ui_->cmd_clear, &QPushButton::clicked, this, &PortRow::cmd_clear_Click);
@@ -134,4 +142,34 @@ void PortRow::set_look(Look look)
     paint_button(ui_->cmd_conn_0, look == Look::Connected ? green : light_grey);
     paint_button(ui_->cmd_conn_1, look == Look::Disconnected ? red : light_grey);
     Q_EMIT look_changed(look);
+}
+
+void PortRow::message(const QString &text)
+{
+    if (held_)
+        waiting_ << text;
+    else
+        prompts_.message(text, Prompts::Icon::None);
+}
+
+void PortRow::release_messages()
+{
+    held_ = false;
+    const QStringList texts = std::exchange(waiting_, {});
+    for (const QString &text : texts)
+        prompts_.message(text, Prompts::Icon::None);
+}
+
+void PortRow::trace_failed()
+{
+    trace_note_
+        = QStringLiteral("The trace file %1 cannot be written (%2): no more lines go to it.")
+              .arg(QDir::toNativeSeparators(trace_->path()), trace_->failure());
+    std::fprintf(stderr, "kz-orba-ctrl: %s\n", qPrintable(trace_note_));
+    std::fflush(stderr);
+    tooltips_->set_note(trace_note_);
+    for (QWidget *row :
+        { static_cast<QWidget *>(ui_->lab_wprx_rs232), static_cast<QWidget *>(ui_->fra_rs232_port),
+            static_cast<QWidget *>(ui_->cmd_conn_0), static_cast<QWidget *>(ui_->cmd_conn_1) })
+        row->setToolTip(trace_note_);
 }

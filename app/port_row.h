@@ -3,7 +3,9 @@
 #include "app/receive_log_count.h"
 
 #include <QObject>
+#include <QStringList>
 
+class PortTooltips;
 class Prompts;
 class SerialLink;
 class TraceWriter;
@@ -35,7 +37,15 @@ public:
     // Start-up: shows the saved port in the list, which connects to it.
     void select_port(int port_no);
     // Also appends every trace line of the receive log to writer (--trace FILE); null stops it.
+    // The first line the writer cannot write is told once, on standard error and in the port
+    // row's tooltips, and no more lines go to it.
     void set_trace(TraceWriter *writer) { trace_ = writer; }
+    // What the port row says about the trace file: empty while it is written well.
+    QString trace_note() const { return trace_note_; }
+    // While held, messages about the port wait (start-up: until the window is drawn); release()
+    // shows the ones that waited, in order.
+    void hold_messages() { held_ = true; }
+    void release_messages();
 
 Q_SIGNALS:
     void look_changed(PortRow::Look look);
@@ -46,11 +56,17 @@ private:
     void cmd_clear_Click();
     void chk_auto_Click();
     void set_look(Look look);
+    void message(const QString &text);
+    void trace_failed();
 
     Ui::frm_main *ui_;
     SerialLink &link_;
     Prompts &prompts_;
     TraceWriter *trace_ = nullptr;
+    QString trace_note_;
+    PortTooltips *tooltips_ = nullptr;
+    bool held_ = false;
+    QStringList waiting_;
     Look look_ = Look::Untried;
     ReceiveLogCount log_count_;
     int auto_clear_ = 0;

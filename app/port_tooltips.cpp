@@ -32,7 +32,10 @@ void PortTooltips::refresh()
             list_->itemText(i).toHtmlEscaped(), choice.device.toHtmlEscaped(), state,
             source.toHtmlEscaped());
     }
-    list_->setToolTip(table + u"</table>"_s);
+    table += u"</table>"_s;
+    if (!note_.isEmpty())
+        table += u"<p>"_s + note_.toHtmlEscaped() + u"</p>"_s;
+    list_->setToolTip(table);
 }
 
 bool PortTooltips::eventFilter(QObject *watched, QEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 class QComboBox;
 
@@ -16,10 +17,13 @@ public:
 
     // Sets the tooltips from the system's port list now.
     void refresh();
+    // A line shown under the table (the trace file that cannot be written); empty for none.
+    void set_note(const QString &note) { note_ = note; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QComboBox *list_;
+    QString note_;
 };

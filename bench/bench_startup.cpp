@@ -1,5 +1,6 @@
-// Start-up of the window to its first shown frame, and its resident memory then, next to a bare
-// QWidget window of the same size started the same way. Each start is a child process (this
+// Start-up of the window to its first shown frame, and its resident memory then, next to the same
+// form with no logic (its controls and captions only) and a bare QWidget window of the same size,
+// each started the same way. Each start is a child process (this
 // executable again, with --child), timed by the parent from launch to the child's report; the
 // window starts on its own config folder and connects to a simulated receiver as it does at a
 // site. Prints figures, never pass/fail. Usage: bench_startup [starts per kind, default 10]
@@ -8,6 +9,7 @@
 #include "app/widget_prompts.h"
 #include "build_info.h"
 #include "sim/pty_sim.h"
+#include "ui_frm_main.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,6 +62,15 @@ int child(const QString &kind, const QString &config_dir, int argc, char *argv[]
     QApplication::setStyle(QStringLiteral("Fusion"));
     if (kind == QLatin1String("bare")) {
         QWidget window;
+        window.resize(528, 466);
+        window.show();
+        return report_when_shown(window);
+    }
+    if (kind == QLatin1String("form")) {
+        // The same form with no logic: every control and caption, no files, no link.
+        QWidget window;
+        Ui::frm_main form;
+        form.setupUi(&window);
         window.resize(528, 466);
         window.show();
         return report_when_shown(window);
@@ -161,28 +172,37 @@ int main(int argc, char *argv[])
 
     // Alternate the kinds so that a disturbance of the machine hits both alike. The first start of
     // each kind warms the file cache and is not counted.
-    std::vector<Start> window_starts, bare_starts;
+    std::vector<Start> window_starts, form_starts, bare_starts;
     for (int i = -1; i < runs; ++i) {
-        for (const QString &kind : { QStringLiteral("window"), QStringLiteral("bare") }) {
+        for (const QString &kind :
+            { QStringLiteral("window"), QStringLiteral("form"), QStringLiteral("bare") }) {
             Start s {};
             if (!start_once(kind, dir.path(), &s)) {
                 std::fprintf(stderr, "the %s child did not report\n", qPrintable(kind));
                 return 1;
             }
-            if (i >= 0)
-                (kind == QLatin1String("window") ? window_starts : bare_starts).push_back(s);
+            if (i < 0)
+                continue;
+            (kind == QLatin1String("window")        ? window_starts
+                    : kind == QLatin1String("form") ? form_starts
+                                                    : bare_starts)
+                .push_back(s);
         }
     }
 
     const Summary w = summarise(window_starts);
+    const Summary f = summarise(form_starts);
     const Summary b = summarise(bare_starts);
     std::printf("start-up to the first shown window, %d starts each, QT_QPA_PLATFORM=%s:\n", runs,
         qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("  kz-orba-ctrl window: median %6.1f ms (min %6.1f, max %6.1f), VmRSS %5.1f MB\n",
         w.median_ms, w.min_ms, w.max_ms, w.median_rss_mb);
+    std::printf("  the form, no logic:  median %6.1f ms (min %6.1f, max %6.1f), VmRSS %5.1f MB\n",
+        f.median_ms, f.min_ms, f.max_ms, f.median_rss_mb);
     std::printf("  bare QWidget:        median %6.1f ms (min %6.1f, max %6.1f), VmRSS %5.1f MB\n",
         b.median_ms, b.min_ms, b.max_ms, b.median_rss_mb);
-    std::printf("  the window's own share: %+.1f ms, %+.1f MB\n", w.median_ms - b.median_ms,
-        w.median_rss_mb - b.median_rss_mb);
+    std::printf("  the window over the form: %.2fx time (%+.1f ms), %.2fx memory (%+.1f MB)\n",
+        w.median_ms / f.median_ms, w.median_ms - f.median_ms, w.median_rss_mb / f.median_rss_mb,
+        w.median_rss_mb - f.median_rss_mb);
     return 0;
 }

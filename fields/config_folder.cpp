@@ -53,6 +53,18 @@ void copy_missing(Choice &choice, const QStringList &files)
     }
 }
 
+// The user's configuration folder. XDG_CONFIG_HOME counts only as an absolute path, as the XDG
+// base directory rules say; a relative one would put the settings under the current folder.
+QString user_config_home()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty() && QDir::isRelativePath(xdg))
+        return QDir::homePath() + QStringLiteral("/.config");
+#endif
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
 } // namespace
 
 Choice choose(const Places &places, const QStringList &files, bool copy)
@@ -81,8 +93,7 @@ Places system_places(const QString &given)
     Places places;
     places.given = given;
     places.exe_dir = QCoreApplication::applicationDirPath();
-    const QString config_home
-        = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString config_home = user_config_home();
     places.user_dir = QDir(config_home).filePath(QString::fromLatin1(app_folder));
     const QString share = QStringLiteral("share/") + QString::fromLatin1(app_folder);
     // The prefix the executable was installed under first, so that a copy under /opt or

@@ -36,13 +36,64 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched != label_ || event->type() != QEvent::Paint || !draws_spaced_caption(label_))
+        if (watched != label_ || event->type() != QEvent::Paint)
             return false;
-        paint();
+        if (!anchors_.isEmpty()
+            && label_->text().split(u' ', Qt::SkipEmptyParts).size() == anchors_.size())
+            paint_anchored();
+        else if (draws_spaced_caption(label_))
+            paint();
+        else
+            return false;
         return true;
     }
 
+    // Each word of the caption stands just before the control of the same place in anchors,
+    // with at least gap pixels between it and the controls on either side.
+    void anchor_words(const QList<QWidget *> &anchors) { anchors_ = anchors; }
+
+    QList<QRectF> anchored_words() const
+    {
+        QList<QRectF> out;
+        const QFont font = label_->font();
+        const QFontMetricsF fm(font);
+        const qreal gap = 4.0 * label_->logicalDpiX() / 96.0;
+        const QStringList words = label_->text().split(u' ', Qt::SkipEmptyParts);
+        const QRectF r = label_->contentsRect();
+        const qreal baseline_height = fm.height();
+        const qreal top = r.top() + (r.height() - baseline_height) / 2;
+        qreal previous_right = r.left() - gap;
+        for (qsizetype i = 0; i < words.size() && i < anchors_.size(); ++i) {
+            const QWidget *anchor = anchors_.at(i);
+            const qreal width = fm.horizontalAdvance(words.at(i));
+            // The anchor's left edge in the label's coordinates (they share a parent).
+            const qreal before = anchor->x() - label_->x();
+            qreal x = before - gap - width;
+            // Too close to what stands before it: in the middle of the room between the two.
+            if (x < previous_right + gap)
+                x = previous_right + (before - previous_right - width) / 2;
+            out.append(QRectF(x, top, width, baseline_height));
+            previous_right = anchor->x() - label_->x() + anchor->width();
+        }
+        return out;
+    }
+
 private:
+    void paint_anchored() const
+    {
+        const QFont font = label_->font();
+        const QFontMetricsF fm(font);
+        const QStringList words = label_->text().split(u' ', Qt::SkipEmptyParts);
+        const QList<QRectF> boxes = anchored_words();
+        QPainter painter(label_);
+        painter.setFont(font);
+        painter.setPen(label_->palette().color(label_->foregroundRole()));
+        painter.setClipRect(label_->contentsRect());
+        for (qsizetype i = 0; i < boxes.size(); ++i)
+            painter.drawText(
+                QPointF(boxes.at(i).left(), boxes.at(i).top() + fm.ascent()), words.at(i));
+    }
+
     void paint() const
     {
         const QFont font = label_->font();
@@ -92,6 +143,7 @@ private:
     }
 
     QLabel *label_;
+    QList<QWidget *> anchors_;
 };
 
 } // namespace
@@ -144,4 +196,28 @@ void make_captions_readable(Ui::frm_main *ui, QWidget *window)
     }
     ui->lab_info->stackUnder(ui->lab_fw_ver_tx);
     ui->lab_info->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Captions that run along a row of lists and buttons: each word just before what it names.
+    const struct
+    {
+        QLabel *label;
+        QList<QWidget *> anchors;
+    } rows[] = { { ui->lab_pic1, { ui->cbo_pic_bri, ui->cbo_pic_con, ui->cbo_pic_sat } },
+        { ui->lab_pic2, { ui->cbo_pic_sha, ui->cbo_pic_hue } },
+        { ui->lab_info, { ui->cmd_info, ui->lab_fw_ver_tx, ui->lab_fw_ver_rx } } };
+    for (const auto &row : rows) {
+        auto *caption = row.label->findChild<SpacedCaption *>(
+            QLatin1StringView(SpacedCaption::name), Qt::FindDirectChildrenOnly);
+        if (!caption) {
+            caption = new SpacedCaption(row.label);
+            row.label->installEventFilter(caption);
+        }
+        caption->anchor_words(row.anchors);
+    }
+}
+
+QList<QRectF> anchored_caption_words(const QLabel *label)
+{
+    const auto *caption = label->findChild<SpacedCaption *>(
+        QLatin1StringView(SpacedCaption::name), Qt::FindDirectChildrenOnly);
+    return caption ? caption->anchored_words() : QList<QRectF>();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
+#include <QRectF>
 
 class QLabel;
 class QWidget;
@@ -36,5 +38,12 @@ bool draws_spaced_caption(const QLabel *label);
 // - the firmware heading "FW   TX   RX" is drawn above the "Get" button that its first word runs
 //   into in any font at this size (below the two version boxes), and lets mouse clicks through
 //   to the button.
+// - the captions that run along a row of lists ("Brightness   Contrast   Saturation", "Sharpness
+//   Hue", "FW   TX   RX") draw each word just before the control it names, a few pixels clear
+//   of it and of the control before it, in any font;
 // Call once after setupUi(); it polishes the window to learn the resolved fonts.
 void make_captions_readable(Ui::frm_main *ui, QWidget *window);
+
+// Where a caption of make_captions_readable() that runs along a row draws its words, in the
+// label's coordinates (an advance wide, a line high); empty for every other label.
+QList<QRectF> anchored_caption_words(const QLabel *label);

@@ -1,6 +1,9 @@
 #include "link/serial_transport.h"
 
+#include "link/port_lock.h"
+
 #include <QFileInfo>
+#include <QLockFile>
 
 SerialTransport::SerialTransport(QObject *parent)
     : Transport(parent)
@@ -34,18 +37,35 @@ bool SerialTransport::open(const QString &address)
     // open of the same name is. A port name without a path (COM3) stays as it is.
     const QString device
         = address.contains(u'/') ? QFileInfo(address).canonicalFilePath() : QString();
-    port_.setPortName(device.isEmpty() ? address : device);
-    const bool opened = port_.setBaudRate(QSerialPort::Baud115200)
-        && port_.setDataBits(QSerialPort::Data8) && port_.setParity(QSerialPort::NoParity)
-        && port_.setStopBits(QSerialPort::OneStop)
-        && port_.setFlowControl(QSerialPort::NoFlowControl) && port_.open(QIODevice::ReadWrite)
-        && port_.clear(QSerialPort::AllDirections);
+    const QString location = device.isEmpty() ? address : device;
+    port_.setPortName(location);
+    bool opened = open_port();
     open_error_.clear();
+    if (!opened && port_.error() == QSerialPort::PermissionError) {
+        // Qt refuses a port whose lock file is there, in its own words about "locking". The lock
+        // file says who holds it; one left by a process that is gone is taken over once.
+        std::optional<PortLock> lock = read_port_lock(location);
+        if (lock && is_stale(*lock) && QLockFile(lock->path).removeStaleLockFile()) {
+            opened = open_port();
+            lock = opened ? std::nullopt : read_port_lock(location);
+        }
+        if (lock)
+            open_error_ = port_lock_text(*lock);
+    }
     if (!opened) {
-        open_error_ = port_.errorString();
+        if (open_error_.isEmpty())
+            open_error_ = port_.errorString();
         port_.close();
     }
     return opened;
+}
+
+bool SerialTransport::open_port()
+{
+    return port_.setBaudRate(QSerialPort::Baud115200) && port_.setDataBits(QSerialPort::Data8)
+        && port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop)
+        && port_.setFlowControl(QSerialPort::NoFlowControl) && port_.open(QIODevice::ReadWrite)
+        && port_.clear(QSerialPort::AllDirections);
 }
 
 void SerialTransport::close()

@@ -26,6 +26,8 @@ public:
     void discard_input() override;
 
 private:
+    bool open_port();
+
     QSerialPort port_;
     QString open_error_;
 };

@@ -1,5 +1,7 @@
 #include "link/trace.h"
 
+#include <QFileInfo>
+
 QString trace_outcome_text(Outcome outcome)
 {
     switch (outcome) {
@@ -69,8 +71,23 @@ QString trace_note_line(const QString &port, const QDateTime &when, const QStrin
 
 bool TraceWriter::open(const QString &path, QString *error)
 {
+    // Opening a named pipe for writing waits for a reader, perhaps for ever; a device or a
+    // folder is no file to append lines to; a link to nothing would create its target.
+    const QFileInfo info(path);
+    const char *why = nullptr;
+    if (info.isSymLink() && !info.exists())
+        why = "a symbolic link to nothing; name the file itself";
+    else if (info.exists() && !info.isFile())
+        why = "not a regular file (a folder, named pipe or device)";
+    if (why) {
+        if (error)
+            *error = QString::fromLatin1(why);
+        return false;
+    }
     file_.setFileName(path);
-    if (file_.open(QIODevice::WriteOnly | QIODevice::Append))
+    // Unbuffered: a line that does not go in whole leaves nothing behind in a buffer, so the part
+    // that did go in can be taken back.
+    if (file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return true;
     if (error)
         *error = file_.errorString();
@@ -84,8 +101,8 @@ void TraceWriter::write(const QString &port, const TraceRecord &record)
 
 bool TraceWriter::open_descriptor(int descriptor, QString *error)
 {
-    if (file_.open(
-            descriptor, QIODevice::WriteOnly | QIODevice::Append, QFileDevice::DontCloseHandle))
+    if (file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+            QFileDevice::DontCloseHandle))
         return true;
     if (error)
         *error = file_.errorString();

@@ -54,6 +54,7 @@ public:
     // Writes to an open descriptor the caller keeps (standard error for "-").
     bool open_descriptor(int descriptor, QString *error = nullptr);
     bool is_open() const { return file_.isOpen(); }
+    QString path() const { return file_.fileName(); }
     void write(const QString &port, const TraceRecord &record);
     void write_line(const QString &line);
     // The first write that did not go through whole (full disk, a device that takes nothing):

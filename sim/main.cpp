@@ -384,7 +384,11 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(help_description());
     parser.addHelpOption();
-    parser.addVersionOption();
+    // -v as always, and -V as kz-orba-cli takes it.
+    const QCommandLineOption version_opt(
+        { QStringLiteral("v"), QStringLiteral("V"), QStringLiteral("version") },
+        QStringLiteral("Displays version information."));
+    parser.addOption(version_opt);
     const QCommandLineOption link_opt(QStringLiteral("link"),
         QStringLiteral("Symbolic link to create to the slave side of a pseudo-terminal."),
         QStringLiteral("PATH"));
@@ -443,6 +447,8 @@ int main(int argc, char *argv[])
         log_opt, delay_opt, silent_opt, noise_opt, split_opt, wrong_opt, overlong_opt, only_opt,
         hang_opt, redial_opt });
     parser.process(app);
+    if (parser.isSet(version_opt))
+        parser.showVersion();
 
     const bool on_tcp = parser.isSet(tcp_opt) || parser.isSet(rfc2217_opt);
     const QString link = parser.value(link_opt);

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -150,4 +151,37 @@ TEST(AppSettings, FailedWriteLeavesTheOldFile)
     EXPECT_EQ(back.port_no, 1);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
         QStringList { QStringLiteral("KZ_ORBA_CTRL.ini") });
+}
+
+// What a write killed before its rename leaves beside the settings file is removed; files a
+// person named alike, other files' leftovers, folders and links stay.
+TEST(AppSettings, StaleTemporariesOfTheSettingsFileAreRemoved)
+{
+    QTemporaryDir dir;
+    const QString path = write(dir, "0\r\n0\r\n0\r\n\"\"\r\n1\r\n");
+    const struct
+    {
+        const char *name;
+        bool removed;
+    } cases[] = { { "KZ_ORBA_CTRL.ini.a1B2c3", true }, { "KZ_ORBA_CTRL.ini.Xy-_9Z", true },
+        { "KZ_ORBA_CTRL.ini.QWERTY", true }, { "KZ_ORBA_CTRL.ini.backup", false },
+        { "KZ_ORBA_CTRL.ini.bak", false }, { "KZ_ORBA_CTRL.ini.a1B2c3d", false },
+        { "KZ_ORBA_CTRL.ini.a1B.c3", false }, { "room1.ini.a1B2c3", false },
+        { "KZ_ORBA_CTRL.ini", false } };
+    for (const auto &c : cases) {
+        QFile file(dir.filePath(QString::fromLatin1(c.name)));
+        if (!file.exists()) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("1\r\n");
+        }
+    }
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("KZ_ORBA_CTRL.ini.F0lder")));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("room1.ini.a1B2c3")),
+        dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini.L1nk00"))));
+    const QStringList removed = remove_stale_temporaries(path);
+    for (const auto &c : cases)
+        EXPECT_EQ(QFile::exists(dir.filePath(QString::fromLatin1(c.name))), !c.removed) << c.name;
+    EXPECT_EQ(removed.size(), 3);
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini.F0lder"))).isDir());
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("KZ_ORBA_CTRL.ini.L1nk00"))).isSymLink());
 }

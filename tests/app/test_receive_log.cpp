@@ -3,7 +3,10 @@
 // characters have been received, as before. --trace writes the same lines to a file.
 #include "link/serial_link.h"
 #include "link/trace.h"
+#include "tests/support/resource_limit.h"
 #include "tests/support/window_fixture.h"
+
+#include <QFileInfo>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -196,6 +199,41 @@ private Q_SLOTS:
             = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
         QVERIFY(lines[4].contains(u"\tWP_PictureSha[?]$\\x0D\tWP_PictureSha["_s));
+    }
+
+    // A trace file that stops taking lines (a full disk: here a file-size limit two lines past
+    // its start) is told once, in the port row's tooltips, and keeps only whole lines.
+    void trace_write_failure_told_once()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"trace.log"_s);
+        TraceWriter writer;
+        QVERIFY(writer.open(path));
+        WindowFixture fx;
+        START_WINDOW(fx);
+        fx.window->port_row().set_trace(&writer);
+        QVERIFY(fx.window->port_row().trace_note().isEmpty());
+        {
+            const ResourceLimit limit(RLIMIT_FSIZE, 250);
+            fx.ui->cmd_pic_read->click();
+            fx.ui->cmd_pic_read->click();
+        }
+        const QString note = fx.window->port_row().trace_note();
+        QVERIFY2(note.startsWith(u"The trace file "_s + path + u" cannot be written ("_s),
+            qPrintable(note));
+        QVERIFY2(note.endsWith(u"): no more lines go to it."_s), qPrintable(note));
+        QCOMPARE(fx.ui->lab_wprx_rs232->toolTip(), note);
+        QCOMPARE(fx.ui->cmd_conn_0->toolTip(), note);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(!text.isEmpty() && text.size() <= 250);
+        QVERIFY2(text.endsWith('\n'), text.constData());
+        // Nothing more goes to the file once it failed, though the receive log goes on.
+        const int logged = fx.ui->txt_rx->blockCount();
+        fx.ui->cmd_pic_read->click();
+        QVERIFY(fx.ui->txt_rx->blockCount() > logged);
+        QCOMPARE(QFileInfo(path).size(), text.size());
     }
 };
 

@@ -1,6 +1,8 @@
 // The window's executable as a user starts it, on damaged files and without a display: every
 // start-up error ends the process with status 1 and a short report on stderr, and nothing waits
 // for a click, a writer or the end of a huge file. --list-ports works without any display.
+#include "build_info.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -219,6 +221,76 @@ private Q_SLOTS:
         QVERIFY2(given.out.contains(
                      "files: " + dir_.path().toLocal8Bit() + " (given with --config-dir)"),
             given.out.constData());
+    }
+
+    // A command line the window cannot take, and the version, are answered without a display:
+    // the option is named, not the missing display.
+    void command_line_answered_without_display_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        const QString version
+            = u"KZ-ORBA-320-RX "_s + QString::fromLatin1(build_info::version) + u"\n"_s;
+        QTest::newRow("unknown option")
+            << QStringList { u"--bogus"_s } << 1 << QString() << u"Unknown option 'bogus'."_s;
+        QTest::newRow("unknown option after Qt's own") << QStringList { u"-style"_s, u"fusion"_s,
+            u"--bogus"_s } << 1 << QString() << u"Unknown option 'bogus'."_s;
+        QTest::newRow("missing value") << QStringList { u"--config-dir"_s } << 1 << QString()
+                                       << u"Missing value after '--config-dir'."_s;
+        QTest::newRow("-v") << QStringList { u"-v"_s } << 0 << version << QString();
+        QTest::newRow("-V") << QStringList { u"-V"_s } << 0 << version << QString();
+        QTest::newRow("--version") << QStringList { u"--version"_s } << 0 << version << QString();
+    }
+
+    void command_line_answered_without_display()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
+            environment.remove(QString::fromLatin1(name));
+        const Run r = run(arguments, environment);
+        QVERIFY(r.finished);
+        QCOMPARE(r.status, status);
+        QCOMPARE(QString::fromLocal8Bit(r.out), out);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : QString::fromLocal8Bit(r.err).contains(err),
+            r.err.constData());
+        QVERIFY2(!r.err.contains("display"), r.err.constData());
+    }
+
+    // A trace file that is no regular file is refused before the window opens, as kz-orba-cli
+    // refuses it: a named pipe would wait for a reader for ever.
+    void odd_trace_file_refused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << u"fifo"_s;
+        QTest::newRow("folder") << u"folder"_s;
+        QTest::newRow("link to nothing") << u"dangling"_s;
+    }
+
+    void odd_trace_file_refused()
+    {
+        QFETCH(QString, kind);
+        const QString trace = path(u"trace"_s);
+        if (kind == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(trace).constData(), 0600), 0);
+        else if (kind == u"folder"_s)
+            QVERIFY(QDir().mkpath(trace));
+        else
+            QVERIFY(QFile::link(path(u"nowhere"_s), trace));
+        const Run r = run({ u"--config-dir"_s, dir_.path(), u"--trace"_s, trace }, offscreen());
+        QVERIFY2(r.finished, "the window waited on its trace file");
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains("kz-orba-ctrl: cannot open the trace file " + trace.toLocal8Bit()),
+            r.err.constData());
+        QVERIFY2(r.err.contains(
+                     kind == u"dangling"_s ? "symbolic link to nothing" : "not a regular file"),
+            r.err.constData());
+        QVERIFY(!QFileInfo::exists(path(u"nowhere"_s)));
     }
 
     // Without a usable display: one line naming what is missing and where to turn, status 1.

@@ -101,7 +101,8 @@ private Q_SLOTS:
         sim = nullptr;
         auto f = window_on(address, 1);
         START_WINDOW(*f);
-        QCOMPARE(f->prompts.texts().size(), 1);
+        // Told once the window is drawn.
+        QTRY_COMPARE(f->prompts.texts().size(), 1);
         const QStringList lines = f->prompts.texts().first().split(u'\n');
         QCOMPARE(lines.first(), u"RS-232 port error on COM 1: !"_s);
         QVERIFY2(lines.size() == 2 && lines.last().startsWith(address + u": "_s)

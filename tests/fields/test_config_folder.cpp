@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ostream>
 
 using config_folder::Mode;
@@ -171,5 +172,60 @@ INSTANTIATE_TEST_SUITE_P(Modes, ConfigFolder,
             .defaults = "defaults1",
             .problems = 2 }),
     [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// XDG_CONFIG_HOME as a user may have set it, and the user folder it must give.
+struct XdgCase
+{
+    const char *name;
+    const char *xdg; // nullptr: unset; "@" stands for the sandbox
+    const char *user_dir; // "~" stands for HOME
+};
+
+std::ostream &operator<<(std::ostream &os, const XdgCase &c)
+{
+    return os << c.name;
+}
+
+class XdgConfigHome : public ::testing::TestWithParam<XdgCase>
+{
+};
+
+TEST_P(XdgConfigHome, OnlyAnAbsolutePathCounts)
+{
+    const XdgCase c = GetParam();
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QByteArray old_home = qgetenv("HOME");
+    const bool had_xdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const QByteArray old_xdg = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    if (c.xdg)
+        qputenv("XDG_CONFIG_HOME", QByteArray(c.xdg).replace("@", QFile::encodeName(home.path())));
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    const QString user_dir = config_folder::system_places(QString()).user_dir;
+    qputenv("HOME", old_home);
+    if (had_xdg)
+        qputenv("XDG_CONFIG_HOME", old_xdg);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(user_dir.toStdString(),
+        QString::fromLatin1(c.user_dir).replace(u'~', home.path()).toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Env, XdgConfigHome,
+    ::testing::Values(XdgCase { "unset", nullptr, "~/.config/kz-orba-ctrl" },
+        XdgCase { "absolute", "@/xdg", "~/xdg/kz-orba-ctrl" },
+        XdgCase { "relative", "xdg", "~/.config/kz-orba-ctrl" },
+        XdgCase { "dot relative", "./conf", "~/.config/kz-orba-ctrl" }),
+    [](const ::testing::TestParamInfo<XdgCase> &info) {
+        std::string name = info.param.name;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 } // namespace

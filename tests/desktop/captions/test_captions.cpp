@@ -15,6 +15,8 @@
 #include <QStyleOption>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 // One run of non-space characters of a caption, where it is drawn, in its control's coordinates.
@@ -98,6 +100,19 @@ std::optional<Caption> caption_of(QWidget *w)
             r.setRight(r.right() - indent);
         c.text = label->text();
         c.clip = r;
+        // A caption along a row of lists: each word where the window places it.
+        if (const QList<QRectF> boxes = anchored_caption_words(label); !boxes.isEmpty()) {
+            const QStringList words = c.text.split(u' ', Qt::SkipEmptyParts);
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                const QRect ink = fm.boundingRect(words.at(i));
+                const QRect tight = fm.tightBoundingRect(words.at(i));
+                const int baseline = qRound(boxes.at(i).top()) + fm.ascent();
+                c.words.append({ words.at(i),
+                    QRect(qFloor(boxes.at(i).left()) + ink.x(), baseline + tight.y(), ink.width(),
+                        tight.height()) });
+            }
+            return c;
+        }
         const qreal space = draws_spaced_caption(label)
             ? caption_space(font)
             : QFontMetricsF(font).horizontalAdvance(u' ');
@@ -186,6 +201,13 @@ QList<QRect> cover_of(QWidget *w)
             return out;
         }
     }
+    // A control shaped by a mask (the focus ring) hides only what its mask covers.
+    if (!w->mask().isEmpty()) {
+        QList<QRect> out;
+        for (const QRect &r : w->mask())
+            out.append(r.translated(w->mapTo(top, QPoint(0, 0))));
+        return out;
+    }
     return { QRect(w->mapTo(top, QPoint(0, 0)), w->size()) };
 }
 
@@ -237,6 +259,25 @@ QStringList faults_of(const Caption &c, const QList<QWidget *> &order)
                               .arg(who, word.text, describe(QStringLiteral("at"), on_top),
                                   describe(p->objectName(), area));
         }
+        // Nor does a word touch a control beside it, above or below it in the stacking: at least
+        // a pixel of ground between them.
+        for (QWidget *other : order) {
+            if (other == w || !other->isVisible() || other->isAncestorOf(w)
+                || w->isAncestorOf(other) || other->objectName() == u"focus_ring")
+                continue;
+            auto *other_label = qobject_cast<QLabel *>(other);
+            if (other_label && !other_label->autoFillBackground()
+                && other_label->frameShape() == QFrame::NoFrame)
+                continue; // another caption: its words are checked on their own
+            if (qobject_cast<QGroupBox *>(other))
+                continue; // a frame around: its edges are checked above
+            const QRect area(other->mapTo(top, QPoint(0, 0)), other->size());
+            const QRect around = QRect(w->mapTo(top, word.ink.topLeft()), word.ink.size());
+            if (area.intersects(around.adjusted(-1, 0, 1, 0)))
+                faults << QStringLiteral("%1: \"%2\" %3 touches %4")
+                              .arg(who, word.text, describe(QStringLiteral("at"), around),
+                                  describe(other->objectName(), area));
+        }
         for (qsizetype i = self + 1; i < order.size(); ++i) {
             QWidget *above = order.at(i);
             if (!above->isVisible())
@@ -272,6 +313,23 @@ QStringList faults_of(const Caption &c, const QList<QWidget *> &order)
     return faults;
 }
 
+// WCAG's relative luminance and contrast ratio of two colours.
+double luminance(const QColor &c)
+{
+    auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 } // namespace
 
 class TestCaptions : public QObject
@@ -285,6 +343,51 @@ private Q_SLOTS:
             "run on a real X server: QT_QPA_PLATFORM=xcb under xvfb-run");
         // The window's own style (main() sets it), which decides the text areas of buttons.
         QApplication::setStyle(QStringLiteral("Fusion"));
+    }
+
+    // The font setting the test runs under is the window's, and the form has grown with it.
+    void form_grows_with_the_font()
+    {
+        WindowFixture f;
+        START_WINDOW(f);
+        const int dpi = qEnvironmentVariableIsSet("QT_FONT_DPI")
+            ? qEnvironmentVariableIntValue("QT_FONT_DPI")
+            : 96;
+        QCOMPARE(f.window->logicalDpiY(), dpi);
+        // At least as much as the dots per inch say, a little more where the text grows more.
+        const double factor = f.window->width() / 528.0;
+        QVERIFY2(factor > dpi / 96.0 - 0.01 && factor < dpi / 96.0 * 1.08,
+            qPrintable(QString::number(factor)));
+        QVERIFY(qAbs(f.window->height() - 466 * factor) <= 1);
+        QVERIFY(qAbs(f.ui->fra_picture->geometry().bottom() + 1 - 461 * factor) <= 1);
+    }
+
+    // The firmware version boxes: their text stands out from their ground by WCAG's 4.5:1.
+    void version_boxes_have_contrast()
+    {
+        WindowFixture::Options options;
+        options.open_section = 1;
+        WindowFixture f(options);
+        START_WINDOW(f);
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        for (QLabel *box : { f.ui->lab_fw_ver_tx, f.ui->lab_fw_ver_rx }) {
+            box->setText(QStringLiteral("1.0.5"));
+            const QImage image = box->grab().toImage();
+            QHash<QRgb, int> count;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ++count[image.pixel(x, y)];
+            QRgb ground = 0;
+            for (auto it = count.cbegin(); it != count.cend(); ++it)
+                if (it.value() > count.value(ground))
+                    ground = it.key();
+            // The text's own colour: of its anti-aliased pixels, the one farthest from the ground.
+            double best = 1;
+            for (auto it = count.cbegin(); it != count.cend(); ++it)
+                best = std::max(best, contrast(QColor(ground), QColor(it.key())));
+            QVERIFY2(best >= 4.5,
+                qPrintable(QStringLiteral("%1: %2:1").arg(box->objectName()).arg(best, 0, 'f', 2)));
+        }
     }
 
     void every_caption_is_readable_data()

@@ -1,7 +1,7 @@
 #!/bin/bash
 # The window started on a settings folder the user cannot write, closed by the window manager's
-# close request: the failed write is reported on stderr with the path and the reason, and the old
-# settings file is left as it was. Runs as an unprivileged user (root writes anywhere).
+# close request: the failed write is reported on stderr with the path and the reason, the old
+# settings file is left as it was, and the exit status is 1. Runs as an unprivileged user (root writes anywhere).
 # Usage: unwritable_settings.sh KZ-ORBA-CTRL X_CLOSE DATA_DIR
 set -euo pipefail
 ctrl=$1 x_close=$2 data=$3
@@ -41,7 +41,7 @@ fi
 status=${status:-0}
 err=$(cat "$work/err")
 echo "stderr: $err"
-[ "$status" = 0 ] || { echo "exit status $status"; exit 1; }
+[ "$status" = 1 ] || { echo "exit status $status after a failed settings write, not 1"; exit 1; }
 expected="kz-orba-ctrl: The settings cannot be saved to $config/KZ_ORBA_CTRL.ini: "
 grep -qF -- "$expected" "$work/err" || { echo "no report naming $config/KZ_ORBA_CTRL.ini"; exit 1; }
 grep -qi "permission denied" "$work/err" || { echo "the system's reason is missing"; exit 1; }

@@ -14,7 +14,10 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
+#include <QSet>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 
 using namespace rx_test;
 
@@ -49,7 +52,7 @@ class TestDesktopInput : public QObject
     WidgetPrompts real_prompts;
 
     // The window in section s, shown, active and drawn, with real message boxes and dialogs.
-    bool open(int section, int cmd_fmt = 0)
+    bool open(int section, int cmd_fmt = 0, bool with_log = true)
     {
         WindowFixture::Options options;
         options.open_section = section;
@@ -60,7 +63,8 @@ class TestDesktopInput : public QObject
             return false;
         real_prompts.set_parent(fx->window.get());
         // Tall enough to show the receive log below the sections.
-        fx->window->resize(fx->window->width(), fx->window->maximumHeight());
+        if (with_log)
+            fx->window->show_log(true);
         fx->window->move(0, 0);
         fx->window->activateWindow();
         return QTest::qWaitForWindowExposed(fx->window.get())
@@ -208,6 +212,157 @@ private Q_SLOTS:
             (QList<QByteArray> {
                 "WP_Aspect[4:3]$\r", "WP_Aspect[Keep]$\r", "WP_Aspect[Full]$\r" }));
         QCOMPARE(aspect->currentIndex(), 0);
+    }
+
+    // Ctrl with Tab, Page Down/Up and the digits goes through the sections from any control,
+    // and leaves the focus on the chosen section's title; the arrows move on from there. J, K
+    // and L still act in the Control Panel reached this way.
+    void sections_switch_by_keyboard_data()
+    {
+        QTest::addColumn<QString>("start_focus");
+        QTest::newRow("from the Connect button") << QStringLiteral("cmd_conn_0");
+        QTest::newRow("from the receive log") << QStringLiteral("txt_rx");
+        QTest::newRow("from a list") << QStringLiteral("cbo_input");
+    }
+    void sections_switch_by_keyboard()
+    {
+        QFETCH(QString, start_focus);
+        QVERIFY(open(1));
+        QVERIFY(focus_on(start_focus));
+        const QList<QLabel *> titles
+            = { fx->ui->lab_title_proj, fx->ui->lab_title_orba, fx->ui->lab_title_panel };
+        const struct
+        {
+            const char *modifier;
+            const char *key;
+            int section;
+        } steps[] = { { "Control_L", "Tab", 2 }, { "Control_L", "Tab", 0 },
+            { "Control_L", "Next", 1 }, { "Control_L", "Prior", 0 }, { "Shift_L", "Tab", 2 },
+            { "Control_L", "2", 1 }, { "Control_L", "1", 0 }, { nullptr, "Left", 2 },
+            { nullptr, "Right", 0 }, { nullptr, "End", 2 }, { "Control_L", "3", 2 } };
+        for (const auto &step : steps) {
+            // Ctrl+Shift+Tab: both held.
+            const bool shift_tab = QByteArray(step.modifier ? step.modifier : "") == "Shift_L";
+            if (shift_tab)
+                x->key_down("Control_L");
+            if (step.modifier)
+                x->key_down(step.modifier);
+            x->tap(step.key);
+            if (step.modifier)
+                x->key_up(step.modifier);
+            if (shift_tab)
+                x->key_up("Control_L");
+            const QString what = QStringLiteral("%1+%2").arg(
+                QString::fromLatin1(step.modifier ? step.modifier : ""),
+                QString::fromLatin1(step.key));
+            QTRY_VERIFY2(static_cast<int>(fx->window->state().open_section) == step.section,
+                qPrintable(what));
+            QTRY_COMPARE(QApplication::focusWidget(), titles.at(step.section));
+            QCOMPARE(fx->ui->fra_proj->isVisible(), step.section == 0);
+            QCOMPARE(fx->ui->fra_wp_ctrl->isVisible(), step.section == 1);
+            QCOMPARE(fx->ui->pic_panel->isVisible(), step.section == 2);
+        }
+        QTest::qWait(300); // drawn
+        screenshot(QStringLiteral("keyboard_panel_title_focused"));
+        const QList<QByteArray> switching = sent_before_barrier(*fx);
+        QVERIFY2(switching.isEmpty(), switching.join('|').constData());
+        fx->clear_sent();
+        for (const char *key : { "j", "k", "l" }) {
+            x->tap(key);
+            QTest::qWait(300);
+        }
+        QCOMPARE(sent_before_barrier(*fx), (QList<QByteArray> { menu, minus, plus }));
+    }
+
+    // Tab reaches the shown section's title and no control below the window's lower edge; the
+    // focused control carries a ring that shows on the screen.
+    void tab_stops_are_visible_and_marked()
+    {
+        QVERIFY(open(0, 0, false));
+        QCOMPARE(fx->window->height(), fx->window->minimumHeight());
+        QVERIFY(focus_on(QStringLiteral("cmd_conn_0")));
+        QSet<QWidget *> reached;
+        QWidget *window = fx->window.get();
+        for (int i = 0; i < 60; ++i) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            reached.insert(focus);
+            const QRect on_window(focus->mapTo(window, QPoint(0, 0)), focus->size());
+            QVERIFY2(window->rect().contains(on_window),
+                qPrintable(focus->objectName() + QStringLiteral(" lies outside the window")));
+            QVERIFY2(focus->isVisible(), qPrintable(focus->objectName()));
+            // The ring: navy pixels just outside the control, on every side, on the screen.
+            QTest::qWait(80);
+            const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+            const QRect ring
+                = QRect(focus->mapToGlobal(QPoint(0, 0)), focus->size()).adjusted(-2, -2, 2, 2);
+            int navy = 0;
+            for (const QPoint p :
+                { QPoint(ring.center().x(), ring.top()), QPoint(ring.center().x(), ring.bottom()),
+                    QPoint(ring.left(), ring.center().y()),
+                    QPoint(ring.right(), ring.center().y()) })
+                navy += shot.pixelColor(p) == QColor(0, 0, 128) ? 1 : 0;
+            QVERIFY2(navy == 4,
+                qPrintable(QStringLiteral("%1: the focus ring shows on %2 of 4 sides")
+                               .arg(focus->objectName())
+                               .arg(navy)));
+            if (focus == fx->ui->cmd_conn_0 && i == 0)
+                screenshot(QStringLiteral("focus_connect"));
+            x->tap("Tab");
+            QTRY_VERIFY(QApplication::focusWidget() != focus);
+        }
+        QVERIFY(reached.contains(fx->ui->lab_title_proj));
+        QVERIFY(!reached.contains(fx->ui->lab_title_orba));
+        QVERIFY(reached.contains(fx->ui->cbo_proj_baudrate));
+        for (QWidget *below :
+            { static_cast<QWidget *>(fx->ui->txt_rx), static_cast<QWidget *>(fx->ui->cmd_clear),
+                static_cast<QWidget *>(fx->ui->chk_auto) })
+            QVERIFY2(!reached.contains(below), qPrintable(below->objectName()));
+        // Shown, the receive log is reached as well.
+        x->click(centre_of(fx->window->log_button()));
+        QTRY_VERIFY(fx->window->log_shown());
+        QTRY_VERIFY(fx->ui->txt_rx->focusPolicy() != Qt::NoFocus);
+    }
+
+    // F6 goes from region to region: port row, section title, section, receive log.
+    void f6_moves_between_regions()
+    {
+        QVERIFY(open(1));
+        QVERIFY(focus_on(QStringLiteral("cmd_conn_0")));
+        const QList<QWidget *> expected = { fx->ui->lab_title_orba, fx->ui->cbo_input,
+            fx->window->log_button(), fx->ui->cmd_conn_0 };
+        for (QWidget *next : expected) {
+            x->tap("F6");
+            QTRY_COMPARE(QApplication::focusWidget(), next);
+        }
+        x->key_down("Shift_L");
+        x->tap("F6");
+        x->key_up("Shift_L");
+        QTRY_COMPARE(QApplication::focusWidget(), fx->window->log_button());
+    }
+
+    // The receive log: shown by its button, it grows with the window, and a trace line stays on
+    // one line.
+    void receive_log_shows_grows_and_keeps_lines_whole()
+    {
+        QVERIFY(open(1, 0, false));
+        QVERIFY(!fx->window->log_shown());
+        screenshot(QStringLiteral("log_hidden"));
+        x->click(centre_of(fx->window->log_button()));
+        QTRY_VERIFY(fx->window->log_shown());
+        const int designed = fx->ui->txt_rx->height();
+        fx->window->resize(fx->window->width(), fx->window->height() + 150);
+        QTRY_COMPARE(fx->ui->txt_rx->height(), designed + 150);
+        QTRY_VERIFY(fx->ui->txt_rx->geometry().bottom() < fx->window->height());
+        fx->ui->txt_rx->appendPlainText(QStringLiteral(
+            "2026-12-11 07:00:00.000\tCOM1\tWP_Aspect[?]$\\x0D\tWP_Aspect[16:9]$\\x0D\treplied\t3 "
+            "ms"));
+        QCOMPARE(fx->ui->txt_rx->document()->lastBlock().layout()->lineCount(), 1);
+        QTest::qWait(500); // drawn at its new size
+        screenshot(QStringLiteral("log_shown"));
+        x->click(centre_of(fx->window->log_button()));
+        QTRY_COMPARE(fx->window->height(), fx->window->minimumHeight());
+        QVERIFY(!fx->window->log_shown());
     }
 
     void sections_switch_by_title_and_ball_data()
@@ -396,6 +551,48 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(settings));
         QTest::qWait(700); // a late reply's time: nothing more reaches the line
         QCOMPARE(files.sent().size(), sent_at_close);
+    }
+
+    // A remembered port that cannot be opened: the main window is on the screen, drawn, before
+    // the port's message comes over it.
+    void startup_port_error_comes_over_the_drawn_window()
+    {
+        WindowFixture files(WindowFixture::Options {});
+        const QByteArray com1 = qgetenv("KZ_ORBA_COM1");
+        qputenv("KZ_ORBA_COM1", QFile::encodeName(files.path(QStringLiteral("no-such-port"))));
+        QProcess program;
+        program.setProgram(QStringLiteral(KZ_CTRL_EXE));
+        program.setArguments({ QStringLiteral("--config-dir"), files.dir() });
+        program.start();
+        const bool started = program.waitForStarted();
+        qputenv("KZ_ORBA_COM1", com1);
+        QVERIFY(started);
+        // While the port's message shows, the main window is on the screen too.
+        XInput::Window main {};
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QList<XInput::Window> shown = x->windows_of(program.processId());
+                for (const XInput::Window &w : shown)
+                    if (w.title.startsWith(u"KZ-ORBA-320-RX v"))
+                        main = w;
+                return shown.size() == 2 && main.id != 0;
+            }(),
+            10000);
+        QTest::qWait(300);
+        screenshot(QStringLiteral("startup_port_error"));
+        // The main window has drawn its controls: far more than the grey ground.
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, main.origin.x(), main.origin.y(), 528, 466)
+                                .toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < shot.height(); y += 2)
+            for (int x = 0; x < shot.width(); x += 2)
+                colours.insert(shot.pixel(x, y));
+        QVERIFY2(colours.size() > 16, qPrintable(QString::number(colours.size())));
+        x->tap("Return");
+        QTRY_VERIFY(!shows_question(program, main));
+        program.kill();
+        program.waitForFinished();
     }
 
     // The window manager's close request while the window waits for a gateway that does not

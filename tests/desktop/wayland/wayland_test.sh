@@ -1,7 +1,7 @@
 #!/bin/bash
 # The window on a headless Wayland compositor (sway) with Qt's wayland platform: it draws, J, K
-# and L send one front-panel key each per tap, and the compositor's close request ends it with
-# the settings written. sway refuses root, so as root everything runs as nobody.
+# and L send one front-panel key each per tap, Ctrl+Tab and Ctrl+Page Down switch sections, and
+# the compositor's close request ends it with the settings written. sway refuses root, so as root everything runs as nobody.
 # Usage: wayland_test.sh KZ-ORBA-CTRL KZ-ORBA-SIM DATA_DIR [SCREENSHOT.png]
 set -uo pipefail
 ctrl=$1 sim=$2 data=$3 shot=${4:-}
@@ -81,6 +81,14 @@ echo "sent: menu $menu, minus $minus, plus $plus"
 [ "$menu" = 1 ] && [ "$minus" = 1 ] && [ "$plus" = 1 ] \
     || { cat "$log" "$work/window.err"; fail "J, K and L did not send one key each"; }
 
+# The sections by keyboard: Ctrl+Tab from the Control Panel wraps to the Projector section,
+# Ctrl+Page Down goes on to the receiver's; the section shown at exit is the one written.
+run wtype -s 300 -M ctrl -k Tab -m ctrl -s 1000
+run wtype -s 300 -M ctrl -k Next -m ctrl -s 1000
+# In the receiver's section J, K and L send nothing.
+run wtype -k j -s 1000
+[ "$(count WP_KeyMenu)" = 1 ] || fail "J sent a key outside the Control Panel"
+
 run grim "$work/shot.png" || fail "grim took no screenshot"
 [ -n "$shot" ] && cp "$work/shot.png" "$shot"
 colours=$(convert "$work/shot.png" -format '%k' info:)
@@ -107,4 +115,6 @@ wait "$window"
 status=$?
 [ "$status" = 0 ] || { cat "$work/window.err"; fail "the window ended with status $status"; }
 [ -n "$(find "$config/KZ_ORBA_CTRL.ini" -newermt '2001-01-01')" ] || fail "the settings were not written"
-echo "drew ($colours colours), one command per key, closed by the compositor with the settings written"
+section=$(tr -d '\r' <"$config/KZ_ORBA_CTRL.ini" | sed -n 5p)
+[ "$section" = 1 ] || fail "Ctrl+Tab, Ctrl+Page Down from the Control Panel left section $section, not 1"
+echo "drew ($colours colours), one command per key, sections by Ctrl+Tab and Ctrl+Page Down, closed by the compositor with the settings written"
