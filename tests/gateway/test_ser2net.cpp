@@ -235,7 +235,7 @@ private Q_SLOTS:
         QTRY_COMPARE(line_settings(relay.slave()), u"115200 8 N 1"_s);
         QList<LinkOutcome> outcomes;
         QObject::connect(&core, &LinkCore::finished, [&](const LinkOutcome &o) { outcomes << o; });
-        QCOMPARE(core.start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QCOMPARE(core.start("WP_Aspect[?]$\r"), Outcome::Pending);
         QTRY_COMPARE(outcomes.size(), 1);
         QCOMPARE(outcomes.first().reply, QByteArray("WP_Aspect[Full]$\r"));
         core.close();

@@ -37,7 +37,7 @@ struct Line
     LinkOutcome run(const QByteArray &bytes)
     {
         const qsizetype before = outcomes.size();
-        if (core.start(bytes) != LinkOutcome::Status::Pending)
+        if (core.start(bytes) != Outcome::Pending)
             return {};
         if (!QTest::qWaitFor([&] { return outcomes.size() > before; }, 5000))
             return {};
@@ -156,14 +156,14 @@ private Q_SLOTS:
         // A display command whose bytes hold 0xFF (and "]$" CR): the receiver echoes it.
         const QByteArray set_display("WP_DisplayOn[5,\xff\xff]$\r]$\r", 23);
         LinkOutcome outcome = line.run(set_display);
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(outcome.reply, set_display);
         QCOMPARE(outcome.received, set_display);
         QCOMPARE(sim->model().received().last(), set_display);
         QCOMPARE(sim->model().value("WP_DisplayOn["), QByteArray("\xff\xff]$\r", 5));
 
         outcome = line.run("WP_DisplayOn[?]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(outcome.reply, set_display);
         QCOMPARE(outcome.discarded, 0);
 
@@ -257,7 +257,7 @@ private Q_SLOTS:
         TcpSimulator raw;
         QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
         QVERIFY(line.open(address_of(raw, "tcp")));
-        QCOMPARE(line.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.run("WP_Aspect[?]$\r").status, Outcome::Replied);
     }
 
     // The far end going away after the open is a lost line, as on a raw connection.
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(!line.core.is_open());
         // And it opens again.
         QVERIFY(line.open(address_of(*sim)));
-        QCOMPARE(line.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.run("WP_Aspect[?]$\r").status, Outcome::Replied);
     }
 };
 
