@@ -2,6 +2,35 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// Qt reports a lock held by another program, a device opened exclusively by another program and
+// a device this user may not open all as a permission error: the device's own permissions tell
+// the last apart.
+OpenFailure failure_kind(QSerialPort::SerialPortError error, const QString &device)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::Missing;
+    case QSerialPort::PermissionError: {
+        // A port name without a path (COM3) has no file to ask: Windows refuses a port that
+        // another program holds this way.
+        if (!device.contains(u'/'))
+            return OpenFailure::InUse;
+        const QFileInfo info(device);
+        if (!info.exists())
+            return OpenFailure::Missing;
+        return info.isReadable() && info.isWritable() ? OpenFailure::InUse : OpenFailure::Denied;
+    }
+    case QSerialPort::OpenError: // this object has it open already
+        return OpenFailure::InUse;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+} // namespace
+
 SerialTransport::SerialTransport(QObject *parent)
     : Transport(parent)
 {
@@ -41,8 +70,10 @@ bool SerialTransport::open(const QString &address)
         && port_.setFlowControl(QSerialPort::NoFlowControl) && port_.open(QIODevice::ReadWrite)
         && port_.clear(QSerialPort::AllDirections);
     open_error_.clear();
+    open_failure_ = OpenFailure::None;
     if (!opened) {
         open_error_ = port_.errorString();
+        open_failure_ = failure_kind(port_.error(), device.isEmpty() ? address : device);
         port_.close();
     }
     return opened;
