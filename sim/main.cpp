@@ -171,7 +171,7 @@ bool resolve_host(const QString &host, QHostAddress *address)
 
 // The TCP front end: every listener on this thread's event loop.
 int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &port_faults,
-    const QList<FaultSwitch> &common, const QByteArray &identify, std::FILE *log)
+    const QList<FaultSwitch> &common, const QByteArray &identify, bool one_client, std::FILE *log)
 {
     QList<PortFault> extra;
     for (const QString &text : port_faults) {
@@ -256,6 +256,7 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
             auto sim = std::make_unique<TcpSimulator>(identify);
             sim->model().set_log_limit(100);
             sim->set_faults(faults);
+            sim->set_one_client(one_client);
             if (!sim->listen(address, static_cast<quint16>(port), &error)) {
                 fail(error);
                 return 1;
@@ -362,12 +363,17 @@ int main(int argc, char *argv[])
         QStringLiteral("Close the line (the connection, on TCP) instead of answering PREFIX "
                        "(\"all\" for any message)."),
         QStringLiteral("PREFIX"));
+    const QCommandLineOption one_client_opt(QStringLiteral("one-client"),
+        QStringLiteral("With --tcp: close a connection that comes while another holds the "
+                       "listener, as a gateway that serves one client does (by default the newer "
+                       "one takes the line over)."));
     const QCommandLineOption redial_opt(QStringLiteral("redial"),
         QStringLiteral("With --link: after a hang-up, bring the line back on a new pty after MS "
                        "milliseconds (0: stay down)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
-    parser.addOptions({ link_opt, tcp_opt, faulty_opt, identify_opt, log_opt, delay_opt, silent_opt,
-        noise_opt, split_opt, wrong_opt, overlong_opt, only_opt, hang_opt, redial_opt });
+    parser.addOptions(
+        { link_opt, tcp_opt, faulty_opt, identify_opt, log_opt, delay_opt, silent_opt, noise_opt,
+            split_opt, wrong_opt, overlong_opt, only_opt, hang_opt, one_client_opt, redial_opt });
     parser.process(app);
 
     const bool on_tcp = parser.isSet(tcp_opt);
@@ -378,6 +384,10 @@ int main(int argc, char *argv[])
     }
     if (!on_tcp && link.isEmpty()) {
         fail(QStringLiteral("--link PATH or --tcp ADDRESS is required (see --help)"));
+        return 2;
+    }
+    if (!on_tcp && parser.isSet(one_client_opt)) {
+        fail(QStringLiteral("--one-client is for --tcp listeners"));
         return 2;
     }
     if (!on_tcp && parser.isSet(faulty_opt)) {
@@ -422,7 +432,7 @@ int main(int argc, char *argv[])
     const QByteArray identify = latin1(parser.value(identify_opt));
     if (on_tcp) {
         return run_tcp(app, parser.values(tcp_opt), parser.values(faulty_opt), common, identify,
-            log_file.get());
+            parser.isSet(one_client_opt), log_file.get());
     }
     return run_pty(link, identify, faults, redial_ms, log_file.get());
 }
