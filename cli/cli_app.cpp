@@ -1,12 +1,16 @@
 #include "cli/cli_app.h"
 
 #include "cli/completion.h"
+#include "cli/exporter.h"
 #include "cli/fleet.h"
 #include "cli/grammar.h"
 #include "cli/input_files.h"
 #include "cli/json_output.h"
+#include "cli/monitor.h"
+#include "cli/targets.h"
 #include "link/port_names.h"
 #include "link/trace.h"
+#include "model/descriptors.h"
 #include "model/job.h"
 #include "model/profile.h"
 #include "model/settings.h"
@@ -353,6 +357,9 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
     }
     case Action::Ports:
     case Action::Values:
+    case Action::Status:
+    case Action::Watch:
+    case Action::Serve:
     case Action::Help:
     case Action::Completion:
         break;
@@ -394,6 +401,70 @@ int list_values(const Invocation &inv, const OptionLists &lists, Console &consol
         console.out << value << '\n';
     console.out.flush();
     return status_done;
+}
+
+// status, watch and serve: the receivers as targets (a ports file may name them), checked
+// before any line is opened.
+int run_monitor(const Invocation &inv, grammar::Action action, Console &console)
+{
+    QList<Target> targets;
+    if (!inv.ports_file.isEmpty()) {
+        QString text, why;
+        if (!read_input_file(inv.ports_file, &text, &why)) {
+            report(console, QStringLiteral("%1; nothing was opened").arg(why));
+            return status_usage;
+        }
+        if (!parse_targets(text, &targets, &why)) {
+            report(console, QStringLiteral("%1: %2; nothing was opened").arg(inv.ports_file, why));
+            return status_usage;
+        }
+    }
+    targets = with_ports(
+        targets, inv.ports.isEmpty() && targets.isEmpty() ? QStringList { inv.port } : inv.ports);
+    for (const Target &target : std::as_const(targets)) {
+        if (const std::optional<QString> problem = port_problem(target.port)) {
+            report(console, QStringLiteral("%1; nothing was opened").arg(*problem));
+            return status_usage;
+        }
+    }
+    MonitorRequest request;
+    request.targets = targets;
+    request.json = inv.json;
+    request.interval_ms = inv.interval_ms;
+    const long limit = raise_descriptor_limit();
+    // The exporter holds a scraper's connection beside each line it probes.
+    request.jobs = inv.jobs > 0            ? inv.jobs
+        : action == grammar::Action::Serve ? std::max(1, default_jobs(limit) / 2)
+                                           : default_jobs(limit);
+    if (action == grammar::Action::Serve) {
+        QString why;
+        if (!parse_listen_address(
+                inv.listen, &request.listen_address, &request.listen_port, &why)) {
+            report(console, why);
+            return status_usage;
+        }
+    }
+    TraceWriter trace;
+    if (!inv.trace.isEmpty()) {
+        QString why;
+        const bool opened = inv.trace == QLatin1String("-")
+            ? trace.open_descriptor(2, &why)
+            : trace_path_usable(inv.trace, &why) && trace.open(inv.trace, &why);
+        if (!opened) {
+            report(
+                console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
+            return status_usage;
+        }
+        request.trace = &trace;
+    }
+    switch (action) {
+    case grammar::Action::Status:
+        return run_status(request, console.out, console.err);
+    case grammar::Action::Watch:
+        return run_watch(request, console.out, console.err);
+    default:
+        return run_serve(request, console.out, console.err);
+    }
 }
 
 int run_one(const Invocation &inv, const QString &port, const JobRequest &request,
@@ -452,6 +523,10 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     default:
         break;
     }
+
+    if (command.action == Action::Status || command.action == Action::Watch
+        || command.action == Action::Serve)
+        return run_monitor(inv, command.action, console);
 
     OptionLists lists;
     if (command.action != Action::Key && command.action != Action::Reset

@@ -48,6 +48,9 @@ enum class Action {
     Reset,
     VgaAuto,
     Values,
+    Status,
+    Watch,
+    Serve,
     Help,
     Completion
 };

@@ -27,6 +27,27 @@ QString shown_word(const QString &word)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// "30", "1.5", "30s", "500ms", "2m": milliseconds, from 100 to a day.
+std::optional<int> interval_ms(const QString &text)
+{
+    QString number = text.trimmed();
+    double scale = 1000.0;
+    if (number.endsWith(QLatin1String("ms"))) {
+        scale = 1.0;
+        number.chop(2);
+    } else if (number.endsWith(QLatin1Char('s'))) {
+        number.chop(1);
+    } else if (number.endsWith(QLatin1Char('m'))) {
+        scale = 60000.0;
+        number.chop(1);
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok) * scale;
+    if (!ok || !(value >= 100.0) || value > 86400000.0)
+        return std::nullopt;
+    return int(value);
+}
+
 QString unknown(const QString &what, const QString &word, const QStringList &candidates)
 {
     return QStringLiteral("unknown %1 %2%3")
@@ -80,6 +101,17 @@ bool store_option(
         inv->json = true;
     } else if (name == QLatin1String("--dry-run")) {
         inv->dry_run = true;
+    } else if (name == QLatin1String("--interval")) {
+        const std::optional<int> ms = interval_ms(value);
+        if (!ms) {
+            *error = QStringLiteral("--interval takes seconds (30, 1.5, 500ms, 2m) from 0.1 s to "
+                                    "a day, not %1")
+                         .arg(shown_word(value));
+            return false;
+        }
+        inv->interval_ms = *ms;
+    } else if (name == QLatin1String("--listen")) {
+        inv->listen = value;
     }
     return true;
 }
