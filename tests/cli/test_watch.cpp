@@ -602,6 +602,40 @@ private Q_SLOTS:
         QCOMPARE(sample(own.body, "kz_orba_exporter_shared_total"), std::optional<double>(2));
     }
 
+    // Scrapers that hang up before their answer: the probe's end finds their connections gone
+    // and answers the others; probes nobody waits for any more are not made.
+    void exporter_outlives_scrapers_that_give_up()
+    {
+        Fleet fleet;
+        SimFaults slow;
+        slow.delay_ms = 100;
+        QString ports_text;
+        for (int i = 0; i < 4; ++i)
+            ports_text += QStringLiteral("room-%1 = %2\n").arg(i).arg(fleet.tcp(slow));
+        const QString ports = write_file(fleet.dir, "receivers.txt", ports_text);
+        Exporter exporter;
+        QVERIFY(exporter.start({ "--ports-file", ports, "--jobs", "1" }));
+        Http http;
+        QList<QNetworkReply *> given_up;
+        for (int i = 0; i < 4; ++i)
+            given_up << http.get(exporter.base + "/probe?target=room-" + QString::number(i));
+        QNetworkReply *kept = http.get(exporter.base + "/probe?target=room-0");
+        QTest::qWait(150);
+        for (QNetworkReply *reply : given_up)
+            reply->abort();
+        const Http::Answer answer = Http::wait(kept);
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(sample(answer.body, "kz_orba_up"), std::optional<double>(1));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            sample(http.fetch(exporter.base + "/metrics").body, "kz_orba_exporter_probes_running"),
+            std::optional<double>(0), 10000);
+        const QByteArray own = http.fetch(exporter.base + "/metrics").body;
+        QCOMPARE(sample(own, "kz_orba_exporter_abandoned_total"), std::optional<double>(3));
+        QCOMPARE(sample(http.fetch(exporter.base + "/probe?target=room-3").body, "kz_orba_up"),
+            std::optional<double>(1));
+        QCOMPARE(exporter.stop(), 0);
+    }
+
     void exporter_answers_within_the_scrape_timeout()
     {
         Fleet fleet;
