@@ -10,6 +10,7 @@
 #include <QHttpServerResponder>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrlQuery>
 
 #include <cmath>
@@ -201,6 +202,11 @@ bool Exporter::listen(const QHostAddress &address, quint16 port, QString *error)
         delete tcp;
         return false;
     }
+    // Out of descriptors, the listener stops taking connections: it takes up again once some
+    // may have come free, so that the exporter does not go deaf for good after a burst.
+    connect(tcp, &QTcpServer::acceptError, tcp, [tcp](QAbstractSocket::SocketError) {
+        QTimer::singleShot(200, tcp, &QTcpServer::resumeAccepting);
+    });
     server_->bind(tcp);
     port_ = tcp->serverPort();
     return true;

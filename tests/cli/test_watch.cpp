@@ -636,6 +636,50 @@ private Q_SLOTS:
         QCOMPARE(exporter.stop(), 0);
     }
 
+    // More scrapers than descriptors: the exporter refuses what it cannot take, and takes
+    // connections again once they are free.
+    void exporter_listens_again_after_running_out_of_descriptors()
+    {
+        Fleet fleet;
+        SimFaults slow;
+        slow.delay_ms = 200;
+        const QString ports
+            = write_file(fleet.dir, "receivers.txt", "room = " + fleet.tcp(slow) + "\n");
+        QProcess process;
+        process.setProgram("/bin/sh");
+        process.setArguments({ "-c", "ulimit -n 48 && exec \"$0\" \"$@\"", KZ_CLI_PATH,
+            "--ports-file", ports, "serve", "--listen", "127.0.0.1:0" });
+        process.start();
+        QVERIFY(process.waitForReadyRead(10000));
+        const QString line = QString::fromUtf8(process.readAllStandardOutput());
+        const QRegularExpressionMatch match
+            = QRegularExpression("on http://127\\.0\\.0\\.1:(\\d+)/").match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        const quint16 port = match.captured(1).toUShort();
+        {
+            std::vector<std::unique_ptr<QTcpSocket>> flood;
+            for (int i = 0; i < 80; ++i) {
+                auto socket = std::make_unique<QTcpSocket>();
+                socket->connectToHost(QHostAddress::LocalHost, port);
+                flood.push_back(std::move(socket));
+            }
+            for (auto &socket : flood) {
+                socket->waitForConnected(1000);
+                socket->write("GET /probe?target=room HTTP/1.1\r\nHost: x\r\n\r\n");
+            }
+            QTest::qWait(500);
+        }
+        QTest::qWait(500);
+        Http http;
+        const Http::Answer answer
+            = http.fetch(QStringLiteral("http://127.0.0.1:%1/probe?target=room").arg(port));
+        QCOMPARE(answer.status, 200);
+        QCOMPARE(sample(answer.body, "kz_orba_up"), std::optional<double>(1));
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
     void exporter_answers_within_the_scrape_timeout()
     {
         Fleet fleet;
