@@ -9,40 +9,41 @@ namespace cli::grammar {
 namespace {
 
 const Option program_options[] = {
-    { "--port", 'p', "PORT", Kind::Port,
+    { "--port", Field::Port, 'p', "PORT", Kind::Port,
         "COM1 .. COM9 (resolved as the window resolves them), a device\n"
         "path or tcp://HOST:PORT of a serial-to-Ethernet gateway; default\n"
         "COM1. Give it again for more receivers" },
-    { "--ports-file", 'f', "FILE", Kind::File,
+    { "--ports-file", Field::PortsFile, 'f', "FILE", Kind::File,
         "the receivers' ports, one a line (blank lines and # comments\n"
         "skipped); with --port, both are used" },
-    { "--jobs", 'j', "N", Kind::Number,
+    { "--jobs", Field::Jobs, 'j', "N", Kind::Number,
         "at most N receivers busy at a time (default: what the open-file\n"
         "limit allows, up to 256)" },
-    { "--config-dir", 'c', "DIR", Kind::Folder,
+    { "--config-dir", Field::ConfigDir, 'c', "DIR", Kind::Folder,
         "read auto_off.txt, input_prefer.txt and output_reso.txt from DIR" },
-    { "--trace", 't', "FILE", Kind::File,
+    { "--trace", Field::Trace, 't', "FILE", Kind::File,
         "append one line per transaction: time, port, bytes sent, bytes\n"
         "received, outcome, milliseconds (- for standard error)" },
-    { "--json", 0, nullptr, Kind::None,
+    { "--json", Field::Json, 0, nullptr, Kind::None,
         "print one JSON object (see the README for its schema); before or\n"
         "after the command",
         true },
-    { "--help", 'h', nullptr, Kind::None, "this text; after a command, that command's help", true },
-    { "--version", 'V', nullptr, Kind::None, "the version" },
+    { "--help", Field::Help, 'h', nullptr, Kind::None,
+        "this text; after a command, that command's help", true },
+    { "--version", Field::Version, 'V', nullptr, Kind::None, "the version" },
 };
 
 const Option apply_options[] = {
-    { "--dry-run", 'n', nullptr, Kind::None, "only say what would change" },
+    { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None, "only say what would change" },
 };
 
 const Option watch_options[] = {
-    { "--interval", 'i', "SECONDS", Kind::Number,
+    { "--interval", Field::Interval, 'i', "SECONDS", Kind::Number,
         "probe every SECONDS (default 30; 500ms and 2m are read too)" },
 };
 
 const Option serve_options[] = {
-    { "--listen", 'l', "HOST:PORT", Kind::Number,
+    { "--listen", Field::Listen, 'l', "HOST:PORT", Kind::Number,
         "where Prometheus reaches the exporter (default 127.0.0.1:9731)" },
 };
 

@@ -42,19 +42,19 @@ QJsonObject value_objects(const JobRequest &request, const JobResult &result,
 
 } // namespace
 
-QString result_word(int status, JobRequest::Kind kind, const JobResult &result)
+QString result_word(JobEnd end)
 {
-    switch (status) {
-    case status_done:
+    switch (end) {
+    case JobEnd::Done:
         return QStringLiteral("ok");
-    case status_failed:
-        return kind == JobRequest::Kind::Diff && result.errors.isEmpty() ? QStringLiteral("differs")
-                                                                         : QStringLiteral("failed");
-    case status_usage:
-        return QStringLiteral("usage");
-    default:
+    case JobEnd::Differs:
+        return QStringLiteral("differs");
+    case JobEnd::Failed:
+        return QStringLiteral("failed");
+    case JobEnd::LineFailed:
         return QStringLiteral("line");
     }
+    return QStringLiteral("failed");
 }
 
 QJsonValue typed_value(const Setting &setting, const QString &value, const OptionLists &lists)
@@ -85,8 +85,8 @@ QJsonObject receiver_object(const QString &port, const JobRequest &request, cons
     QJsonObject notes;
     QJsonObject object;
     object.insert(QStringLiteral("port"), port);
-    object.insert(QStringLiteral("status"), result.status);
-    object.insert(QStringLiteral("result"), result_word(result.status, request.kind, result));
+    object.insert(QStringLiteral("status"), int(exit_status(result.end)));
+    object.insert(QStringLiteral("result"), result_word(result.end));
     object.insert(QStringLiteral("error"),
         result.errors.isEmpty() ? QJsonValue(QJsonValue::Null)
                                 : QJsonValue(result.errors.join(QLatin1Char('\n'))));

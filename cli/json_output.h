@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/exit_status.h"
 #include "model/job.h"
 
 #include <QJsonObject>
@@ -15,9 +16,9 @@ namespace cli {
 
 constexpr int json_schema = 1;
 
-// The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage"
-// or "line" (the port cannot be opened or the line was lost).
-QString result_word(int status, model::JobRequest::Kind kind, const model::JobResult &result);
+// The word for how a receiver's job ended: "ok", "differs" (diff found differences), "failed" or
+// "line" (the port cannot be opened or the line was lost).
+QString result_word(model::JobEnd end);
 
 // A value as JSON: a number for a setting whose entries are all whole numbers, the projector
 // port as [baud, data bits, parity, stop bits], otherwise the entry's text. Joined with "," an

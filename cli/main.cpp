@@ -1,8 +1,8 @@
 #include "build_info.h"
 #include "cli/cli_app.h"
+#include "cli/descriptors.h"
 #include "cli/grammar.h"
 #include "fields/config_folder.h"
-#include "model/descriptors.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,7 +21,7 @@
 int main(int argc, char *argv[])
 {
     // Each receiver's line takes a descriptor: take all the system allows.
-    model::raise_descriptor_limit();
+    cli::raise_descriptor_limit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-orba-cli"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));

@@ -1,8 +1,13 @@
 #include "cli/monitor.h"
 
+#include "cli/descriptors.h"
+#include "cli/exit_status.h"
 #include "cli/exporter.h"
+#include "cli/input_files.h"
+#include "cli/receiver_run.h"
 #include "cli/stop_signal.h"
 #include "cli/watch.h"
+#include "link/trace.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -14,9 +19,6 @@ namespace cli {
 using namespace model;
 
 namespace {
-
-constexpr int line_status = 3;
-constexpr int failed_status = 1;
 
 void report(QTextStream &err, const QString &text)
 {
@@ -32,6 +34,76 @@ bool written(QTextStream &out)
 }
 
 } // namespace
+
+int run_monitor(const Invocation &inv, grammar::Action action, Console &console)
+{
+    QList<Target> targets;
+    if (!inv.ports_file.isEmpty()) {
+        QString text, why;
+        if (!read_input_file(inv.ports_file, &text, &why)) {
+            report(console, QStringLiteral("%1; nothing was opened").arg(why));
+            return status_usage;
+        }
+        if (!parse_targets(text, &targets, &why)) {
+            report(console, QStringLiteral("%1: %2; nothing was opened").arg(inv.ports_file, why));
+            return status_usage;
+        }
+    }
+    targets = with_ports(
+        targets, inv.ports.isEmpty() && targets.isEmpty() ? QStringList { inv.port } : inv.ports);
+    for (const Target &target : std::as_const(targets)) {
+        if (const std::optional<QString> problem = port_problem(target.port)) {
+            report(console, QStringLiteral("%1; nothing was opened").arg(*problem));
+            return status_usage;
+        }
+    }
+    MonitorRequest request;
+    request.targets = targets;
+    request.json = inv.json;
+    request.interval_ms = inv.interval_ms;
+    request.jobs = DescriptorBudget::for_run(inv.jobs, targets.size()).busy;
+    if (action == grammar::Action::Serve) {
+        // Every target may be scraped at once, whatever is probed at a time; each probe also
+        // holds its scraper's connection, so the lines get half of the budget.
+        request.jobs
+            = inv.jobs > 0 ? inv.jobs : std::max(1, default_jobs(raise_descriptor_limit()) / 2);
+        QString why;
+        if (!parse_listen_address(
+                inv.listen, &request.listen_address, &request.listen_port, &why)) {
+            report(console, why);
+            return status_usage;
+        }
+    }
+    TraceWriter trace;
+    if (!inv.trace.isEmpty()) {
+        QString why;
+        if (!open_trace(inv.trace, &trace, &why)) {
+            report(
+                console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
+            return status_usage;
+        }
+        request.trace = &trace;
+    }
+    int status = status_done;
+    switch (action) {
+    case grammar::Action::Status:
+        status = run_status(request, console.out, console.err);
+        break;
+    case grammar::Action::Watch:
+        status = run_watch(request, console.out, console.err);
+        break;
+    default:
+        status = run_serve(request, console.out, console.err);
+        break;
+    }
+    if (!trace.failure().isEmpty()) {
+        report(console,
+            QStringLiteral("the trace %1 could not be written: %2; it holds the lines before")
+                .arg(inv.trace, trace.failure()));
+        return std::max(status, int(status_failed));
+    }
+    return status;
+}
 
 int run_status(const MonitorRequest &request, QTextStream &out, QTextStream &err)
 {
@@ -49,9 +121,9 @@ int run_status(const MonitorRequest &request, QTextStream &out, QTextStream &err
         const ProbeResult &result = round.result(i);
         worst = std::max(worst, state_status(result.state));
         if (request.json)
-            receivers << status_object(target, result);
+            receivers << probe_object(target, result);
         else
-            out << status_line(target, result) << '\n';
+            out << probe_line(target, result) << '\n';
     }
     if (request.json) {
         QJsonObject root;
@@ -61,7 +133,7 @@ int run_status(const MonitorRequest &request, QTextStream &out, QTextStream &err
     }
     if (!written(out)) {
         report(err, QStringLiteral("standard output cannot be written"));
-        return std::max(worst, failed_status);
+        return std::max(worst, int(status_failed));
     }
     return worst;
 }
@@ -92,7 +164,7 @@ int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err)
     QObject::connect(&stop, &StopSignal::requested, &watch, &Watcher::stop);
     watch.start();
     loop.exec();
-    return write_failed ? failed_status : 0;
+    return write_failed ? status_failed : 0;
 }
 
 int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err)
@@ -102,7 +174,7 @@ int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err)
     QString why;
     if (!exporter.listen(request.listen_address, request.listen_port, &why)) {
         report(err, why);
-        return line_status;
+        return status_line;
     }
     const QString host = request.listen_address.protocol() == QAbstractSocket::IPv6Protocol
         ? QStringLiteral("[%1]").arg(request.listen_address.toString())

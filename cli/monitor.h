@@ -1,5 +1,8 @@
 #pragma once
 
+#include "cli/console.h"
+#include "cli/grammar.h"
+#include "cli/invocation.h"
 #include "cli/targets.h"
 
 #include <QHostAddress>
@@ -11,6 +14,10 @@ class TraceWriter;
 // Running status, watch and serve once their words are checked: the receivers and how to look at
 // them, to the end and an exit status.
 namespace cli {
+
+// status, watch and serve from a parsed command line: the receivers as targets (a ports file may
+// name them), checked before any line is opened, then run.
+int run_monitor(const Invocation &invocation, grammar::Action action, Console &console);
 
 struct MonitorRequest
 {

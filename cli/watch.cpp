@@ -1,5 +1,6 @@
 #include "cli/watch.h"
 
+#include "cli/exit_status.h"
 #include "cli/invocation.h"
 #include "model/settings.h"
 
@@ -14,11 +15,6 @@ namespace cli {
 using namespace model;
 
 namespace {
-
-// Exit statuses, as the rest of the tool gives them.
-constexpr int done_status = 0;
-constexpr int failed_status = 1;
-constexpr int line_status = 3;
 
 QString values_text(const ProbeResult &result)
 {
@@ -54,18 +50,18 @@ int state_status(ProbeState state)
 {
     switch (state) {
     case ProbeState::Answering:
-        return done_status;
+        return status_done;
     case ProbeState::Garbled:
     case ProbeState::Silent:
-        return failed_status;
+        return status_failed;
     case ProbeState::Busy:
     case ProbeState::Unreachable:
         break;
     }
-    return line_status;
+    return status_line;
 }
 
-QString status_line(const Target &target, const ProbeResult &result)
+QString probe_line(const Target &target, const ProbeResult &result)
 {
     QString line = QStringLiteral("%1: %2").arg(shown_name(target), state_word(result.state));
     if (const QString values = values_text(result); !values.isEmpty())
@@ -76,7 +72,7 @@ QString status_line(const Target &target, const ProbeResult &result)
     return line;
 }
 
-QJsonObject status_object(const Target &target, const ProbeResult &result)
+QJsonObject probe_object(const Target &target, const ProbeResult &result)
 {
     const int status = state_status(result.state);
     QJsonObject object;
@@ -84,8 +80,8 @@ QJsonObject status_object(const Target &target, const ProbeResult &result)
     object.insert(QStringLiteral("name"), target.name);
     object.insert(QStringLiteral("status"), status);
     object.insert(QStringLiteral("result"),
-        status == done_status         ? QStringLiteral("ok")
-            : status == failed_status ? QStringLiteral("failed")
+        status == status_done         ? QStringLiteral("ok")
+            : status == status_failed ? QStringLiteral("failed")
                                       : QStringLiteral("line"));
     object.insert(QStringLiteral("error"),
         result.detail.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(result.detail));
@@ -125,7 +121,7 @@ QString change_line(const QDateTime &time, const Target &target, const ProbeResu
 {
     const QString when = time.toString(Qt::ISODateWithMs);
     if (!change.was)
-        return when + QLatin1Char(' ') + status_line(target, result);
+        return when + QLatin1Char(' ') + probe_line(target, result);
     if (*change.was != change.state) {
         QString line
             = QStringLiteral("%1 %2: %3 (was %4)")
@@ -146,7 +142,7 @@ QString change_line(const QDateTime &time, const Target &target, const ProbeResu
 QByteArray change_json(const QDateTime &time, const Target &target, const ProbeResult &result,
     const ProbeChange &change)
 {
-    QJsonObject object = status_object(target, result);
+    QJsonObject object = probe_object(target, result);
     object.insert(QStringLiteral("time"), time.toString(Qt::ISODateWithMs));
     object.insert(QStringLiteral("was"),
         change.was ? QJsonValue(state_word(*change.was)) : QJsonValue(QJsonValue::Null));

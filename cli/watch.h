@@ -27,10 +27,10 @@ int state_status(model::ProbeState state);
 
 // status's text line for one receiver: its name, state, what was read and the round trip, and
 // for any other state why.
-QString status_line(const Target &target, const model::ProbeResult &result);
+QString probe_line(const Target &target, const model::ProbeResult &result);
 // Its object in the schema-1 document: the members every command has (port, status, result,
 // error, settings, changes, dry_run, notes), and name, state and round_trip_ms.
-QJsonObject status_object(const Target &target, const model::ProbeResult &result);
+QJsonObject probe_object(const Target &target, const model::ProbeResult &result);
 
 // What changed between two probes of one receiver; empty when nothing that matters did. The
 // first probe (no previous) is a change of its own.

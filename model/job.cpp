@@ -1,7 +1,5 @@
 #include "model/job.h"
 
-#include "model/descriptors.h"
-
 #include "link/trace.h"
 #include "model/plans.h"
 #include "protocol/vocabulary.h"
@@ -23,11 +21,13 @@ QString names_of(const QList<ProfileEntry> &entries)
 } // namespace
 
 ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
-    TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport, QObject *parent)
+    TraceWriter *trace, JobRequest request, JobContext context,
+    std::unique_ptr<Transport> transport, QObject *parent)
     : QObject(parent)
     , session_(port, address, trace, std::move(transport))
     , lists_(lists)
     , request_(std::move(request))
+    , context_(std::move(context))
 {
     connect(&session_, &ReceiverSession::step_done, this, [this](int index, int total) {
         const double share = (phase_ + double(index + 1) / std::max(1, total)) / phases_;
@@ -54,9 +54,8 @@ void ReceiverJob::start()
         }
         result_.errors << QStringLiteral("cannot open %1: %2")
                               .arg(session_.address(),
-                                  descriptors_exhausted() ? too_many_open_files(lines_at_once())
-                                                          : why);
-        finish(status_line);
+                                  context_.open_failure ? context_.open_failure(why) : why);
+        finish(JobEnd::LineFailed);
     });
 }
 
@@ -129,12 +128,12 @@ void ReceiverJob::report_failure(const RunResult &run)
 void ReceiverJob::read_done(const RunResult &run)
 {
     if (!take_values(run)) {
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     using Kind = JobRequest::Kind;
     if (request_.kind == Kind::Read) {
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
     if (request_.kind == Kind::Get) {
@@ -147,7 +146,7 @@ void ReceiverJob::read_done(const RunResult &run)
             }
         }
         result_.values = asked;
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
 
@@ -169,7 +168,7 @@ void ReceiverJob::read_done(const RunResult &run)
         before_ << std::pair { entry.setting, current };
     }
     if (request_.kind == Kind::Diff) {
-        finish(result_.changes.isEmpty() ? status_done : status_failed);
+        finish(result_.changes.isEmpty() ? JobEnd::Done : JobEnd::Differs);
         return;
     }
     // The input source must be an entry of the layout this receiver's transmitter has.
@@ -180,13 +179,13 @@ void ReceiverJob::read_done(const RunResult &run)
                 result_.errors << QStringLiteral("input_source: %1 is not an input of this "
                                                  "receiver (%2); nothing was sent")
                                       .arg(entry.value, entries.join(QStringLiteral(", ")));
-                finish(status_failed);
+                finish(JobEnd::Failed);
                 return;
             }
         }
     }
     if (request_.dry_run || to_send_.isEmpty()) {
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
     result_.changes.clear();
@@ -205,11 +204,11 @@ void ReceiverJob::sent(const RunResult &run)
                                   .arg(names_of(entries.mid(0, confirmed)),
                                       names_of(entries.mid(confirmed)));
         }
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     if (request_.kind != JobRequest::Kind::Apply) {
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
     QList<const Setting *> wanted;
@@ -225,10 +224,10 @@ void ReceiverJob::verified(const RunResult &run)
         result_.errors << QStringLiteral(
             "every setting was sent (%1), but reading them back failed")
                               .arg(names_of(to_send_));
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
-    int status = status_done;
+    JobEnd end = JobEnd::Done;
     for (qsizetype i = 0; i < to_send_.size(); ++i) {
         const ProfileEntry &entry = to_send_.at(i);
         std::optional<QString> now;
@@ -244,18 +243,18 @@ void ReceiverJob::verified(const RunResult &run)
             result_.errors << QStringLiteral("%1: sent %2, but the receiver reads back %3")
                                   .arg(QLatin1String(entry.setting->name), entry.value,
                                       now ? *now : QStringLiteral("a value no entry names"));
-            status = status_failed;
+            end = JobEnd::Failed;
         }
     }
-    finish(status);
+    finish(end);
 }
 
-void ReceiverJob::finish(int status)
+void ReceiverJob::finish(JobEnd end)
 {
     if (finished_)
         return;
     session_.close();
-    result_.status = status;
+    result_.end = end;
     finished_ = true;
     Q_EMIT finished();
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -18,12 +19,12 @@ class TraceWriter;
 
 namespace model {
 
-// Exit statuses of the tool.
-enum Status : int {
-    status_done = 0, // done
-    status_failed = 1, // a command failed, or (diff) the receiver differs
-    status_usage = 2, // bad usage or bad profile; nothing was sent
-    status_line = 3, // the port cannot be opened, or the line was lost
+// How a receiver's job ended.
+enum class JobEnd {
+    Done,
+    Differs, // Diff: the receiver differs from the profile
+    Failed, // a step failed or was refused
+    LineFailed, // the port cannot be opened, or the line was lost
 };
 
 // What one receiver is asked to do.
@@ -40,7 +41,7 @@ struct JobRequest
 // What came of it.
 struct JobResult
 {
-    int status = status_done;
+    JobEnd end = JobEnd::Done;
     // Read and Get: each value read, in order; a value that names no entry has none, and its
     // reason is in problem.
     struct Value
@@ -57,6 +58,15 @@ struct JobResult
     QStringList errors;
 };
 
+// What the front end running a job knows of the process around it.
+struct JobContext
+{
+    // Words why the line could not be opened, given the transport's reason: a front end that
+    // keeps many lines open at once can tell that the process ran out of descriptors. None: the
+    // transport's reason stands.
+    std::function<QString(const QString &why)> open_failure;
+};
+
 // One receiver's job: opens its line, runs the plans of the request one after another and
 // reports by finished(). Event-driven like its session: many jobs can run on one thread.
 class ReceiverJob : public QObject
@@ -64,8 +74,8 @@ class ReceiverJob : public QObject
     Q_OBJECT
 public:
     ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
-        TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport = nullptr,
-        QObject *parent = nullptr);
+        TraceWriter *trace, JobRequest request, JobContext context = {},
+        std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
     ~ReceiverJob() override;
 
     const QString &port() const { return session_.port(); }
@@ -89,12 +99,13 @@ private:
     // which is reported.
     bool take_values(const RunResult &run);
     void report_failure(const RunResult &run);
-    void finish(int status);
+    void finish(JobEnd end);
     void run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &));
 
     ReceiverSession session_;
     OptionLists lists_;
     JobRequest request_;
+    JobContext context_;
     JobResult result_;
     bool single_hdmi_ = true;
     QList<ProfileEntry> to_send_; // Apply: the entries that differ
