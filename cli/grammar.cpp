@@ -18,7 +18,7 @@ const Option program_options[] = {
         "skipped); with --port, both are used" },
     { "--jobs", Field::Jobs, 'j', "N", Kind::Number,
         "at most N receivers busy at a time (default: what the open-file\n"
-        "limit allows, up to 256)" },
+        "limit allows, up to 1024)" },
     { "--config-dir", Field::ConfigDir, 'c', "DIR", Kind::Folder,
         "read auto_off.txt, input_prefer.txt and output_reso.txt from DIR" },
     { "--trace", Field::Trace, 't', "FILE", Kind::File,
