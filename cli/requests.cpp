@@ -43,6 +43,7 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
         return true;
     case Action::Set:
         request->kind = JobRequest::Kind::Set;
+        request->dry_run = inv.dry_run;
         for (const QString &argument : inv.args) {
             ProfileEntry entry;
             if (!parse_assignment(argument, lists, &entry, why))
@@ -76,6 +77,7 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
     case Action::Reset:
     case Action::VgaAuto: {
         request->kind = JobRequest::Kind::Send;
+        request->dry_run = inv.dry_run;
         const QString key = inv.args.value(0);
         const QByteArray name = action == Action::Reset ? "reset"
             : action == Action::VgaAuto                 ? "vga_auto"

@@ -29,6 +29,10 @@ void print_result(Console &console, const JobRequest &request, const JobResult &
     for (const QString &line : result.changes)
         console.out << (request.dry_run ? QStringLiteral("would change ") : QString()) << line
                     << '\n';
+    if ((request.kind == Kind::Set || request.kind == Kind::Send) && request.dry_run) {
+        for (const QString &message : result.commands)
+            console.out << "would send " << message << '\n';
+    }
 }
 
 QString open_hint(const QString &port)

@@ -47,6 +47,17 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 
 void ReceiverJob::start()
 {
+    if (request_.dry_run
+        && (request_.kind == JobRequest::Kind::Set || request_.kind == JobRequest::Kind::Send)) {
+        // Nothing to read first: the messages are known without the line.
+        const std::vector<Step> steps = request_.kind == JobRequest::Kind::Send
+            ? std::vector<Step> { request_.command }
+            : set_plan(request_.entries, lists_);
+        for (const Step &step : steps)
+            result_.commands << trace_bytes(step.message);
+        QTimer::singleShot(0, this, [this] { finish(JobEnd::Done); });
+        return;
+    }
     session_.open([this](bool ok, const QString &why) {
         if (ok) {
             begin();
@@ -125,6 +136,18 @@ void ReceiverJob::report_failure(const RunResult &run)
         result_.errors << step_report(run.steps.back(), run.end);
 }
 
+void ReceiverJob::record_sent(const RunResult &run)
+{
+    for (const StepResult &step : run.steps) {
+        using Status = LinkOutcome::Status;
+        const Status status = step.outcome.status;
+        if (step.step.query || status == Status::NotOpen || status == Status::Busy
+            || status == Status::ShutDown)
+            continue;
+        result_.commands << trace_bytes(step.step.message);
+    }
+}
+
 void ReceiverJob::read_done(const RunResult &run)
 {
     if (!take_values(run)) {
@@ -185,6 +208,8 @@ void ReceiverJob::read_done(const RunResult &run)
         }
     }
     if (request_.dry_run || to_send_.isEmpty()) {
+        for (const Step &step : set_plan(to_send_, lists_))
+            result_.commands << trace_bytes(step.message);
         finish(JobEnd::Done);
         return;
     }
@@ -194,6 +219,7 @@ void ReceiverJob::read_done(const RunResult &run)
 
 void ReceiverJob::sent(const RunResult &run)
 {
+    record_sent(run);
     if (run.end != RunEnd::Done) {
         report_failure(run);
         if (request_.kind != JobRequest::Kind::Send) {

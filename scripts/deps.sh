@@ -10,7 +10,8 @@
 # qt6-wayland: the window on Wayland; sway, wtype, grim: its test on a headless compositor.
 # xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
 # yamllint: the Ansible collection and its offline checks. bash-completion, zsh, fish: the shell
-# completions of kz-orba-cli are run in each shell. qt6-httpserver-dev, qt6-websockets-dev:
+# completions of kz-orba-cli are run in each shell. python3: scripts/leftovers.py, which names the
+# processes a test run leaves behind. qt6-httpserver-dev, qt6-websockets-dev:
 # kz-orba-cli serve, the Prometheus exporter (Qt HTTP Server's CMake package needs the WebSockets
 # one). prometheus: the exporter's integration test runs the real engine, and promtool (in the
 # same package) checks the metrics, the example configuration and the alert rules' unit tests.
@@ -30,6 +31,7 @@ packages=(
   qt6-wayland sway wtype grim
   ansible-core pycodestyle yamllint
   bash-completion zsh fish
+  python3
   qt6-httpserver-dev qt6-websockets-dev prometheus systemd
 )
 missing=()
