@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/fleet_report.h"
 #include "cli/grammar.h"
+#include "cli/monitor.h"
 #include "cli/port_list.h"
 #include "cli/receiver_run.h"
 #include "cli/requests.h"
@@ -114,6 +115,11 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
         console.out << usage_text();
         console.out.flush();
         return status_done;
+    case Action::Status:
+    case Action::Watch:
+    case Action::Serve:
+        // The probes read no option-list file.
+        return run_monitor(inv, command.action, console);
     default:
         break;
     }

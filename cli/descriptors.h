@@ -7,8 +7,11 @@
 namespace cli {
 
 // Lines busy at once when --jobs is not given: as many as the descriptor budget allows, since the
-// lines wait on receivers and not on the processor, but no more than this.
-constexpr int max_default_jobs = 256;
+// lines wait on receivers and not on the processor, but no more than this: a large building
+// (a thousand receivers) in one round, where 256 took four. A line costs one descriptor and a few
+// kilobytes, so 1024 fit the usual hard limit (4096 and up) with room to spare, and the soft
+// limit of 1024 alone still allows 992.
+constexpr int max_default_jobs = 1024;
 // Descriptors kept for the process itself (the trace, the profile, the standard streams, Qt's).
 constexpr long reserved_descriptors = 32;
 

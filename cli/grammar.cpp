@@ -19,7 +19,7 @@ const Option program_options[] = {
         "skipped); with --port, both are used" },
     { "--jobs", Field::Jobs, 'j', "N", Kind::Number,
         "at most N receivers busy at a time (default: what the open-file\n"
-        "limit allows, up to 256)" },
+        "limit allows, up to 1024)" },
     { "--config-dir", Field::ConfigDir, 'c', "DIR", Kind::Folder,
         "read auto_off.txt, input_prefer.txt and output_reso.txt from DIR" },
     { "--trace", Field::Trace, 't', "FILE", Kind::File,
@@ -36,6 +36,16 @@ const Option program_options[] = {
 
 const Option apply_options[] = {
     { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None, "only say what would change" },
+};
+
+const Option watch_options[] = {
+    { "--interval", Field::Interval, 'i', "SECONDS", Kind::Number,
+        "probe every SECONDS (default 30; 500ms and 2m are read too)" },
+};
+
+const Option serve_options[] = {
+    { "--listen", Field::Listen, 'l', "HOST:PORT", Kind::Number,
+        "where Prometheus reaches the exporter (default 127.0.0.1:9731)" },
 };
 
 // set, key, reset and vga-auto: they send without reading first, so a dry run needs no line.
@@ -91,6 +101,31 @@ const Command command_table[] = {
         "Lists the values set and profiles accept for NAME, from the option-list files in\n"
         "use; nothing is sent. For the projector port and the display commands it says what\n"
         "they take instead." },
+    { "status", Action::Status, "", Kind::None, 0, 0, {}, true, true,
+        "whether each receiver answers, and its input and display",
+        "Probes each receiver once: the transmitter's identification, the receiver's firmware,\n"
+        "the display and the input source. One line a receiver with its state and the round\n"
+        "trip: answering; silent (the line opened, nothing came back); garbled (bytes that are\n"
+        "no reply); busy (another program, such as the window, holds the line: it is left\n"
+        "alone); unreachable (the line cannot be opened). Exit status: 0 when all answer, 1\n"
+        "when one is silent or garbled, 3 when one is busy or unreachable.\n"
+        "A ports file line may give a port a name: room-204 = tcp://10.0.4.21:4001." },
+    { "watch", Action::Watch, "", Kind::None, 0, 0, watch_options, true, true,
+        "probe every interval and print what changes, until stopped",
+        "Probes each receiver as status does, every --interval, and prints a line with the\n"
+        "time only when something changes: its first state, a receiver going silent or coming\n"
+        "back, its input or display changing. With --json, one JSON object a line. Each line\n"
+        "is opened only for its probe, so the window can use a receiver between two; a\n"
+        "receiver that stays silent costs one reply wait a round. Ends on SIGINT or SIGTERM." },
+    { "serve", Action::Serve, "", Kind::None, 0, 0, serve_options, true, true,
+        "a Prometheus exporter: GET /probe?target=NAME probes one receiver",
+        "Serves Prometheus on --listen (the loopback unless told otherwise): GET\n"
+        "/probe?target=NAME probes the receiver of that name or port from --ports-file and\n"
+        "--port, and answers kz_orba_up, kz_orba_state, kz_orba_probe_duration_seconds,\n"
+        "kz_orba_info, kz_orba_input and kz_orba_display_on; GET /metrics gives the\n"
+        "exporter's own counters. Any other target is refused with 400 and nothing is\n"
+        "opened. Scrapes of a line already being probed share that probe. Ends on SIGINT or\n"
+        "SIGTERM. The README shows the Prometheus configuration." },
     { "help", Action::Help, "[COMMAND]", Kind::Command, 0, 1, {}, false, false,
         "this text, or a command's own help", "" },
     { "completion", Action::Completion, "bash|zsh|fish", Kind::Shell, 1, 1, {}, false, false,

@@ -37,6 +37,8 @@ enum class Field {
     Help, // ends the parse: help on the command before it, or on the program
     Version, // ends the parse
     DryRun,
+    Interval, // watch: seconds, or with ms, s or m
+    Listen, // serve: HOST:PORT
 };
 
 struct Option
@@ -63,6 +65,9 @@ enum class Action {
     Reset,
     VgaAuto,
     Values,
+    Status,
+    Watch,
+    Serve,
     Help,
     Completion
 };

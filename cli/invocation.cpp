@@ -28,6 +28,27 @@ QString shown_word(const QString &word)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// "30", "1.5", "30s", "500ms", "2m": milliseconds, from 100 to a day.
+std::optional<int> interval_ms(const QString &text)
+{
+    QString number = text.trimmed();
+    double scale = 1000.0;
+    if (number.endsWith(QLatin1String("ms"))) {
+        scale = 1.0;
+        number.chop(2);
+    } else if (number.endsWith(QLatin1Char('s'))) {
+        number.chop(1);
+    } else if (number.endsWith(QLatin1Char('m'))) {
+        scale = 60000.0;
+        number.chop(1);
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok) * scale;
+    if (!ok || !(value >= 100.0) || value > 86400000.0)
+        return std::nullopt;
+    return int(value);
+}
+
 QString unknown(const QString &what, const QString &word, const QStringList &candidates)
 {
     return QStringLiteral("unknown %1 %2%3")
@@ -97,6 +118,20 @@ bool store_option(
         break;
     case Field::Version:
         inv->version = true;
+        break;
+    case Field::Interval: {
+        const std::optional<int> ms = interval_ms(value);
+        if (!ms) {
+            *error = QStringLiteral("%1 takes seconds (30, 1.5, 500ms, 2m) from 0.1 s to a day, "
+                                    "not %2")
+                         .arg(QLatin1String(option.name), shown_word(value));
+            return false;
+        }
+        inv->interval_ms = *ms;
+        break;
+    }
+    case Field::Listen:
+        inv->listen = value;
         break;
     }
     return true;

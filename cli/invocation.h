@@ -21,6 +21,8 @@ struct Invocation
     QStringList args; // the command's words, options removed
     bool json = false; // --json
     bool dry_run = false; // apply --dry-run
+    int interval_ms = 30000; // watch --interval
+    QString listen = QStringLiteral("127.0.0.1:9731"); // serve --listen
     bool help = false; // --help, -h, `help`, or a command's --help
     QString help_topic; // the command whose help is asked for; empty: the whole program's
     bool version = false;

@@ -34,10 +34,13 @@ int main(int argc, char *argv[])
     cli::Invocation inv;
     QString ignored;
     const bool parsed = cli::parse_invocation(words, &inv, &ignored);
-    // Help and the completion scripts read no file: they leave the user's folder as it is.
+    // Help, the completion scripts and the probes (status, watch, serve) read no option-list
+    // file: they leave the user's folder as it is (a service may have none).
+    using cli::grammar::Action;
     const cli::grammar::Command *command = cli::grammar::find_command(inv.command);
-    const bool reads_files = command && command->action != cli::grammar::Action::Help
-        && command->action != cli::grammar::Action::Completion;
+    const bool reads_files = command && command->action != Action::Help
+        && command->action != Action::Completion && command->action != Action::Status
+        && command->action != Action::Watch && command->action != Action::Serve;
     const bool copy
         = parsed && reads_files && !inv.help && !inv.version && inv.config_dir.isEmpty();
     QStringList files;

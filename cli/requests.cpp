@@ -87,6 +87,9 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
     }
     case Action::Ports:
     case Action::Values:
+    case Action::Status:
+    case Action::Watch:
+    case Action::Serve:
     case Action::Help:
     case Action::Completion:
         break;

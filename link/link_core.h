@@ -58,6 +58,8 @@ public:
     bool is_open() const { return open_; }
     // Why the last open failed, in the system's words.
     QString open_error() const { return transport_->open_error(); }
+    // The kind of the last open's failure.
+    OpenFailure open_failure() const { return transport_->open_failure(); }
 
     // Starts a waiting transaction with bytes: Pending, and finished() later; or at once Busy or
     // NotOpen, with nothing sent and nothing emitted.

@@ -32,6 +32,18 @@ constexpr bool line_gone(Outcome outcome)
     return outcome == Outcome::LineLost || refused(outcome);
 }
 
+// Why a line could not be opened, by kind rather than by the system's words, so that a caller
+// can tell a line that is missing from one that another program holds.
+enum class OpenFailure {
+    None, // the line opened
+    Missing, // no such device, or no such host
+    Refused, // the gateway refused the connection
+    TimedOut, // the gateway did not answer within the connect time
+    InUse, // another program holds the line (its lock, or the device is busy)
+    Denied, // no permission to open the device
+    Other, // anything else (a bad address, a device that is not a serial port, ...)
+};
+
 // How one transaction ended, as the link reports it to whoever started it.
 struct LinkOutcome
 {

@@ -5,6 +5,35 @@
 #include <QFileInfo>
 #include <QLockFile>
 
+namespace {
+
+// Qt reports a lock held by another program, a device opened exclusively by another program and
+// a device this user may not open all as a permission error: the device's own permissions tell
+// the last apart.
+OpenFailure failure_kind(QSerialPort::SerialPortError error, const QString &device)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::Missing;
+    case QSerialPort::PermissionError: {
+        // A port name without a path (COM3) has no file to ask: Windows refuses a port that
+        // another program holds this way.
+        if (!device.contains(u'/'))
+            return OpenFailure::InUse;
+        const QFileInfo info(device);
+        if (!info.exists())
+            return OpenFailure::Missing;
+        return info.isReadable() && info.isWritable() ? OpenFailure::InUse : OpenFailure::Denied;
+    }
+    case QSerialPort::OpenError: // this object has it open already
+        return OpenFailure::InUse;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+} // namespace
+
 SerialTransport::SerialTransport(QObject *parent)
     : Transport(parent)
 {
@@ -41,6 +70,7 @@ bool SerialTransport::open(const QString &address)
     port_.setPortName(location);
     bool opened = open_port();
     open_error_.clear();
+    open_failure_ = OpenFailure::None;
     if (!opened && port_.error() == QSerialPort::PermissionError) {
         // Qt refuses a port whose lock file is there, in its own words about "locking". The lock
         // file says who holds it; one left by a process that is gone is taken over once.
@@ -55,6 +85,7 @@ bool SerialTransport::open(const QString &address)
     if (!opened) {
         if (open_error_.isEmpty())
             open_error_ = port_.errorString();
+        open_failure_ = failure_kind(port_.error(), location);
         port_.close();
     }
     return opened;

@@ -17,6 +17,7 @@ public:
 
     bool open(const QString &address) override;
     QString open_error() const override { return open_error_; }
+    OpenFailure open_failure() const override { return open_failure_; }
     void close() override;
     bool is_open() const override { return port_.isOpen(); }
     qint64 bytes_available() const override;
@@ -30,4 +31,5 @@ private:
 
     QSerialPort port_;
     QString open_error_;
+    OpenFailure open_failure_ = OpenFailure::None;
 };

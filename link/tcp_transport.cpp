@@ -84,8 +84,11 @@ bool TcpTransport::begin_connecting(const QString &address)
 {
     close();
     open_error_.clear();
-    if (!parse_tcp_address(address, &target_, &open_error_))
+    open_failure_ = OpenFailure::None;
+    if (!parse_tcp_address(address, &target_, &open_error_)) {
+        open_failure_ = OpenFailure::Other;
         return false;
+    }
     connect(&socket_, &QTcpSocket::connected, this, [this] { end_connecting(false); });
     // Queued: a socket that cannot even be made (no descriptor left) reports it from inside
     // connectToHost, and the outcome must come from the event loop, never from inside this call.
@@ -139,12 +142,28 @@ void TcpTransport::end_connecting(bool timed_out)
     }
     // open() waits with the socket's own time limit, which the socket reports as its error.
     if (socket_.error() != QAbstractSocket::UnknownSocketError
-        && socket_.error() != QAbstractSocket::SocketTimeoutError && !timed_out)
+        && socket_.error() != QAbstractSocket::SocketTimeoutError && !timed_out) {
         open_error_ = socket_.errorString();
-    else
+        switch (socket_.error()) {
+        case QAbstractSocket::ConnectionRefusedError:
+            open_failure_ = OpenFailure::Refused;
+            break;
+        case QAbstractSocket::HostNotFoundError:
+            open_failure_ = OpenFailure::Missing;
+            break;
+        case QAbstractSocket::SocketAccessError:
+            open_failure_ = OpenFailure::Denied;
+            break;
+        default:
+            open_failure_ = OpenFailure::Other;
+            break;
+        }
+    } else {
         open_error_ = u"no connection to %1:%2 within %3 s"_s.arg(target_.host)
                           .arg(target_.port)
                           .arg(connect_timeout_ms / 1000);
+        open_failure_ = OpenFailure::TimedOut;
+    }
     socket_.abort();
     Q_EMIT open_finished(false);
 }

@@ -46,6 +46,7 @@ public:
     // lines on one thread, where one gateway that does not answer must hold up no other line.
     void open_async(const QString &address) override;
     QString open_error() const override { return open_error_; }
+    OpenFailure open_failure() const override { return open_failure_; }
     void close() override;
     // From a successful open until close(): a connection the far end dropped stays "open" (and
     // reports failed()) until the link closes it, as a serial port whose adapter went away does.
@@ -71,6 +72,7 @@ private:
 
     QTcpSocket socket_;
     QString open_error_;
+    OpenFailure open_failure_ = OpenFailure::None;
     bool open_ = false;
     // The connect in progress: its time limit and the address it tries.
     QTimer connect_timer_;

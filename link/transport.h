@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/link_outcome.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -25,6 +27,8 @@ public:
     }
     // Why the last open failed, in the system's words.
     virtual QString open_error() const = 0;
+    // The kind of the last open's failure; None after a successful open.
+    virtual OpenFailure open_failure() const { return OpenFailure::Other; }
     virtual void close() = 0;
     virtual bool is_open() const = 0;
     virtual qint64 bytes_available() const = 0;

@@ -88,6 +88,8 @@ public:
     // system's reason.
     void open(std::function<void(bool ok, const QString &error)> done);
     void close();
+    // The kind of the last open's failure.
+    OpenFailure open_failure() const { return core_.open_failure(); }
 
     // Runs the steps in order and calls done once, from the event loop, when the last has
     // replied or one has failed. One plan at a time.

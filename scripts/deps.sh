@@ -13,6 +13,11 @@
 # completions of kz-orba-cli are run in each shell. python3: scripts/leftovers.py, which names the
 # processes a test run leaves behind. ser2net: a real serial device server (raw TCP and RFC 2217
 # telnet accepters) in front of the simulated receiver in the gateway tests.
+# qt6-httpserver-dev, qt6-websockets-dev:
+# kz-orba-cli serve, the Prometheus exporter (Qt HTTP Server's CMake package needs the WebSockets
+# one). prometheus: the exporter's integration test runs the real engine, and promtool (in the
+# same package) checks the metrics, the example configuration and the alert rules' unit tests.
+# systemd: systemd-analyze verifies the exporter's unit.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -30,6 +35,7 @@ packages=(
   bash-completion zsh fish
   python3
   ser2net
+  qt6-httpserver-dev qt6-websockets-dev prometheus systemd
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -222,7 +222,7 @@ bool resolve_host(const QString &host, QHostAddress *address)
 // The TCP front end: every listener on this thread's event loop.
 int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &rfc2217_specs,
     const QStringList &port_faults, const QList<FaultSwitch> &common, const QByteArray &identify,
-    LogFile *log)
+    bool one_client, LogFile *log)
 {
     QList<PortFault> extra;
     for (const QString &text : port_faults) {
@@ -319,6 +319,7 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
             sim->model().set_log_limit(100);
             sim->set_faults(faults);
             sim->set_rfc2217(listener.rfc2217);
+            sim->set_one_client(one_client);
             if (!sim->listen(listener.address, static_cast<quint16>(port), &error)) {
                 fail(error);
                 return 1;
@@ -439,13 +440,17 @@ int main(int argc, char *argv[])
         QStringLiteral("Close the line (the connection, on TCP) instead of answering PREFIX "
                        "(\"all\" for any message)."),
         QStringLiteral("PREFIX"));
+    const QCommandLineOption one_client_opt(QStringLiteral("one-client"),
+        QStringLiteral("With --tcp: close a connection that comes while another holds the "
+                       "listener, as a gateway that serves one client does (by default the newer "
+                       "one takes the line over)."));
     const QCommandLineOption redial_opt(QStringLiteral("redial"),
         QStringLiteral("With --link: after a hang-up, bring the line back on a new pty after MS "
                        "milliseconds (0: stay down)."),
         QStringLiteral("MS"), QStringLiteral("1000"));
     parser.addOptions({ link_opt, tcp_opt, rfc2217_opt, telnet_opt, faulty_opt, identify_opt,
         log_opt, delay_opt, silent_opt, noise_opt, split_opt, wrong_opt, overlong_opt, only_opt,
-        hang_opt, redial_opt });
+        hang_opt, one_client_opt, redial_opt });
     parser.process(app);
     if (parser.isSet(version_opt))
         parser.showVersion();
@@ -458,6 +463,10 @@ int main(int argc, char *argv[])
     }
     if (!on_tcp && link.isEmpty()) {
         fail(QStringLiteral("--link PATH or --tcp ADDRESS is required (see --help)"));
+        return 2;
+    }
+    if (!on_tcp && parser.isSet(one_client_opt)) {
+        fail(QStringLiteral("--one-client is for --tcp listeners"));
         return 2;
     }
     if (!on_tcp && parser.isSet(faulty_opt)) {
@@ -500,7 +509,7 @@ int main(int argc, char *argv[])
     const QByteArray identify = latin1(parser.value(identify_opt));
     const int status = on_tcp
         ? run_tcp(app, parser.values(tcp_opt), parser.values(rfc2217_opt), parser.values(faulty_opt),
-            common, identify, log_file.get())
+            common, identify, parser.isSet(one_client_opt), log_file.get())
         : run_pty(link, identify, faults, redial_ms, log_file.get());
     return status == 0 && log_file && log_file->failed() ? 1 : status;
 }

@@ -64,6 +64,14 @@ void TcpSimulator::hang_up()
 void TcpSimulator::take_connection()
 {
     while (QTcpSocket *socket = server_.nextPendingConnection()) {
+        if (one_client_ && connected()) {
+            // Refused: the holder keeps the line, and the newcomer sees its connection closed.
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromHost();
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+            continue;
+        }
         if (client_)
             drop_client(false);
         client_ = socket;

@@ -38,6 +38,10 @@ public:
 
     // Whether a client holds the line now.
     bool connected() const;
+    // One client only: a connection that comes while another holds the line is closed at once,
+    // as a gateway that serves one client does, and the holder keeps the line. By default the
+    // newer connection takes the line over.
+    void set_one_client(bool one) { one_client_ = one; }
     // Closes the client's connection now, as the hang-up fault does; the listener stays.
     void hang_up();
 
@@ -86,4 +90,5 @@ private:
     TelnetServer telnet_;
     QTimer loop_timer_;
     std::function<void(const QByteArray &)> hook_;
+    bool one_client_ = false;
 };

@@ -74,7 +74,10 @@ kz-orba-cli get --|--help,--json
 kz-orba-cli key m|menu,minus
 kz-orba-cli completion |bash,fish,zsh
 kz-orba-cli help v|values,vga-auto
-kz-orba-cli -- |apply,completion,diff,get,help,key,ports,read,reset,set,values,vga-auto
+kz-orba-cli -- |apply,completion,diff,get,help,key,ports,read,reset,serve,set,status,values,vga-auto,watch
+kz-orba-cli st|status
+kz-orba-cli watch --i|--interval
+kz-orba-cli serve --l|--listen
 EOF
 fi
 

@@ -30,7 +30,8 @@ QStringList fields_of(const Invocation &inv)
     return { "port=" + inv.port, "ports=" + inv.ports.join(','), "ports_file=" + inv.ports_file,
         "jobs=" + QString::number(inv.jobs), "config_dir=" + inv.config_dir, "trace=" + inv.trace,
         "json=" + QString::number(inv.json), "dry_run=" + QString::number(inv.dry_run),
-        "help=" + QString::number(inv.help), "version=" + QString::number(inv.version) };
+        "help=" + QString::number(inv.help), "version=" + QString::number(inv.version),
+        "interval_ms=" + QString::number(inv.interval_ms), "listen=" + inv.listen };
 }
 
 OptionLists data_lists()
