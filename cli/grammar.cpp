@@ -26,7 +26,7 @@ const Option program_options[] = {
         "append one line per transaction: time, port, bytes sent, bytes\n"
         "received, outcome, milliseconds (- for standard error)" },
     { "--json", Field::Json, 0, nullptr, Kind::None,
-        "print one JSON object (see the README for its schema); before or\n"
+        "print one JSON object (its schema: docs/cli.md); before or\n"
         "after the command",
         true },
     { "--help", Field::Help, 'h', nullptr, Kind::None,
