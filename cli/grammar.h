@@ -39,6 +39,12 @@ enum class Field {
     DryRun,
 };
 
+// Whether an option may be given more than once: its field gathers every value given.
+constexpr bool may_repeat(Field field)
+{
+    return field == Field::Port;
+}
+
 struct Option
 {
     const char *name; // "--port"
