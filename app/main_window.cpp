@@ -4,6 +4,7 @@
 #include "app/section_widgets.h"
 #include "fields/fields.h"
 #include "form/readable_fonts.h"
+#include "link/port_names.h"
 #include "model/settings.h"
 #include "section/combo_util.h"
 #include "section/prompts.h"
@@ -93,8 +94,8 @@ bool MainWindow::form_load(QString *error)
 
     receiver_.fill_lists();
     QStringList ports;
-    for (int n = 1; n <= 9; ++n)
-        ports << QStringLiteral("COM%1:").arg(n);
+    for (int n = 1; n <= port_count; ++n)
+        ports << port_entry(n);
     fill_combo(ui->cbo_com, ports);
     proj_port_.fill_lists();
     behaviour_.fill_lists();
@@ -104,8 +105,10 @@ bool MainWindow::form_load(QString *error)
              ui->txt_proj_disp_on_hex, ui->txt_proj_disp_off_hex })
         box->clear();
 
-    if (!fill_option_lists(error))
+    model::OptionLists option_lists;
+    if (!model::read_option_lists(config_dir_, &option_lists, error))
         return false;
+    receiver_.fill_option_lists(option_lists);
 
     AppSettings settings;
     if (!read_app_settings(app_files::path(config_dir_, app_files::settings_file), settings, error))
@@ -140,29 +143,6 @@ bool MainWindow::form_load(QString *error)
         return false;
     }
     state_.ui_ready = true;
-    return true;
-}
-
-bool MainWindow::fill_option_lists(QString *error)
-{
-    const struct
-    {
-        model::OptionList file;
-        QComboBox *combo;
-    } lists[] = { { model::OptionList::AutoOff, ui->cbo_standby },
-        { model::OptionList::InputPrefer, ui->cbo_in_prefer },
-        { model::OptionList::OutputReso, ui->cbo_output } };
-    for (const auto &list : lists) {
-        const QString path = app_files::path(config_dir_, model::option_list_file(list.file));
-        QStringList entries;
-        QString why;
-        if (!read_option_list(path, entries, &why)) {
-            if (error)
-                *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
-            return false;
-        }
-        fill_combo(list.combo, entries);
-    }
     return true;
 }
 

@@ -58,7 +58,6 @@ protected:
 
 private:
     void form_unload();
-    bool fill_option_lists(QString *error);
     bool arrange_sections(QString *error = nullptr);
     // Loads the picture file into ball, or only checks that it loads when ball is null.
     bool load_ball(QLabel *ball, const char *file, QString *error);

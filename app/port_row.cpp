@@ -58,7 +58,7 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
             ui_->txt_rx->clear();
     });
     connect(&link_, &SerialLink::traced, this, [this](const TraceRecord &record) {
-        const QString line = trace_line(QStringLiteral("COM%1").arg(link_.port_no()), record);
+        const QString line = trace_line(port_name(link_.port_no()), record);
         ui_->txt_rx->appendPlainText(line);
         if (trace_)
             trace_->write_line(line);

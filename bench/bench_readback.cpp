@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int queries = 18; // the read-back asks every readable setting once
-constexpr double pause_ms = 50; // after each query
+constexpr double read_pause_ms = 50; // after each query
 constexpr double poll_ms = SerialLink::poll_interval_ms;
 
 double cpu_seconds(int who)
@@ -76,8 +76,8 @@ int main(int argc, char *argv[])
     // Each reply is taken only by the next 100 ms poll. The poll timer keeps running through the
     // 50 ms pause after each reply, so the next query's reply is there for the poll after it:
     // one poll period per query, the first waiting for 0 to 100 ms, plus the last pause.
-    const double floor_ms = (queries - 1) * poll_ms + pause_ms;
-    const double serial_ms = queries * (poll_ms + pause_ms);
+    const double floor_ms = (queries - 1) * poll_ms + read_pause_ms;
+    const double serial_ms = queries * (poll_ms + read_pause_ms);
     const double med = median(wall_ms);
     std::printf(
         "receiver read-back (%d queries) through the window, %d runs, QT_QPA_PLATFORM=%s:\n",
@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
         "  floor of the timers: %.0f to %.0f ms (17 polls of %.0f ms after the first, whose "
         "phase is 0 to %.0f ms, plus the last %.0f ms pause); %.0f ms if every reply "
         "waited a full poll and then the pause\n",
-        floor_ms, floor_ms + poll_ms, poll_ms, poll_ms, pause_ms, serial_ms);
+        floor_ms, floor_ms + poll_ms, poll_ms, poll_ms, read_pause_ms, serial_ms);
     std::printf("  median over the floor: %+.0f ms (%.1f ms per query)\n", med - floor_ms,
         (med - floor_ms) / queries);
     std::printf("  CPU: process %.1f%% of wall time (window and simulator thread), window thread "

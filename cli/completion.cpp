@@ -1,6 +1,7 @@
 #include "cli/completion.h"
 
 #include "cli/grammar.h"
+#include "link/port_names.h"
 #include "model/settings.h"
 
 #include <QFile>
@@ -26,8 +27,8 @@ QString joined(const QStringList &words)
 QStringList com_entries()
 {
     QStringList entries;
-    for (int n = 1; n <= 9; ++n)
-        entries << QStringLiteral("COM%1").arg(n);
+    for (int n = 1; n <= port_count; ++n)
+        entries << port_name(n);
     return entries;
 }
 

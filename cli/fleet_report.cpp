@@ -27,6 +27,8 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
         return QStringLiteral("%1: got %2 settings").arg(port).arg(result.values.size());
     case Kind::Set:
     case Kind::Send:
+        if (dry_run)
+            return QStringLiteral("%1: would send %2").arg(port).arg(result.commands.size());
         return QStringLiteral("%1: sent").arg(port);
     case Kind::Apply:
         if (result.changes.isEmpty())

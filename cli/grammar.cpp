@@ -37,6 +37,12 @@ const Option apply_options[] = {
     { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None, "only say what would change" },
 };
 
+// set, key, reset and vga-auto: they send without reading first, so a dry run needs no line.
+const Option set_options[] = {
+    { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None,
+        "open no line; print the messages it would send" },
+};
+
 const Command command_table[] = {
     { "ports", Action::Ports, "", Kind::None, 0, 0, {}, false, false,
         "the serial ports: COM1 .. COM9 and the others",
@@ -53,11 +59,17 @@ const Command command_table[] = {
         "the named settings only",
         "Prints the named settings as read prints them, in the order given.\n"
         "kz-orba-cli values NAME lists what a setting may be." },
-    { "set", Action::Set, "NAME=VALUE...", Kind::Assignment, 1, -1, {}, true, true,
+    { "set", Action::Set, "NAME=VALUE...", Kind::Assignment, 1, -1, set_options, true, true,
         "send settings as choosing them in the window would",
         "Sends each setting exactly as choosing that entry in the window would, in the order\n"
-        "given. Every value is checked first: an unknown name, a value no list offers or a\n"
-        "name given twice ends with status 2 and nothing sent." },
+        "given, and confirms it by the receiver's reply. A value the window sends without\n"
+        "waiting (the picture values, overscan_h, overscan_v, auto_off, projsw_mode) is sent\n"
+        "so too, then read back after the window's pause: it counts as set only when the\n"
+        "read-back shows it; a receiver that does not answer leaves it \"not confirmed\" and\n"
+        "ends with status 1, sending nothing after it. Every value is checked first: an\n"
+        "unknown name, a value no list offers or a name given twice ends with status 2 and\n"
+        "nothing sent.\n"
+        "With --dry-run the line is not opened: prints the messages it would send." },
     { "apply", Action::Apply, "FILE", Kind::File, 1, 1, apply_options, true, true,
         "send the settings of a profile that differ, then verify",
         "Reads the receiver, sends every writable setting of the profile FILE that differs,\n"
@@ -67,11 +79,12 @@ const Command command_table[] = {
         "each difference from a profile: \"name: receiver -> profile\"",
         "Reads the receiver and compares it with the profile FILE; sends no setting.\n"
         "Status 1 when the receiver differs." },
-    { "key", Action::Key, "menu|minus|plus", Kind::Key, 1, 1, {}, false, true,
+    { "key", Action::Key, "menu|minus|plus", Kind::Key, 1, 1, set_options, false, true,
         "press one front-panel key", "" },
-    { "reset", Action::Reset, "", Kind::None, 0, 0, {}, false, true, "reset the receiver", "" },
-    { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, {}, false, true, "the VGA auto adjustment",
+    { "reset", Action::Reset, "", Kind::None, 0, 0, set_options, false, true, "reset the receiver",
         "" },
+    { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, set_options, false, true,
+        "the VGA auto adjustment", "" },
     { "values", Action::Values, "NAME", Kind::SettingName, 1, 1, {}, false, false,
         "the values a setting may take, one a line",
         "Lists the values set and profiles accept for NAME, from the option-list files in\n"

@@ -182,12 +182,15 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
             QStringList known = grammar::option_words(grammar::options());
             if (command)
                 known << grammar::option_words(command->options);
+            QStringList owners;
             for (const grammar::Command &other : grammar::commands()) {
-                if (&other != command && grammar::find_option(other.options, word)) {
-                    *error = QStringLiteral("%1 is an option of %2: put it after the command")
-                                 .arg(shown_word(word), QLatin1String(other.name));
-                    return false;
-                }
+                if (&other != command && grammar::find_option(other.options, word))
+                    owners << QLatin1String(other.name);
+            }
+            if (!owners.isEmpty()) {
+                *error = QStringLiteral("%1 is an option of %2: put it after the command")
+                             .arg(shown_word(word), owners.join(QStringLiteral(", ")));
+                return false;
             }
             const QString bare = word.section(QLatin1Char('='), 0, 0);
             *error = unknown(QStringLiteral("option"), bare, known);
@@ -220,10 +223,8 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
 
 QString port_address(const QString &port)
 {
-    static const QRegularExpression com(QStringLiteral("^[Cc][Oo][Mm]([1-9])$"));
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch())
-        return port_device(match.captured(1).toInt());
+    if (const std::optional<int> number = entry_number(port))
+        return port_device(*number);
     return port;
 }
 

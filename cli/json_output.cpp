@@ -113,6 +113,7 @@ QJsonObject receiver_object(const QString &port, const JobRequest &request, cons
         changes << change;
     }
     object.insert(QStringLiteral("changes"), changes);
+    object.insert(QStringLiteral("commands"), QJsonArray::fromStringList(result.commands));
     object.insert(QStringLiteral("dry_run"), request.dry_run);
     object.insert(QStringLiteral("notes"), notes);
     return object;

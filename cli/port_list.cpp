@@ -17,7 +17,7 @@ int list_ports(Console &console, bool json)
 {
     const QList<ReportedPort> reported = reported_ports();
     QStringList com_devices;
-    for (int n = 1; n <= 9; ++n)
+    for (int n = 1; n <= port_count; ++n)
         com_devices << resolve_port(n, reported).device;
     if (json) {
         // Each entry and each other port as a receiver object: its device in "settings".
@@ -32,11 +32,11 @@ int list_ports(Console &console, bool json)
             object.insert(QStringLiteral("settings"), settings);
             receivers << object;
         };
-        for (int n = 1; n <= 9; ++n) {
+        for (int n = 1; n <= port_count; ++n) {
             const QString &device = com_devices.at(n - 1);
             const bool usb = std::any_of(reported.begin(), reported.end(),
                 [&](const ReportedPort &port) { return port.device == device && port.usb; });
-            entry(QStringLiteral("COM%1").arg(n), device, usb);
+            entry(port_name(n), device, usb);
         }
         for (const ReportedPort &port : reported) {
             if (!com_devices.contains(port.device))

@@ -3,8 +3,6 @@
 #include "cli/input_files.h"
 #include "model/profile.h"
 #include "model/suggest.h"
-#include "protocol/protocol.h"
-#include "protocol/vocabulary.h"
 
 namespace cli {
 
@@ -43,6 +41,7 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
         return true;
     case Action::Set:
         request->kind = JobRequest::Kind::Set;
+        request->dry_run = inv.dry_run;
         for (const QString &argument : inv.args) {
             ProfileEntry entry;
             if (!parse_assignment(argument, lists, &entry, why))
@@ -76,17 +75,14 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
     case Action::Reset:
     case Action::VgaAuto: {
         request->kind = JobRequest::Kind::Send;
+        request->dry_run = inv.dry_run;
         const QString key = inv.args.value(0);
         const QByteArray name = action == Action::Reset ? "reset"
             : action == Action::VgaAuto                 ? "vga_auto"
                                                         : "key_" + key.toLatin1();
-        const protocol::Command *command = protocol::find_command(name.constData());
         Step &step = request->command;
+        step = *command_step(name);
         step.what = action == Action::Key ? QStringLiteral("key %1").arg(key) : inv.command;
-        step.prefix = command->prefix;
-        step.message = command->kind == protocol::Kind::Key
-            ? protocol::key_message(step.prefix)
-            : protocol::setting_message(step.prefix, "Go");
         return true;
     }
     case Action::Ports:

@@ -2,8 +2,8 @@
 
 #include "cli/exit_status.h"
 #include "cli/json_output.h"
+#include "link/port_names.h"
 
-#include <QRegularExpression>
 #include <QTextStream>
 
 namespace cli {
@@ -29,14 +29,15 @@ void print_result(Console &console, const JobRequest &request, const JobResult &
     for (const QString &line : result.changes)
         console.out << (request.dry_run ? QStringLiteral("would change ") : QString()) << line
                     << '\n';
+    if ((request.kind == Kind::Set || request.kind == Kind::Send) && request.dry_run) {
+        for (const QString &message : result.commands)
+            console.out << "would send " << message << '\n';
+    }
 }
 
 QString open_hint(const QString &port)
 {
-    static const QRegularExpression com(
-        QStringLiteral("^COM([0-9]+)$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    if (match.hasMatch() && (match.captured(1).toInt() < 1 || match.captured(1).toInt() > 9))
+    if (entry_like(port) && !entry_number(port))
         return QStringLiteral("only COM1 .. COM9 name the window's entries; give any other port "
                               "by its device path (kz-orba-cli ports lists them)");
     return {};

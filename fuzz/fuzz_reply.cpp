@@ -9,6 +9,7 @@
 #include "protocol/protocol.h"
 #include "protocol/reply_framing.h"
 #include "protocol/reply_values.h"
+#include "protocol/vocabulary.h"
 
 #include <QStringList>
 
@@ -22,11 +23,9 @@ namespace {
 // The prefixes a reply is checked against: both command tables and the display commands.
 QList<QByteArray> all_prefixes()
 {
-    QList<QByteArray> prefixes;
-    for (int n = 0; n <= 24; ++n)
-        prefixes << protocol::cmd_prefix(n);
-    for (int n = 0; n <= 7; ++n)
-        prefixes << protocol::pic_prefix(n);
+    QList<QByteArray> prefixes { QByteArray() };
+    for (const protocol::Command &command : protocol::commands())
+        prefixes << QByteArray(command.prefix);
     prefixes << QByteArrayLiteral("WP_DisplayOn[") << QByteArrayLiteral("WP_DisplayOff[")
              << QByteArrayLiteral("WP_DisplaySet[");
     return prefixes;
@@ -62,13 +61,14 @@ void check_value(const QByteArray &value)
 
     static const QStringList auto_off
         = { QStringLiteral("Never"), QStringLiteral("30"), QStringLiteral("600") };
-    for (int command = 0; command <= 24; ++command) {
+    for (int number = 1; number <= 23; ++number) {
+        const protocol::Command *command = protocol::command_by_number(number);
         for (const bool single_hdmi : { true, false }) {
             const std::optional<int> position
-                = protocol::reply_position(command, value, single_hdmi, auto_off);
+                = protocol::reply_position(*command, value, single_hdmi, auto_off);
             if (!position)
                 continue;
-            switch (command) {
+            switch (number) {
             case 5:
             case 7:
             case 8:

@@ -2,6 +2,13 @@
 
 #include "link/transport_factory.h"
 
+#include <cmath>
+
+qint64 pause_ms(double seconds)
+{
+    return static_cast<qint64>(std::floor(seconds * 1000.0)) + 1;
+}
+
 LinkCore::LinkCore(Timing timing, std::unique_ptr<Transport> transport, QObject *parent)
     : QObject(parent)
     , timing_(timing)
@@ -12,7 +19,7 @@ LinkCore::LinkCore(Timing timing, std::unique_ptr<Transport> transport, QObject 
     deadline_.setTimerType(Qt::PreciseTimer);
     deadline_.setSingleShot(true);
     connect(&poll_, &QTimer::timeout, this, &LinkCore::take_arrived);
-    connect(&deadline_, &QTimer::timeout, this, [this] { finish(LinkOutcome::Status::NoReply); });
+    connect(&deadline_, &QTimer::timeout, this, [this] { finish(Outcome::NoReply); });
 }
 
 void LinkCore::attach(std::unique_ptr<Transport> transport)
@@ -85,16 +92,17 @@ void LinkCore::close()
     const bool was_open = open_;
     open_ = false;
     if (busy_)
-        finish(LinkOutcome::Status::LineLost);
+        finish(Outcome::LineLost);
     if (was_open)
         Q_EMIT closed();
 }
 
-LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
+Outcome LinkCore::start(const QByteArray &bytes)
 {
     if (busy_ || !open_) {
-        trace_now(bytes, TraceRecord::Outcome::Refused);
-        return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
+        const Outcome refusal = busy_ ? Outcome::Busy : Outcome::NotOpen;
+        trace_now(bytes, refusal);
+        return refusal;
     }
     busy_ = true;
     tx_started_ = QDateTime::currentDateTime();
@@ -109,19 +117,20 @@ LinkOutcome::Status LinkCore::start(const QByteArray &bytes)
     // A write can find the line gone and end the transaction at once.
     if (busy_)
         deadline_.start(reply_wait_ms);
-    return LinkOutcome::Status::Pending;
+    return Outcome::Pending;
 }
 
-LinkOutcome::Status LinkCore::send_nowait(const QByteArray &bytes)
+Outcome LinkCore::send_nowait(const QByteArray &bytes)
 {
     if (busy_ || !open_) {
-        trace_now(bytes, TraceRecord::Outcome::Refused);
-        return busy_ ? LinkOutcome::Status::Busy : LinkOutcome::Status::NotOpen;
+        const Outcome refusal = busy_ ? Outcome::Busy : Outcome::NotOpen;
+        trace_now(bytes, refusal);
+        return refusal;
     }
     framing_.end_wait();
     write_now(bytes);
-    trace_now(bytes, TraceRecord::Outcome::Sent);
-    return LinkOutcome::Status::Sent;
+    trace_now(bytes, Outcome::Sent);
+    return Outcome::Sent;
 }
 
 void LinkCore::drain_output()
@@ -130,7 +139,7 @@ void LinkCore::drain_output()
         transport_->drain_output();
 }
 
-void LinkCore::trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome)
+void LinkCore::trace_now(const QByteArray &bytes, Outcome outcome)
 {
     TraceRecord record;
     record.started = QDateTime::currentDateTime();
@@ -155,17 +164,17 @@ void LinkCore::take_arrived()
     framing_.take(bytes);
     Q_EMIT received(bytes);
     if (busy_ && framing_.reply_ok())
-        finish(framing_.reply_cut() ? LinkOutcome::Status::TooLong : LinkOutcome::Status::Replied);
+        finish(framing_.reply_cut() ? Outcome::TooLong : Outcome::Replied);
 }
 
-void LinkCore::finish(LinkOutcome::Status status)
+void LinkCore::finish(Outcome status)
 {
     if (!busy_)
         return;
     deadline_.stop();
     LinkOutcome outcome;
     outcome.status = status;
-    if (status == LinkOutcome::Status::Replied || status == LinkOutcome::Status::TooLong) {
+    if (status == Outcome::Replied || status == Outcome::TooLong) {
         outcome.reply = framing_.reply_text();
         outcome.bytes = framing_.byte_buf();
     }
@@ -176,20 +185,7 @@ void LinkCore::finish(LinkOutcome::Status status)
     record.sent = tx_sent_;
     record.received = outcome.received;
     record.discarded = outcome.discarded;
-    switch (status) {
-    case LinkOutcome::Status::Replied:
-        record.outcome = TraceRecord::Outcome::Replied;
-        break;
-    case LinkOutcome::Status::TooLong:
-        record.outcome = TraceRecord::Outcome::TooLong;
-        break;
-    case LinkOutcome::Status::NoReply:
-        record.outcome = TraceRecord::Outcome::NoReply;
-        break;
-    default:
-        record.outcome = TraceRecord::Outcome::Lost;
-        break;
-    }
+    record.outcome = status;
     record.elapsed_ms = tx_clock_.elapsed();
     framing_.end_wait();
     busy_ = false;
@@ -207,7 +203,7 @@ void LinkCore::hang_up()
     const bool was_open = open_;
     open_ = false;
     if (busy_)
-        finish(LinkOutcome::Status::LineLost);
+        finish(Outcome::LineLost);
     if (was_open) {
         Q_EMIT line_lost();
         Q_EMIT closed();

@@ -11,6 +11,11 @@
 
 #include <memory>
 
+// What a pause of the window lasts on a millisecond clock, for the window's delay_sec and the
+// command-line tool's timers alike: a pause of s seconds ends once more than s has passed, so
+// 0.05 s is 51 ms and 0.1 s is 101 ms.
+qint64 pause_ms(double seconds);
+
 // One line to one receiver, driven by events alone: it owns the line, starts a transaction and
 // reports its outcome by finished() when the reply is complete, the wait has run out or the line
 // has gone. Nothing here waits (drain_output() below is the window's, called only by it), so
@@ -56,10 +61,10 @@ public:
 
     // Starts a waiting transaction with bytes: Pending, and finished() later; or at once Busy or
     // NotOpen, with nothing sent and nothing emitted.
-    LinkOutcome::Status start(const QByteArray &bytes);
+    Outcome start(const QByteArray &bytes);
     // Sends bytes and does not wait: Sent when written (later bytes are dropped), else Busy or
     // NotOpen, with nothing sent.
-    LinkOutcome::Status send_nowait(const QByteArray &bytes);
+    Outcome send_nowait(const QByteArray &bytes);
     bool busy() const { return busy_; }
     // Blocks, without running events, until earlier writes have left the line, giving up on a
     // line that takes nothing for a second: how the window begins each send. Never called here.
@@ -98,10 +103,10 @@ private:
     void prepare_open(const QString &address);
     void opened_now();
     void take_arrived();
-    void finish(LinkOutcome::Status status);
+    void finish(Outcome status);
     void hang_up();
     void write_now(const QByteArray &bytes);
-    void trace_now(const QByteArray &bytes, TraceRecord::Outcome outcome);
+    void trace_now(const QByteArray &bytes, Outcome outcome);
 
     // The waiting transaction, for its trace record.
     QDateTime tx_started_;

@@ -65,6 +65,34 @@ bool natural_less(const QString &a, const QString &b)
 
 } // namespace
 
+QString port_name(int port_no)
+{
+    return u"COM%1"_s.arg(port_no);
+}
+
+QString port_entry(int port_no)
+{
+    return port_name(port_no) + u':';
+}
+
+bool entry_like(const QString &name)
+{
+    if (name.size() < 4 || !name.startsWith(u"COM"_s, Qt::CaseInsensitive))
+        return false;
+    for (qsizetype i = 3; i < name.size(); ++i) {
+        if (name.at(i) < u'0' || name.at(i) > u'9')
+            return false;
+    }
+    return true;
+}
+
+std::optional<int> entry_number(const QString &name)
+{
+    if (!entry_like(name) || name.size() != 4 || name.at(3) == u'0')
+        return std::nullopt;
+    return name.at(3).unicode() - u'0';
+}
+
 QStringList adapter_order(const QList<ReportedPort> &reported)
 {
     QStringList call_out;
@@ -110,7 +138,7 @@ PortChoice choose_port(
         choice.device = environment;
         choice.source = PortSource::Environment;
     } else if (windows) {
-        choice.device = u"COM%1"_s.arg(port_no);
+        choice.device = port_name(port_no);
         choice.source = PortSource::Windows;
     } else if (port_no >= 1 && port_no <= adapters.size()) {
         choice.device = adapters.at(port_no - 1);
@@ -226,16 +254,16 @@ QStringList port_table(const QList<ReportedPort> &reported)
 {
     QList<PortChoice> choices;
     qsizetype width = 0;
-    for (int n = 1; n <= 9; ++n) {
+    for (int n = 1; n <= port_count; ++n) {
         choices << resolve_port(n, reported);
         width = std::max(width, choices.last().device.size());
     }
     QStringList lines;
-    for (int n = 1; n <= 9; ++n) {
+    for (int n = 1; n <= port_count; ++n) {
         const PortChoice &choice = choices.at(n - 1);
         const QString present = port_state_text(choice.device, reported);
         // Joined, not formatted with arg(): a device name may hold a '%'.
-        lines << u"COM%1:  "_s.arg(n) + choice.device.leftJustified(width) + u"  "_s + present
+        lines << port_entry(n) + u"  "_s + choice.device.leftJustified(width) + u"  "_s + present
                 + u"  "_s + port_source_text(n, choice);
     }
     return lines;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Which device the list entry "COMn:" opens, in this order:
 // 1. the environment variable KZ_ORBA_COMn, when set and not empty: a device, or the address
 //    tcp://HOST:PORT of a serial-to-Ethernet gateway;
@@ -11,6 +13,19 @@
 // 3. elsewhere, the nth serial adapter the system reports (see adapter_order), and /dev/ttyS(n-1)
 //    when it reports fewer than n.
 // The pure pieces take the system's answers as arguments, so that they can be tried with any list.
+
+// The window's port list holds the entries "COM1:" to "COM9:"; kz-orba-cli and the trace name
+// them COM1 to COM9.
+inline constexpr int port_count = 9;
+// "COM3" for port 3.
+QString port_name(int port_no);
+// "COM3:", the window's list entry.
+QString port_entry(int port_no);
+// The number of an entry's name, "COM1" to "COM9" in any case; none for any other name.
+std::optional<int> entry_number(const QString &name);
+// Whether name has the form of an entry's name, "COM" and digits in any case, whether or not
+// such an entry exists ("COM12").
+bool entry_like(const QString &name);
 
 // One serial port as the system reports it.
 struct ReportedPort

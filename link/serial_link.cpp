@@ -167,7 +167,7 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
         if (!shut_)
             trace_refused(bytes);
         LinkOutcome refused;
-        refused.status = shut_ ? LinkOutcome::Status::ShutDown : LinkOutcome::Status::Busy;
+        refused.status = shut_ ? Outcome::ShutDown : Outcome::Busy;
         return refused;
     }
     reply_ok_ = false;
@@ -176,10 +176,10 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
         &core_, &LinkCore::finished, this, [&outcome](const LinkOutcome &o) { outcome = o; });
     // The window waits for earlier output to leave before each send, without running events.
     core_.drain_output();
-    const LinkOutcome::Status status = core_.start(bytes);
-    if (status != LinkOutcome::Status::Pending) {
+    const Outcome status = core_.start(bytes);
+    if (status != Outcome::Pending) {
         disconnect(connection);
-        if (status == LinkOutcome::Status::NotOpen)
+        if (status == Outcome::NotOpen)
             Q_EMIT refused_not_open();
         LinkOutcome refused;
         refused.status = status;
@@ -194,7 +194,7 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
         // Not reached while the core keeps its deadline; kept so that a wait can never hang.
         core_.close();
         outcome = LinkOutcome {};
-        outcome->status = LinkOutcome::Status::LineLost;
+        outcome->status = Outcome::LineLost;
     }
     reply_ok_ = outcome->replied();
     return *outcome;
@@ -208,7 +208,7 @@ void SerialLink::send_cmd_nowait(const QByteArray &text)
         return;
     }
     core_.drain_output();
-    if (core_.send_nowait(text) == LinkOutcome::Status::NotOpen)
+    if (core_.send_nowait(text) == Outcome::NotOpen)
         Q_EMIT refused_not_open();
 }
 
@@ -217,14 +217,14 @@ void SerialLink::trace_refused(const QByteArray &bytes)
     TraceRecord record;
     record.started = QDateTime::currentDateTime();
     record.sent = bytes;
-    record.outcome = TraceRecord::Outcome::Refused;
+    record.outcome = Outcome::Busy;
     Q_EMIT traced(record);
 }
 
 void SerialLink::delay_sec(double seconds)
 {
     // Ends once more than the given time has passed on a monotonic clock, in whole milliseconds.
-    const qint64 limit_ms = static_cast<qint64>(std::floor(seconds * 1000.0)) + 1;
+    const qint64 limit_ms = pause_ms(seconds);
     QElapsedTimer clock;
     clock.start();
     ++delay_depth_;

@@ -49,10 +49,9 @@ public:
     // A waiting transaction and its outcome. A call refused because another transaction is
     // running leaves that transaction's reply_ok alone.
     LinkOutcome request(const QByteArray &bytes);
-    // send_cmd and send_bytes send and wait for a reply; true when a complete reply arrived for
-    // this call.
-    [[nodiscard]] bool send_cmd(const QByteArray &text) { return request(text).replied(); }
-    [[nodiscard]] bool send_bytes(const QByteArray &bytes) { return request(bytes).replied(); }
+    // Sends a message (text or the raw bytes of a display command alike) and waits for a reply;
+    // true when a complete reply arrived for this call.
+    [[nodiscard]] bool send_cmd(const QByteArray &message) { return request(message).replied(); }
     // Sends and returns at once; a later reply is dropped.
     void send_cmd_nowait(const QByteArray &text);
     // Waits the given time while window events run.
@@ -103,7 +102,7 @@ private:
     // Runs a nested event loop for at most ms, or until done() holds after one of the core's
     // transactions has finished or an open has ended.
     void wait_for(int ms, const std::function<bool()> &done);
-    // A send refused here, before the core sees it: another transaction is on its way.
+    // A send refused here, before the core sees it: another transaction is on its way (Busy).
     void trace_refused(const QByteArray &bytes);
 
     LinkCore core_;

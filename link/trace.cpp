@@ -1,20 +1,26 @@
 #include "link/trace.h"
 
-QString trace_outcome_text(TraceRecord::Outcome outcome)
+QString trace_outcome_text(Outcome outcome)
 {
     switch (outcome) {
-    case TraceRecord::Outcome::Replied:
+    case Outcome::Pending:
+        break;
+    case Outcome::Replied:
         return QStringLiteral("replied");
-    case TraceRecord::Outcome::NoReply:
+    case Outcome::NoReply:
         return QStringLiteral("no reply");
-    case TraceRecord::Outcome::Refused:
+    case Outcome::Busy:
+    case Outcome::NotOpen:
+    case Outcome::ShutDown:
         return QStringLiteral("refused");
-    case TraceRecord::Outcome::Lost:
+    case Outcome::LineLost:
         return QStringLiteral("lost");
-    case TraceRecord::Outcome::Sent:
+    case Outcome::Sent:
         return QStringLiteral("sent");
-    case TraceRecord::Outcome::TooLong:
+    case Outcome::TooLong:
         return QStringLiteral("too long");
+    case Outcome::Foreign:
+        return QStringLiteral("foreign");
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/link_outcome.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -10,15 +12,6 @@
 // back, how it ended and how long it took.
 struct TraceRecord
 {
-    enum class Outcome {
-        Replied, // a complete reply arrived within the wait
-        NoReply, // the wait ran out
-        Refused, // not sent: another transaction was running, or no line was open
-        Lost, // the line went away during the wait
-        Sent, // sent without waiting: whatever comes back is dropped
-        TooLong, // the reply ended only after more bytes than the link keeps
-    };
-
     QDateTime started;
     QByteArray sent;
     QByteArray received;
@@ -28,8 +21,9 @@ struct TraceRecord
     qint64 elapsed_ms = 0;
 };
 
-// "replied", "no reply", "refused", "lost", "sent", "too long".
-QString trace_outcome_text(TraceRecord::Outcome outcome);
+// "replied", "no reply", "refused" (busy, not open, shut down), "lost", "sent", "too long",
+// "foreign".
+QString trace_outcome_text(Outcome outcome);
 
 // Bytes for people: printable ASCII as it is, every other byte (and the backslash, so that the
 // text reads back unambiguously) as \xHH.

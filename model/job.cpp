@@ -47,6 +47,17 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 
 void ReceiverJob::start()
 {
+    if (request_.dry_run
+        && (request_.kind == JobRequest::Kind::Set || request_.kind == JobRequest::Kind::Send)) {
+        // Nothing to read first: the messages are known without the line.
+        const std::vector<Step> steps = request_.kind == JobRequest::Kind::Send
+            ? std::vector<Step> { request_.command }
+            : set_plan(request_.entries, lists_);
+        for (const Step &step : steps)
+            result_.commands << trace_bytes(step.message);
+        QTimer::singleShot(0, this, [this] { finish(JobEnd::Done); });
+        return;
+    }
     session_.open([this](bool ok, const QString &why) {
         if (ok) {
             begin();
@@ -112,7 +123,7 @@ bool ReceiverJob::take_values(const RunResult &run)
             single_hdmi_ = !(read.value && three_inputs(read.value->toLatin1()));
         result_.values << JobResult::Value { &setting, read.value, read.problem };
     }
-    if (run.end != RunEnd::Done) {
+    if (!run.done()) {
         report_failure(run);
         return false;
     }
@@ -125,10 +136,19 @@ void ReceiverJob::report_failure(const RunResult &run)
         result_.errors << step_report(run.steps.back(), run.end);
 }
 
+void ReceiverJob::record_sent(const RunResult &run)
+{
+    for (const StepResult &step : run.steps) {
+        if (step.step.query || refused(step.outcome.status))
+            continue;
+        result_.commands << trace_bytes(step.step.message);
+    }
+}
+
 void ReceiverJob::read_done(const RunResult &run)
 {
     if (!take_values(run)) {
-        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
+        finish(line_gone(run.end) ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     using Kind = JobRequest::Kind;
@@ -185,6 +205,8 @@ void ReceiverJob::read_done(const RunResult &run)
         }
     }
     if (request_.dry_run || to_send_.isEmpty()) {
+        for (const Step &step : set_plan(to_send_, lists_))
+            result_.commands << trace_bytes(step.message);
         finish(JobEnd::Done);
         return;
     }
@@ -194,28 +216,64 @@ void ReceiverJob::read_done(const RunResult &run)
 
 void ReceiverJob::sent(const RunResult &run)
 {
-    if (run.end != RunEnd::Done) {
-        report_failure(run);
-        if (request_.kind != JobRequest::Kind::Send) {
-            const QList<ProfileEntry> &entries
-                = request_.kind == JobRequest::Kind::Apply ? to_send_ : request_.entries;
-            const qsizetype confirmed = static_cast<qsizetype>(run.steps.size()) - 1;
-            result_.errors << QStringLiteral("sent and confirmed: %1; not confirmed: %2")
-                                  .arg(names_of(entries.mid(0, confirmed)),
-                                      names_of(entries.mid(confirmed)));
+    record_sent(run);
+    if (request_.kind == JobRequest::Kind::Send) {
+        if (!run.done())
+            report_failure(run);
+        finish(run.done()            ? JobEnd::Done
+                : line_gone(run.end) ? JobEnd::LineFailed
+                                     : JobEnd::Failed);
+        return;
+    }
+    const QList<ProfileEntry> &entries
+        = request_.kind == JobRequest::Kind::Apply ? to_send_ : request_.entries;
+    // Each value is confirmed by the reply to its own message, or (sent without waiting) by the
+    // read-back that follows it; the failing step, last of a run that did not end well, confirms
+    // nothing.
+    QList<ProfileEntry> confirmed, unconfirmed;
+    QStringList wrong;
+    qsizetype entry = 0;
+    const std::size_t done
+        = run.done() || run.steps.empty() ? run.steps.size() : run.steps.size() - 1;
+    for (std::size_t i = 0; i < done && entry < entries.size(); ++i) {
+        const StepResult &result = run.steps[i];
+        if (!result.step.wait)
+            continue;
+        const ProfileEntry &value = entries.at(entry++);
+        if (!result.step.expect) {
+            confirmed << value;
+            continue;
         }
-        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
+        const ReadValue read = read_value(
+            *result.step.setting, result.outcome.reply, result.outcome.bytes, single_hdmi_, lists_);
+        if (read.value && same_value(*value.setting, *read.value, *result.step.expect)) {
+            confirmed << value;
+            continue;
+        }
+        unconfirmed << value;
+        wrong << QStringLiteral("%1: sent %2 without waiting, but the receiver reads back %3")
+                     .arg(QLatin1String(value.setting->name), value.value,
+                         read.value ? *read.value : QStringLiteral("a value no entry names"));
+    }
+    if (run.done() && wrong.isEmpty()) {
+        if (request_.kind != JobRequest::Kind::Apply) {
+            finish(JobEnd::Done);
+            return;
+        }
+        QList<const Setting *> wanted;
+        for (const ProfileEntry &value : std::as_const(to_send_))
+            wanted << value.setting;
+        result_.values.clear();
+        run_plan(read_plan(wanted), &ReceiverJob::verified);
         return;
     }
-    if (request_.kind != JobRequest::Kind::Apply) {
-        finish(JobEnd::Done);
-        return;
-    }
-    QList<const Setting *> wanted;
-    for (const ProfileEntry &entry : std::as_const(to_send_))
-        wanted << entry.setting;
-    result_.values.clear();
-    run_plan(read_plan(wanted), &ReceiverJob::verified);
+    if (!run.done())
+        report_failure(run);
+    result_.errors << wrong;
+    unconfirmed << entries.mid(entry);
+    result_.errors << QStringLiteral("sent and confirmed: %1; not confirmed: %2")
+                          .arg(names_of(confirmed), names_of(unconfirmed));
+    finish(line_gone(run.end) ? JobEnd::LineFailed : JobEnd::Failed);
 }
 
 void ReceiverJob::verified(const RunResult &run)
@@ -224,7 +282,7 @@ void ReceiverJob::verified(const RunResult &run)
         result_.errors << QStringLiteral(
             "every setting was sent (%1), but reading them back failed")
                               .arg(names_of(to_send_));
-        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
+        finish(line_gone(run.end) ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     JobEnd end = JobEnd::Done;

@@ -34,7 +34,8 @@ struct JobRequest
     Kind kind = Kind::Read;
     QList<const Setting *> names; // Get
     QList<ProfileEntry> entries; // Set (in argument order), Apply and Diff (the profile)
-    bool dry_run = false; // Apply
+    // Apply: read and compare only. Set and Send: open no line, only say what would be sent.
+    bool dry_run = false;
     Step command; // Send: a key or a one-shot action
 };
 
@@ -54,6 +55,11 @@ struct JobResult
     // Apply: "name: old -> new" for each setting changed (with --dry-run, to be changed).
     // Diff: "name: receiver-value -> profile-value" for each difference.
     QStringList changes;
+    // Every message sent that writes (a setting, a key, an action; queries are not listed), in
+    // the order sent, as the trace shows bytes (printable ASCII as it is, any other byte and the
+    // backslash as \xHH). With dry_run, the messages that would be sent. A message whose reply
+    // did not come is listed: it left.
+    QStringList commands;
     // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
     QStringList errors;
 };
@@ -99,6 +105,8 @@ private:
     // which is reported.
     bool take_values(const RunResult &run);
     void report_failure(const RunResult &run);
+    // Adds the writing messages of a run that left for the line to result_.commands.
+    void record_sent(const RunResult &run);
     void finish(JobEnd end);
     void run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &));
 

@@ -1,6 +1,7 @@
 #include "model/plans.h"
 
 #include "link/trace.h"
+#include "protocol/protocol.h"
 #include "protocol/reply_framing.h"
 #include "protocol/vocabulary.h"
 
@@ -23,7 +24,7 @@ Step query_step(const Setting &setting)
     Step step;
     step.what = QLatin1String(setting.name);
     step.prefix = setting.command->prefix;
-    step.message = query_message(setting);
+    step.message = read_message(setting);
     step.setting = &setting;
     step.query = true;
     return step;
@@ -90,34 +91,65 @@ std::vector<Step> set_plan(const QList<ProfileEntry> &entries, const OptionLists
 {
     QList<Sending> sendings;
     for (const ProfileEntry &entry : entries)
-        sendings << Sending { entry.setting, setting_message(*entry.setting, entry.value, lists) };
-    return send_plan(sendings);
+        sendings << Sending { entry.setting, value_message(*entry.setting, entry.value, lists) };
+    std::vector<Step> plan;
+    std::vector<Step> sends = send_plan(sendings);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        Step &step = sends[static_cast<std::size_t>(i)];
+        const Setting &setting = *step.setting;
+        if (setting.send() != Send::NoWait) {
+            plan.push_back(std::move(step));
+            continue;
+        }
+        // Sent as the window sends it; confirmed by reading it back after the read-back's pause.
+        step.wait = false;
+        step.pause_after_sec = setting.pause_sec();
+        plan.push_back(std::move(step));
+        Step confirm = query_step(setting);
+        confirm.expect = entries.at(i).value;
+        plan.push_back(std::move(confirm));
+    }
+    return plan;
 }
 
-QString step_report(const StepResult &result, RunEnd end)
+std::optional<Step> command_step(QByteArrayView name)
+{
+    const protocol::Command *command = protocol::find_command(name);
+    if (!command
+        || (command->kind != protocol::Kind::Action && command->kind != protocol::Kind::Key))
+        return std::nullopt;
+    Step step;
+    step.what = QString::fromLatin1(name);
+    step.prefix = command->prefix;
+    step.message = command->kind == protocol::Kind::Key
+        ? protocol::key_message(step.prefix)
+        : protocol::setting_message(step.prefix, "Go");
+    return step;
+}
+
+QString step_report(const StepResult &result, Outcome end)
 {
     const Step &step = result.step;
     const QString sent = QStringLiteral("%1: sent %2").arg(step.what, quoted_bytes(step.message));
     const LinkOutcome &outcome = result.outcome;
-    switch (end) {
-    case RunEnd::NoReply:
-        if (outcome.status == LinkOutcome::Status::TooLong)
-            return sent
-                + QStringLiteral(", received a reply longer than the %1 bytes kept: %2")
-                      .arg(ReplyFraming::max_kept)
-                      .arg(quoted_bytes(outcome.received, outcome.discarded));
+    if (end == Outcome::TooLong)
+        return sent
+            + QStringLiteral(", received a reply longer than the %1 bytes kept: %2")
+                  .arg(ReplyFraming::max_kept)
+                  .arg(quoted_bytes(outcome.received, outcome.discarded));
+    if (end == Outcome::NoReply)
         return sent
             + QStringLiteral(", no complete reply within %1 ms").arg(ReceiverSession::reply_wait_ms)
             + (result.received.isEmpty()
                     ? QStringLiteral(" (nothing came back)")
                     : QStringLiteral(" (received only %1)")
                           .arg(quoted_bytes(result.received, outcome.discarded)));
-    case RunEnd::Foreign:
+    if (end == Outcome::Foreign)
         return sent
             + QStringLiteral(", received %1, which is not a reply to it")
                   .arg(quoted_bytes(outcome.reply, outcome.discarded));
-    case RunEnd::Lost:
-        if (outcome.status == LinkOutcome::Status::NotOpen)
+    if (line_gone(end)) {
+        if (outcome.status == Outcome::NotOpen)
             return QStringLiteral("%1: not sent (%2): the line was lost")
                 .arg(step.what, quoted_bytes(step.message));
         return sent + QStringLiteral(", the line was lost before a reply came")
@@ -125,8 +157,6 @@ QString step_report(const StepResult &result, RunEnd end)
                     ? QString()
                     : QStringLiteral(" (received %1)")
                           .arg(quoted_bytes(result.received, outcome.discarded)));
-    case RunEnd::Done:
-        break;
     }
     return sent
         + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply, outcome.discarded));

@@ -2,6 +2,7 @@
 
 #include "link/trace.h"
 #include "model/settings.h"
+#include "protocol/protocol.h"
 
 #include <array>
 #include <memory>
@@ -10,12 +11,25 @@ namespace model {
 
 int Step::pause_before_ms() const
 {
-    return pause_before_sec > 0 ? pause_ms(pause_before_sec) : 0;
+    return pause_before_sec > 0 ? static_cast<int>(::pause_ms(pause_before_sec)) : 0;
 }
 
 int Step::pause_after_ms() const
 {
-    return pause_after_sec > 0 ? pause_ms(pause_after_sec) : 0;
+    return pause_after_sec > 0 ? static_cast<int>(::pause_ms(pause_after_sec)) : 0;
+}
+
+std::optional<QByteArray> Step::reply_value(const QByteArray &reply) const
+{
+    QByteArray value = reply;
+    if (!protocol::strip_reply(value, prefix))
+        return std::nullopt;
+    return value;
+}
+
+QByteArray Step::cut_value(const QByteArray &reply) const
+{
+    return protocol::cut_reply(reply, static_cast<int>(prefix.size()));
 }
 
 ReceiverSession::ReceiverSession(const QString &port, const QString &address, TraceWriter *trace,
@@ -35,10 +49,10 @@ ReceiverSession::ReceiverSession(const QString &port, const QString &address, Tr
         if (running_ && !core_.busy()) {
             if (index_ < steps_.size()) {
                 LinkOutcome outcome;
-                outcome.status = LinkOutcome::Status::NotOpen;
+                outcome.status = Outcome::NotOpen;
                 result_.steps.push_back({ steps_[index_], outcome, {} });
             }
-            end(RunEnd::Lost);
+            end(Outcome::LineLost);
         }
     });
     connect(&core_, &LinkCore::traced, this, [this](const TraceRecord &record) {
@@ -86,7 +100,7 @@ void ReceiverSession::next()
     if (!running_)
         return;
     if (index_ >= steps_.size()) {
-        end(RunEnd::Done);
+        end(Outcome::Replied);
         return;
     }
     const Step &step = steps_[index_];
@@ -101,15 +115,23 @@ void ReceiverSession::next()
 
 void ReceiverSession::send_current()
 {
-    const LinkOutcome::Status status = core_.start(steps_[index_].message);
-    if (status == LinkOutcome::Status::Pending)
+    const Step &step = steps_[index_];
+    const Outcome status = step.wait ? core_.start(step.message) : core_.send_nowait(step.message);
+    if (status == Outcome::Pending)
         return;
+    if (status == Outcome::Sent) {
+        LinkOutcome outcome;
+        outcome.status = status;
+        result_.steps.push_back({ step, outcome, {} });
+        step_replied();
+        return;
+    }
     // Refused: the line is not open (it was lost before this step), or busy, which a plan that
     // runs one step at a time never meets.
     LinkOutcome outcome;
     outcome.status = status;
     result_.steps.push_back({ steps_[index_], outcome, {} });
-    end(RunEnd::Lost);
+    end(status);
 }
 
 void ReceiverSession::finished(const LinkOutcome &outcome)
@@ -118,33 +140,32 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
         return;
     const Step &step = steps_[index_];
     result_.steps.push_back({ step, outcome, last_received_ });
-    switch (outcome.status) {
-    case LinkOutcome::Status::Replied:
-        break;
-    case LinkOutcome::Status::NoReply:
-    case LinkOutcome::Status::TooLong:
-        end(RunEnd::NoReply);
-        return;
-    default:
-        end(RunEnd::Lost);
+    if (!outcome.replied()) {
+        end(outcome.status);
         return;
     }
     if (!outcome.reply.startsWith(step.prefix)) {
-        end(RunEnd::Foreign);
+        end(Outcome::Foreign);
         return;
     }
+    step_replied();
+}
+
+void ReceiverSession::step_replied()
+{
+    const int pause_after = steps_[index_].pause_after_ms();
     ++index_;
     Q_EMIT step_done(static_cast<int>(index_) - 1, static_cast<int>(steps_.size()));
     // The pause after the last step would hold nothing back.
     if (index_ >= steps_.size())
-        end(RunEnd::Done);
-    else if (step.pause_after_ms() > 0)
-        pause_.start(step.pause_after_ms());
+        end(Outcome::Replied);
+    else if (pause_after > 0)
+        pause_.start(pause_after);
     else
         QTimer::singleShot(0, this, &ReceiverSession::next);
 }
 
-void ReceiverSession::end(RunEnd how)
+void ReceiverSession::end(Outcome how)
 {
     if (!running_)
         return;

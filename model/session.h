@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TraceWriter;
@@ -17,7 +18,6 @@ class TraceWriter;
 namespace model {
 
 struct Setting;
-int pause_ms(double seconds);
 
 // One step of a plan: a message to send and wait for, with the pauses the window makes around it.
 struct Step
@@ -30,18 +30,22 @@ struct Step
     double pause_after_sec = 0;
     const Setting *setting = nullptr; // the setting queried or sent, if any
     bool query = false; // a query, whose value is read, rather than a command
+    // False for a message sent without waiting (Send::NoWait): the step is done once it is
+    // written, and whatever comes back is dropped.
+    bool wait = true;
+    // A query that confirms a value sent without waiting: the value its reply must show.
+    std::optional<QString> expect;
 
     // The same pauses on a millisecond clock, as the window's delay_sec ends them.
     int pause_before_ms() const;
     int pause_after_ms() const;
-};
 
-// How a plan ended.
-enum class RunEnd {
-    Done, // every step replied with its prefix
-    NoReply, // a step's reply did not come within the wait
-    Foreign, // a step's reply began with something else than its prefix
-    Lost, // the line went away
+    // The value of a reply to this step, without prefix and terminator; none when the reply
+    // begins with something else than the prefix.
+    std::optional<QByteArray> reply_value(const QByteArray &reply) const;
+    // The same cut by length alone, for replies whose start is trusted (the device information):
+    // never fails, a reply too short for the cut gives what is left.
+    QByteArray cut_value(const QByteArray &reply) const;
 };
 
 struct StepResult
@@ -53,12 +57,17 @@ struct StepResult
 
 struct RunResult
 {
-    RunEnd end = RunEnd::Done;
+    // Replied when every step went through; otherwise the outcome of the step that ended the
+    // run: NoReply or TooLong, Foreign (a reply with another prefix), LineLost, or a refusal
+    // (NotOpen when the line went away before the step).
+    Outcome end = Outcome::Replied;
+    bool done() const { return end == Outcome::Replied; }
     std::vector<StepResult> steps; // every step that ran, the failing one last
 };
 
-// One receiver's line for the command-line tool, driven by events alone: it opens the line and
-// runs plans of steps on a LinkCore in prompt timing, so that a reply ends its transaction as soon
+// One receiver's line driven by events alone, for any front end that serves many receivers at
+// once (kz-orba-cli, the monitoring): it opens the line and runs plans of steps on a LinkCore in
+// prompt timing, so that a reply ends its transaction as soon
 // as it is complete while the pauses between commands stay those of the window. Nothing here
 // blocks or runs a nested event loop, so many sessions can share one thread.
 class ReceiverSession : public QObject
@@ -95,7 +104,9 @@ private:
     void next();
     void send_current();
     void finished(const LinkOutcome &outcome);
-    void end(RunEnd how);
+    // The current step is done (replied, or sent without waiting): on to the next after its pause.
+    void step_replied();
+    void end(Outcome how);
 
     QString port_;
     QString address_;

@@ -189,11 +189,6 @@ double read_pause_sec(ReadGroup group)
     return group == ReadGroup::Receiver ? 0.05 : 0.1;
 }
 
-int pause_ms(double seconds)
-{
-    return static_cast<int>(std::floor(seconds * 1000.0)) + 1;
-}
-
 const char *option_list_file(OptionList list)
 {
     switch (list) {
@@ -313,7 +308,7 @@ std::optional<QString> value_problem(
         const std::optional<QByteArray> bytes = hex_bytes(value);
         if (!bytes || bytes->isEmpty())
             return QStringLiteral("%1 is not hex text such as \"50 57 52 0D\"").arg(quoted(value));
-        if (bytes->size() > setting.max_bytes)
+        if (!command_fits(setting, bytes->size()))
             return QStringLiteral("%1 holds %2 bytes; at most %3 can be sent")
                 .arg(quoted(value))
                 .arg(bytes->size())
@@ -341,7 +336,7 @@ std::optional<QString> value_problem(
     return QStringLiteral("%1 is not an entry of the list (%2)%3").arg(quoted(value), shown, hint);
 }
 
-QByteArray setting_message(const Setting &setting, const QString &value, const OptionLists &lists)
+QByteArray value_message(const Setting &setting, const QString &value, const OptionLists &lists)
 {
     const QByteArray prefix(setting.command->prefix);
     switch (setting.values) {
@@ -360,12 +355,34 @@ QByteArray setting_message(const Setting &setting, const QString &value, const O
         = !setting.follows_input_layout || list_entries(setting, lists, true).contains(value);
     const QStringList entries = list_entries(setting, lists, single_hdmi);
     const int position = position_in(entries, value);
-    const std::optional<QByteArray> argument
-        = protocol::choice_argument(*setting.command, position, value, single_hdmi);
-    return protocol::setting_message(prefix, argument.value_or(QByteArray()));
+    return choice_message(setting, position, value, single_hdmi)
+        .value_or(protocol::setting_message(prefix, {}));
 }
 
-QByteArray query_message(const Setting &setting)
+std::optional<QByteArray> choice_message(
+    const Setting &setting, int position, const QString &entry, bool single_hdmi)
+{
+    const std::optional<QByteArray> argument
+        = protocol::choice_argument(*setting.command, position, entry, single_hdmi);
+    if (!argument)
+        return std::nullopt;
+    return protocol::setting_message(setting.command->prefix, *argument);
+}
+
+std::optional<QByteArray> command_message(const Setting &setting, const QByteArray &bytes)
+{
+    const QByteArray message = projector_values::display_message(setting.command->prefix, bytes);
+    if (message.size() > ByteBuffer::capacity)
+        return std::nullopt;
+    return message;
+}
+
+bool command_fits(const Setting &setting, qsizetype byte_count)
+{
+    return byte_count <= setting.max_bytes;
+}
+
+QByteArray read_message(const Setting &setting)
 {
     return protocol::query_message(setting.command->prefix);
 }

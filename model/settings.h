@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/byte_buffer.h"
+#include "protocol/vocabulary.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,10 +10,6 @@
 #include <array>
 #include <optional>
 #include <span>
-
-namespace protocol {
-struct Command;
-}
 
 // The settings of a receiver, each once, keyed by its command of the vocabulary: the name people
 // write, how its values are listed, the read-back it belongs to and the pause after its query,
@@ -31,9 +28,6 @@ enum class ReadGroup {
 // The window's pause after each query of a read-back (Transfer: between two of its steps), in
 // seconds as its delay_sec takes them.
 double read_pause_sec(ReadGroup group);
-// What a pause of the window lasts on a millisecond clock: delay_sec(s) ends once more than s
-// has passed, so 0.05 s is 51 ms and 0.1 s is 101 ms.
-int pause_ms(double seconds);
 
 // The lists filled from option-list files, one file each.
 enum class OptionList { AutoOff, InputPrefer, OutputReso };
@@ -41,6 +35,11 @@ inline constexpr std::array<OptionList, 3> option_lists
     = { OptionList::AutoOff, OptionList::InputPrefer, OptionList::OutputReso };
 // The file name of an option list ("auto_off.txt"), spelled here alone.
 const char *option_list_file(OptionList list);
+
+// How a chosen value is sent: waiting for the reply (the list disabled, "Send fail !" when none
+// comes), waiting without examining the reply, or without waiting (the picture values). The
+// vocabulary gives each command its discipline; the faces read it here.
+using Send = protocol::Send;
 
 // How a setting's values are listed and read.
 enum class Values {
@@ -67,6 +66,10 @@ struct Setting
 
     // The window's pause after this setting's query, in seconds.
     double pause_sec() const { return read_pause_sec(group); }
+    // How choosing a value of this setting is sent.
+    Send send() const { return command->send; }
+    // The prefix that begins its messages and its replies.
+    QByteArray prefix() const { return command->prefix; }
 };
 
 // Every setting, in the order of a whole read: the receiver's read-back, the picture values, the
@@ -110,10 +113,21 @@ std::optional<QString> value_problem(
 
 // The message that choosing value sends, as the window sends it; value has passed value_problem.
 // For the input source the entry's own word is sent, which both layouts share.
-QByteArray setting_message(const Setting &setting, const QString &value, const OptionLists &lists);
+QByteArray value_message(const Setting &setting, const QString &value, const OptionLists &lists);
+
+// The message that choosing the entry at position of the setting's list (showing entry) sends, as
+// the window sends it, for the input layout given; none when the position holds nothing to send.
+std::optional<QByteArray> choice_message(
+    const Setting &setting, int position, const QString &entry, bool single_hdmi);
+
+// The message that sends the raw bytes of a display command; none when the message would not fit
+// the receiver's buffer.
+std::optional<QByteArray> command_message(const Setting &setting, const QByteArray &bytes);
+// Whether a display command of byte_count bytes can be sent: at most setting.max_bytes.
+bool command_fits(const Setting &setting, qsizetype byte_count);
 
 // The query a read-back sends for the setting.
-QByteArray query_message(const Setting &setting);
+QByteArray read_message(const Setting &setting);
 
 // What a reply to a setting's query shows, read as the window reads it: the value as a person
 // writes it, or none with the reason when the reply is foreign or names no entry.

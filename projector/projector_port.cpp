@@ -2,9 +2,6 @@
 
 #include "fields/fields.h"
 #include "link/serial_link.h"
-#include "protocol/protocol.h"
-#include "protocol/reply_values.h"
-#include "protocol/vocabulary.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
 #include "section/handler_steps.h"
@@ -14,8 +11,6 @@
 #include <array>
 
 namespace {
-
-const QByteArray port_prefix(protocol::find_command("projector_port")->prefix);
 
 using namespace projector_values;
 
@@ -125,11 +120,11 @@ bool ProjectorPort::send_port(const QByteArray &message)
     return ok;
 }
 
-bool ProjectorPort::read_port(const QByteArray &query)
+bool ProjectorPort::read_port(const model::Step &query)
 {
-    const bool ok = ctx_.link.send_cmd(query);
-    QByteArray argument = ctx_.link.reply_text();
-    if (ok && protocol::strip_reply(argument, port_prefix) && parse_port_reply(argument, values_)) {
+    const bool ok = ctx_.link.send_cmd(query.message);
+    const std::optional<QByteArray> argument = query.reply_value(ctx_.link.reply_text());
+    if (ok && argument && parse_port_reply(*argument, values_)) {
         show_proj_port();
         return true;
     }

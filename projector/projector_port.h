@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codec/projector_values.h"
+#include "model/session.h"
 #include "section/handler_context.h"
 
 #include <QByteArray>
@@ -43,7 +44,7 @@ public:
     bool send_port(const QByteArray &message);
     // The read-port step: sends query, stores what the reply carries, then shows it. "Read fail !"
     // when no usable reply comes. True when a reply arrived, whether or not it could be read.
-    bool read_port(const QByteArray &query);
+    bool read_port(const model::Step &query);
 
     // The message the send-port step sends for these values.
     static QByteArray port_message(const ProjPortValues &values);

@@ -5,9 +5,6 @@
 #include "model/plans.h"
 #include "projector/display_editor.h"
 #include "projector/projector_port.h"
-#include "protocol/protocol.h"
-#include "protocol/reply_values.h"
-#include "protocol/vocabulary.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
 #include "section/handler_steps.h"
@@ -61,12 +58,14 @@ QString ProjectorTransfer::refusal() const
     const CommandCodec &codec = editor_.codec();
     if (codec.disp_on_hex.isEmpty() || codec.disp_off_hex.isEmpty())
         return QStringLiteral("[Display On] or [Display Off] is wrong !");
-    if (byte_count(codec.disp_on_hex) > max_on_bytes)
+    const model::Setting &on = display_setting(CommandCodec::display_on);
+    if (!model::command_fits(on, byte_count(codec.disp_on_hex)))
         return QStringLiteral("[Display On] is too long: at most %1 bytes can be sent !")
-            .arg(max_on_bytes);
-    if (byte_count(codec.disp_off_hex) > max_off_bytes)
+            .arg(on.max_bytes);
+    const model::Setting &off = display_setting(CommandCodec::display_off);
+    if (!model::command_fits(off, byte_count(codec.disp_off_hex)))
         return QStringLiteral("[Display Off] is too long: at most %1 bytes can be sent !")
-            .arg(max_off_bytes);
+            .arg(off.max_bytes);
     return {};
 }
 
@@ -112,11 +111,11 @@ void ProjectorTransfer::send_display_command(int selector)
     QString hex = selector == CommandCodec::display_on ? codec.disp_on_hex : codec.disp_off_hex;
     ByteBuffer bytes;
     hex_to_buf(hex, bytes);
-    const QByteArray message = projector_values::display_message(
-        display_setting(selector).command->prefix, bytes.data());
     // The command may have changed since Send checked it (a view switch during a pause): a
     // message that would not fit the buffer is not sent.
-    const bool ok = message.size() <= ByteBuffer::capacity && ctx_.link.send_bytes(message);
+    const std::optional<QByteArray> message
+        = model::command_message(display_setting(selector), bytes.data());
+    const bool ok = message && ctx_.link.send_cmd(*message);
     if (!ok)
         ctx_.fail.show_fail(w_.lab_proj_reply, handler_steps::send_fail_text());
 }
@@ -130,7 +129,7 @@ void ProjectorTransfer::cmd_proj_read_Click()
         if (step.pause_before_sec > 0)
             ctx_.link.delay_sec(step.pause_before_sec);
         if (step.setting->values == model::Values::PortSettings) {
-            if (!port_.read_port(step.message))
+            if (!port_.read_port(step))
                 return;
         } else {
             read_display_command(selector_of(*step.setting), step.message);
@@ -140,7 +139,7 @@ void ProjectorTransfer::cmd_proj_read_Click()
 
 void ProjectorTransfer::read_display_command(int selector, const QByteArray &query)
 {
-    const QByteArray prefix = display_setting(selector).command->prefix;
+    const QByteArray prefix = display_setting(selector).prefix();
     LinkOutcome outcome = ctx_.link.request(query);
     ByteBuffer &buf = outcome.bytes;
     const std::optional<QByteArray> bytes

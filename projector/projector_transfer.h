@@ -23,10 +23,6 @@ class ProjectorTransfer : public QObject
 {
     Q_OBJECT
 public:
-    // Longest commands whose message fits the 75-byte buffer.
-    static constexpr int max_on_bytes = projector_values::max_on_bytes;
-    static constexpr int max_off_bytes = projector_values::max_off_bytes;
-
     // Send, Read, the failure label, and the hex boxes that show what Send normalized.
     struct Widgets
     {

@@ -1,22 +1,8 @@
 #include "protocol/protocol.h"
 
-#include "protocol/vocabulary.h"
-
 #include <algorithm>
 
 namespace protocol {
-
-QByteArray cmd_prefix(int number)
-{
-    const Command *command = command_by_number(number);
-    return command ? QByteArray(command->prefix) : QByteArray();
-}
-
-QByteArray pic_prefix(int number)
-{
-    const Command *command = picture_by_number(number);
-    return command ? QByteArray(command->prefix) : QByteArray();
-}
 
 QByteArray setting_message(const QByteArray &prefix, const QByteArray &argument)
 {

@@ -9,17 +9,6 @@ namespace protocol {
 inline constexpr char terminator[] = "]$\r";
 inline constexpr int terminator_len = 3;
 
-// The prefix of a command by the number the read-backs and apply_reply() use (the receiver
-// commands 1 to 23, the picture commands 1 to 6); the names live in vocabulary.h. A number with
-// no command gives an empty prefix.
-QByteArray cmd_prefix(int number);
-QByteArray pic_prefix(int number);
-
-// What the receiver's "Read" asks for, in this order: every readable receiver command up to the
-// transmitter's baud rate. VGA auto (3) and System Reset (12) act when sent, so they are left out.
-inline constexpr int readback_order[]
-    = { 1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20 };
-
 QByteArray setting_message(const QByteArray &prefix, const QByteArray &argument);
 QByteArray query_message(const QByteArray &prefix);
 QByteArray key_message(const QByteArray &prefix);

@@ -1,9 +1,5 @@
 #include "protocol/reply_values.h"
 
-#include "protocol/vocabulary.h"
-
-#include <QString>
-
 #include <cmath>
 #include <limits>
 
@@ -39,15 +35,6 @@ int reply_number(const QByteArray &value)
     if (rounded <= static_cast<double>(std::numeric_limits<int>::min()))
         return std::numeric_limits<int>::min();
     return static_cast<int>(rounded);
-}
-
-std::optional<int> reply_position(
-    int number, const QByteArray &value, bool single_hdmi, const QStringList &entries)
-{
-    const Command *command = command_by_number(number);
-    if (!command)
-        return std::nullopt;
-    return reply_position(*command, value, single_hdmi, entries);
 }
 
 } // namespace protocol

@@ -13,11 +13,4 @@ namespace protocol {
 // whatever follows is ignored. Nothing usable reads as 0. The result is rounded and clamped to int.
 int reply_number(const QByteArray &value);
 
-// The list position that the value of a reply to command number selects, or none when the value
-// names no entry. entries are the texts of the list concerned (needed by command 13 only).
-// The position is not checked against the list's size: a caller selects it only when it exists.
-// Commands that fill a label or change the input layout (1, 3, 4, 12, 19) give none.
-std::optional<int> reply_position(
-    int number, const QByteArray &value, bool single_hdmi, const QStringList &entries = {});
-
 } // namespace protocol

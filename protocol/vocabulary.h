@@ -62,8 +62,8 @@ struct Command
 {
     const char *name; // stable lower-case name, e.g. "aspect"
     const char *prefix; // e.g. "WP_Aspect["
-    int cmd_number; // cmd_prefix number 1 to 23, or 0
-    int pic_number; // pic_prefix number 1 to 6, or 0
+    int cmd_number; // the receiver command number 1 to 23, or 0
+    int pic_number; // the picture command number 1 to 6, or 0
     Kind kind;
     Send send;
     Argument argument;

@@ -1,16 +1,16 @@
 #include "receiver/panel_keys.h"
 
 #include "link/serial_link.h"
-#include "protocol/protocol.h"
-#include "protocol/vocabulary.h"
+#include "model/plans.h"
 #include "section/window_state.h"
+
 #include <QAbstractButton>
 
 namespace {
 
-const char *key_prefix(const char *name)
+QByteArray key_message(const char *name)
 {
-    return protocol::find_command(name)->prefix;
+    return model::command_step(name)->message;
 }
 
 } // namespace
@@ -25,42 +25,42 @@ PanelKeys::PanelKeys(const HandlerContext &ctx, const Widgets &widgets, QObject 
     connect(widgets.cmd_btn_plus, &QAbstractButton::clicked, this, &PanelKeys::cmd_btn_plus_Click);
 }
 
-void PanelKeys::press(const char *prefix)
+void PanelKeys::press(const char *name)
 {
     if (ctx_.state.open_section != Section::Panel)
         return;
-    ctx_.link.send_cmd_nowait(protocol::key_message(prefix));
+    ctx_.link.send_cmd_nowait(key_message(name));
 }
 
 void PanelKeys::cmd_btn_menu_Click()
 {
-    press(key_prefix("key_menu"));
+    press("key_menu");
 }
 
 void PanelKeys::cmd_btn_minus_Click()
 {
-    press(key_prefix("key_minus"));
+    press("key_minus");
 }
 
 void PanelKeys::cmd_btn_plus_Click()
 {
-    press(key_prefix("key_plus"));
+    press("key_plus");
 }
 
 void PanelKeys::Form_KeyDown(int key)
 {
     if (ctx_.state.open_section != Section::Panel)
         return;
-    const char *prefix = nullptr;
+    const char *name = nullptr;
     switch (key) {
     case Qt::Key_J:
-        prefix = key_prefix("key_menu");
+        name = "key_menu";
         break;
     case Qt::Key_K:
-        prefix = key_prefix("key_minus");
+        name = "key_minus";
         break;
     case Qt::Key_L:
-        prefix = key_prefix("key_plus");
+        name = "key_plus";
         break;
     default:
         return;
@@ -69,6 +69,6 @@ void PanelKeys::Form_KeyDown(int key)
     // held key sends at most one command per pause.
     if (ctx_.link.in_delay())
         return;
-    ctx_.link.send_cmd_nowait(protocol::key_message(prefix));
+    ctx_.link.send_cmd_nowait(key_message(name));
     ctx_.link.delay_sec(key_pause_sec);
 }

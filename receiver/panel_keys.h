@@ -32,7 +32,7 @@ public:
     void cmd_btn_plus_Click();
 
 private:
-    void press(const char *prefix);
+    void press(const char *name);
 
     HandlerContext ctx_;
 };

@@ -1,19 +1,14 @@
 #pragma once
 
-#include "section/apply_reply.h"
-#include "section/handler_context.h"
-
-#include <QByteArray>
-#include <QObject>
-
-#include <vector>
+#include "section/list_section.h"
 
 class QAbstractButton;
 class QComboBox;
 class QLabel;
 
-// The five picture values of the receiver: set, read back, reset.
-class PictureControls : public QObject
+// The five picture values of the receiver: set, read back, reset. Each list sends its chosen
+// value from its change handler without waiting for a reply, and nothing while a read-back runs.
+class PictureControls : public ListSection
 {
     Q_OBJECT
 public:
@@ -27,12 +22,6 @@ public:
 
     PictureControls(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
-    // Fills the five lists with "0" to "100", none selected.
-    void fill_lists();
-
-    // Each list sends its chosen value from its change handler without waiting for a reply, and
-    // nothing while a read-back runs.
-
     // "Read": queries the five values and selects them. A value is read from its leading digits
     // ("07" is 7, "45abc" is 45) and rounded; one outside 0 to 100 names no entry and leaves its
     // list's selection as it was.
@@ -41,10 +30,5 @@ public:
     void cmd_pic_rst_Click();
 
 private:
-    void choose(const SettingControl &control);
-
-    HandlerContext ctx_;
     Widgets w_;
-    // The five values with their lists, in the order of the read-back.
-    std::vector<SettingControl> controls_;
 };

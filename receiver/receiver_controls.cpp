@@ -2,70 +2,38 @@
 
 #include "link/serial_link.h"
 #include "model/plans.h"
-#include "protocol/protocol.h"
-#include "protocol/vocabulary.h"
-#include "section/combo_util.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
 #include "section/handler_steps.h"
-#include "section/setting_list.h"
-#include "section/window_state.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
 
-namespace {
-
-const protocol::Command &command(const char *name)
-{
-    const protocol::Command *found = protocol::find_command(name);
-    Q_ASSERT(found);
-    return *found;
-}
-
-const model::Setting &setting(const char *name)
-{
-    return model::setting_of(command(name));
-}
-
-} // namespace
-
 ReceiverControls::ReceiverControls(
     const HandlerContext &ctx, const Widgets &widgets, QObject *parent)
-    : QObject(parent)
-    , ctx_(ctx)
+    : ListSection(ctx,
+        {
+            { widgets.cbo_input, "input_source" },
+            { widgets.cbo_aspect, "aspect" },
+            { widgets.cbo_display, "display" },
+            { widgets.cbo_disp_mode, "display_mode" },
+            { widgets.cbo_output, "output_resolution" },
+            { widgets.cbo_in_prefer, "input_resolution" },
+            { widgets.cbo_hdcp_in, "hdcp" },
+            { widgets.cbo_overscan_en, "overscan" },
+            { widgets.cbo_overscan_h, "overscan_h" },
+            { widgets.cbo_overscan_v, "overscan_v" },
+            { widgets.cbo_audio_en, "audio" },
+            { widgets.cbo_audio_hdmi, "audio_hdmi" },
+            { widgets.cbo_audio_lr, "audio_lr" },
+            { widgets.cbo_standby, "auto_off" },
+            { widgets.cbo_baudrate, "tx_baudrate" },
+        },
+        { { widgets.lab_fw_ver_rx, "rx_firmware" }, { widgets.lab_fw_ver_tx, "tx_firmware" } },
+        widgets.lab_ctrl_reply, parent)
     , w_(widgets)
 {
-    // Each list of the receiver frame with the command its choice sends.
-    const struct
-    {
-        QComboBox *combo;
-        const char *name;
-    } lists[] = {
-        { w_.cbo_input, "input_source" },
-        { w_.cbo_aspect, "aspect" },
-        { w_.cbo_display, "display" },
-        { w_.cbo_disp_mode, "display_mode" },
-        { w_.cbo_output, "output_resolution" },
-        { w_.cbo_in_prefer, "input_resolution" },
-        { w_.cbo_hdcp_in, "hdcp" },
-        { w_.cbo_overscan_en, "overscan" },
-        { w_.cbo_overscan_h, "overscan_h" },
-        { w_.cbo_overscan_v, "overscan_v" },
-        { w_.cbo_audio_en, "audio" },
-        { w_.cbo_audio_hdmi, "audio_hdmi" },
-        { w_.cbo_audio_lr, "audio_lr" },
-        { w_.cbo_standby, "auto_off" },
-        { w_.cbo_baudrate, "tx_baudrate" },
-    };
-    for (const auto &list : lists) {
-        controls_.push_back({ &setting(list.name), list.combo });
-        QComboBox *combo = list.combo;
-        connect(combo, &QComboBox::currentIndexChanged, this, [this, combo] { choose(combo); });
-    }
-    controls_.push_back({ &setting("rx_firmware"), nullptr, w_.lab_fw_ver_rx });
-    controls_.push_back({ &setting("tx_firmware"), nullptr, w_.lab_fw_ver_tx });
-
     connect(w_.cmd_sys_rst, &QAbstractButton::clicked, this, &ReceiverControls::cmd_sys_rst_Click);
     connect(
         w_.cmd_vga_auto, &QAbstractButton::clicked, this, &ReceiverControls::cmd_vga_auto_Click);
@@ -74,47 +42,21 @@ ReceiverControls::ReceiverControls(
     connect(w_.cmd_info, &QAbstractButton::clicked, this, &ReceiverControls::cmd_info_Click);
 }
 
-void ReceiverControls::fill_lists()
-{
-    // The option-list lists (auto-off, input and output resolution) are filled from files.
-    for (const SettingControl &control : controls_) {
-        if (control.list && control.setting->values == model::Values::Fixed)
-            fill_combo(control.list, protocol::fixed_entries(*control.setting->command));
-    }
-}
-
-void ReceiverControls::choose(QComboBox *combo)
-{
-    for (const SettingControl &control : controls_) {
-        if (control.list == combo)
-            send_list_choice(ctx_, *control.setting->command, combo, w_.lab_ctrl_reply);
-    }
-}
-
-void ReceiverControls::apply_reply(const model::Setting &setting, const QByteArray &value)
-{
-    ::apply_reply(controls_, ctx_.state, setting, value);
-}
-
 void ReceiverControls::cmd_sys_rst_Click()
 {
-    handler_steps::press_action(ctx_, w_.cmd_sys_rst,
-        protocol::setting_message(command("reset").prefix, "Go"), w_.lab_ctrl_reply);
+    handler_steps::press_action(
+        ctx_, w_.cmd_sys_rst, model::command_step("reset")->message, w_.lab_ctrl_reply);
 }
 
 void ReceiverControls::cmd_vga_auto_Click()
 {
-    handler_steps::press_action(ctx_, w_.cmd_vga_auto,
-        protocol::setting_message(command("vga_auto").prefix, "Go"), w_.lab_ctrl_reply);
+    handler_steps::press_action(
+        ctx_, w_.cmd_vga_auto, model::command_step("vga_auto")->message, w_.lab_ctrl_reply);
 }
 
 void ReceiverControls::cmd_ctrl_read_Click()
 {
-    read_back(ctx_,
-        { w_.cmd_ctrl_read, model::read_plan(model::ReadGroup::Receiver), w_.lab_ctrl_reply,
-            [this](const model::Setting &setting, const QByteArray &value) {
-                apply_reply(setting, value);
-            } });
+    read_back(w_.cmd_ctrl_read, model::ReadGroup::Receiver, w_.lab_ctrl_reply);
 }
 
 void ReceiverControls::cmd_info_Click()
@@ -130,7 +72,7 @@ void ReceiverControls::cmd_info_Click()
             ctx_.fail.show_fail(w_.lab_ctrl_reply, handler_steps::send_fail_text());
             return false;
         }
-        *value = protocol::cut_reply(ctx_.link.reply_text(), static_cast<int>(step.prefix.size()));
+        *value = step.cut_value(ctx_.link.reply_text());
         return true;
     };
 

@@ -1,22 +1,13 @@
 #pragma once
 
-#include "section/apply_reply.h"
-#include "section/handler_context.h"
-
-#include <QByteArray>
-#include <QObject>
-
-#include <vector>
+#include "section/list_section.h"
 
 class QAbstractButton;
 class QComboBox;
 class QLabel;
-namespace model {
-struct Setting;
-}
 
 // The receiver's setting lists and action buttons, their read-back, and the device information.
-class ReceiverControls : public QObject
+class ReceiverControls : public ListSection
 {
     Q_OBJECT
 public:
@@ -32,13 +23,6 @@ public:
 
     ReceiverControls(const HandlerContext &ctx, const Widgets &widgets, QObject *parent = nullptr);
 
-    // Fills the fixed lists of the receiver frame (the input list in its two-entry layout),
-    // none selected. The option-list lists (auto-off, input and output resolution) come from files.
-    void fill_lists();
-
-    // Every setting list sends its choice from its change handler, for the operator's choice and
-    // code alike: at most one command, none while a read-back runs or when nothing is selected.
-
     // "System Reset" and the VGA auto adjustment "Start".
     void cmd_sys_rst_Click();
     void cmd_vga_auto_Click();
@@ -48,16 +32,6 @@ public:
     // "Get": the firmware versions of receiver and transmitter and the transmitter's baud rate.
     void cmd_info_Click();
 
-    // Shows a reply's value (without prefix and terminator) to setting's query in this frame's
-    // control of it, as a read-back does.
-    void apply_reply(const model::Setting &setting, const QByteArray &value);
-
 private:
-    // The change handler of every setting list: the list's command decides what is sent.
-    void choose(QComboBox *combo);
-
-    HandlerContext ctx_;
     Widgets w_;
-    // Each setting of the frame with its list or label.
-    std::vector<SettingControl> controls_;
 };

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Fails when a file includes a header of a layer above its own, or when a widget-free layer
-# includes a Qt Widgets or Qt Gui header or links those modules. The layers, each using only the
-# ones listed after it:
+# Fails when a file includes a header of a layer above its own or of protocol/ from a face, or
+# when a widget-free layer includes a Qt Widgets or Qt Gui header or links those modules. The
+# layers, each using only the ones listed after it:
 #   app -> receiver, projector -> section -> model -> link -> protocol; fields and codec at the
 #   bottom; form a leaf for the window and the sections; cli on the receiver model; sim on its own.
+# The faces (section, receiver, projector, cli) ask the model what a setting sends and how its
+# reply reads; only model/ and link/ (and app/, which wires the window) speak protocol/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -15,11 +17,11 @@ declare -A may_use=(
   [link]="link protocol"
   [form]="form"
   [model]="model link protocol fields codec"
-  [section]="section model link protocol fields codec form"
-  [receiver]="receiver section model link protocol fields codec form"
-  [projector]="projector section model link protocol fields codec form"
+  [section]="section model link fields codec form"
+  [receiver]="receiver section model link fields codec form"
+  [projector]="projector section model link fields codec form"
   [app]="app receiver projector section model link protocol fields codec form"
-  [cli]="cli model link protocol fields codec"
+  [cli]="cli model link fields codec"
   [sim]="sim protocol"
 )
 widget_free="protocol fields codec link model cli"

@@ -11,7 +11,8 @@
 # xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
 # yamllint: the Ansible collection and its offline checks. bash-completion, zsh, fish: the shell
 # completions of kz-orba-cli are run in each shell. shellcheck: the bash completion script and
-# its template are checked by it.
+# its template are checked by it. python3: scripts/leftovers.py, which names the processes a
+# test run leaves behind.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -27,6 +28,7 @@ packages=(
   qt6-wayland sway wtype grim
   ansible-core pycodestyle yamllint
   bash-completion zsh fish shellcheck
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -43,11 +43,6 @@ void press_action(const HandlerContext &ctx, QAbstractButton *button, const QByt
     send_disabled(ctx, button, message, fail_label);
 }
 
-QByteArray entry_argument(const QString &entry)
-{
-    return entry.trimmed().toLatin1();
-}
-
 ReadingGuard::ReadingGuard(WindowState &state)
     : state_(state)
     , was_reading_(state.reading)

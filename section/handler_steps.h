@@ -27,10 +27,6 @@ bool send_disabled(
 void press_action(const HandlerContext &ctx, QAbstractButton *button, const QByteArray &message,
     QLabel *fail_label);
 
-// The text of a list entry as a command argument: surrounding spaces removed, one byte per
-// character.
-QByteArray entry_argument(const QString &entry);
-
 // Holds state.reading True for the life of a read-back and then gives it back the value it had.
 // A read-back started inside another one's pause (the picture Read during the receiver Read)
 // therefore does not end the outer one's guard.

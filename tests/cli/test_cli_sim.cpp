@@ -221,6 +221,90 @@ private Q_SLOTS:
             QVERIFY2(message.contains("[?]$"), message.constData());
     }
 
+    // "commands" in --json: the messages that write, as they left (queries are not listed), with
+    // bytes outside printable ASCII as \xHH; a dry run lists, without sending, what the real run
+    // then sends.
+    void json_commands_are_the_messages_sent_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<int>("expected");
+        const QString profile = QStringLiteral("@profile");
+        QTest::newRow("apply") << QStringList { "apply", profile } << 3;
+        QTest::newRow("set") << QStringList { "set", "display_on_command=50 57 52 0D", "hue=9" }
+                             << 2;
+        QTest::newRow("key") << QStringList { "key", "menu" } << 1;
+        QTest::newRow("vga-auto") << QStringList { "vga-auto" } << 1;
+    }
+
+    void json_commands_are_the_messages_sent()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(int, expected);
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        words.replaceInStrings(QStringLiteral("@profile"),
+            write_file(dir, QStringLiteral("p"),
+                QStringLiteral(
+                    "aspect = Keep Ratio\nhue = 9\ndisplay_on_command = 50 57 52 0D\n")));
+        const auto escaped = [](const QByteArray &bytes) {
+            QString text;
+            for (const char c : bytes) {
+                const auto b = static_cast<unsigned char>(c);
+                text += b >= 0x20 && b < 0x7F && b != '\\'
+                    ? QString(QLatin1Char(c))
+                    : QStringLiteral("\\x%1")
+                          .arg(int(b), 2, 16, QLatin1Char('0'))
+                          .toUpper()
+                          .replace("\\X", "\\x");
+            }
+            return text;
+        };
+        const auto writes = [&] {
+            QStringList out;
+            for (const QByteArray &message : room.sim.received()) {
+                if (!message.contains("[?]$"))
+                    out << escaped(message);
+            }
+            return out;
+        };
+
+        const CliRun dry = room.cli(QStringList { "--json" } + words + QStringList { "--dry-run" });
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(writes(), QStringList());
+        const QJsonArray would = only_receiver(dry.out).value("commands").toArray();
+
+        const CliRun run = room.cli(QStringList { "--json" } + words);
+        QCOMPARE(run.status, 0);
+        const QStringList sent = writes();
+        QCOMPARE(sent.size(), expected);
+        QCOMPARE(
+            only_receiver(run.out).value("commands").toArray(), QJsonArray::fromStringList(sent));
+        QCOMPARE(would, QJsonArray::fromStringList(sent));
+        // The display command's own CR is in it, escaped, before the frame's.
+        if (words.contains("hue=9") || words.first() == "apply")
+            QVERIFY2(sent.join(' ').contains("PWR\\x0D]$\\x0D"), qPrintable(sent.join(' ')));
+    }
+
+    // set, key, reset and vga-auto with --dry-run open no line: a port nobody can open still
+    // gives the messages, and a read (which needs the line) with the same port fails.
+    void dry_runs_that_need_no_line()
+    {
+        QTemporaryDir dir;
+        const QStringList port { "--port", dir.filePath(QStringLiteral("nobody")), "--json" };
+        const CliRun set = run_cli(port + QStringList { "set", "aspect=Full", "--dry-run" });
+        QCOMPARE(set.status, 0);
+        QCOMPARE(only_receiver(set.out).value("commands").toArray(),
+            QJsonArray({ QStringLiteral("WP_Aspect[Full]$\\x0D") }));
+        const CliRun key = run_cli(port + QStringList { "key", "plus", "--dry-run" });
+        QCOMPARE(key.status, 0);
+        QCOMPARE(only_receiver(key.out).value("commands").toArray().size(), 1);
+        QCOMPARE(run_cli(port + QStringList { "set", "aspect=Full" }).status, 3);
+        const CliRun text = run_cli(QStringList {
+            "--port", dir.filePath(QStringLiteral("nobody")), "set", "aspect=Full", "--dry-run" });
+        QCOMPARE(text.out, QStringLiteral("would send WP_Aspect[Full]$\\x0D\n"));
+    }
+
     void exit_statuses_data()
     {
         QTest::addColumn<QStringList>("words"); // after --port PATH
@@ -314,8 +398,10 @@ private Q_SLOTS:
             << "sent and confirmed: hue; not confirmed: aspect, display";
         QTest::newRow("failed: apply not confirmed")
             << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = 4:3 TV\naudio = Off\n"
-            << 6 << 1 << false
-            << "hue: sent \"WP_PictureHue[3]$\\x0D\", no complete reply within 302 ms (nothing "
+            << 6 << 1
+            << false
+            // hue is sent without waiting and read back: the read-back has no answer.
+            << "hue: sent \"WP_PictureHue[?]$\\x0D\", no complete reply within 302 ms (nothing "
                "came back)\n"
                "kz-orba-cli: sent and confirmed: aspect, audio; not confirmed: hue";
         QTest::newRow("failed: foreign reply")
@@ -749,9 +835,130 @@ private Q_SLOTS:
         // A name given twice is refused, so the second auto-off entry goes in a run of its own.
         QStringList words { QStringLiteral("--port"), QStringLiteral("COM1") };
         const auto second = pairs.takeLast();
-        QCOMPARE(run_cli(words + assignments(pairs)).status, 0);
-        QCOMPARE(run_cli(words + assignments({ second })).status, 0);
+        for (const auto &run :
+            { run_cli(words + assignments(pairs)), run_cli(words + assignments({ second })) })
+            QVERIFY2(run.status == 0, qPrintable(run.err));
+        // The window's bytes, and after each value it sends without waiting the tool's read-back
+        // that confirms it.
+        const QList<QByteArray> no_wait { "WP_OverscanH[", "WP_OverscanV[", "WP_AutoOff[",
+            "WP_PictureBri[", "WP_PictureCon[", "WP_PictureSat[", "WP_PictureHue[",
+            "WP_PictureSha[", "WP_ProjSW[" };
+        QList<QByteArray> expected;
+        for (const QByteArray &message : window) {
+            expected << message;
+            for (const QByteArray &prefix : no_wait) {
+                if (message.startsWith(prefix))
+                    expected << prefix + "?]$\r";
+            }
+        }
+        QCOMPARE(expected.size(), window.size() + 10);
+        QCOMPARE(fx.sent(), expected);
+    }
+
+    // The actions and keys of the window and their kz-orba-cli commands send the same bytes.
+    void window_actions_and_cli_commands_send_alike_data()
+    {
+        QTest::addColumn<int>("section"); // the window's open section: 1 receiver, 2 panel
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("System Reset")
+            << 1 << "cmd_sys_rst" << QStringList { "reset" } << QByteArray("WP_SystemRst[Go]$\r");
+        QTest::newRow("VGA auto") << 1 << "cmd_vga_auto" << QStringList { "vga-auto" }
+                                  << QByteArray("WP_VgaAuto[Go]$\r");
+        QTest::newRow("key menu") << 2 << "cmd_btn_menu" << QStringList { "key", "menu" }
+                                  << QByteArray("WP_KeyMenu[]$\r");
+        QTest::newRow("key minus") << 2 << "cmd_btn_minus" << QStringList { "key", "minus" }
+                                   << QByteArray("WP_KeyMinus[]$\r");
+        QTest::newRow("key plus") << 2 << "cmd_btn_plus" << QStringList { "key", "plus" }
+                                  << QByteArray("WP_KeyPlus[]$\r");
+    }
+    void window_actions_and_cli_commands_send_alike()
+    {
+        QFETCH(int, section);
+        QFETCH(QString, button);
+        QFETCH(QStringList, words);
+        QFETCH(QByteArray, message);
+        WindowFixture::Options options;
+        options.open_section = section;
+        WindowFixture fx(options);
+        START_WINDOW(fx);
+        fx.clear_sent();
+        auto *pressed = fx.window->findChild<QAbstractButton *>(button);
+        QVERIFY(pressed);
+        pressed->click();
+        QVERIFY(fx.sim.wait_for_received(1, 2000));
+        const QList<QByteArray> window = fx.sent();
+        QCOMPARE(window, QList<QByteArray> { message });
+
+        fx.window->link().close_port();
+        fx.clear_sent();
+        const CliRun run
+            = run_cli(QStringList { QStringLiteral("--port"), QStringLiteral("COM1") } + words);
+        QCOMPARE(run.status, 0);
         QCOMPARE(fx.sent(), window);
+    }
+
+    // A value the window sends without waiting (a picture value) is sent so by kz-orba-cli too
+    // and confirmed by reading it back after the window's pause: set succeeds when the read-back
+    // shows it, and fails, naming it "not confirmed", when the receiver does not answer. Either
+    // way the receiver has taken the value, and nothing after it is sent.
+    void set_confirms_values_sent_without_waiting_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QList<QByteArray>>("sent");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("answers") << false << 0
+                                 << QList<QByteArray> { "WP_PictureBri[70]$\r",
+                                        "WP_PictureBri[?]$\r", "WP_Aspect[Full]$\r" }
+                                 << QString();
+        QTest::newRow("does not answer")
+            << true << 1 << QList<QByteArray> { "WP_PictureBri[70]$\r", "WP_PictureBri[?]$\r" }
+            << "sent and confirmed: none; not confirmed: brightness, aspect";
+    }
+    void set_confirms_values_sent_without_waiting()
+    {
+        QFETCH(bool, silent);
+        QFETCH(int, status);
+        QFETCH(QList<QByteArray>, sent);
+        QFETCH(QString, error);
+        Receiver room;
+        QVERIFY(room.start());
+        room.set("WP_PictureBri[", "50");
+        if (silent) {
+            SimFaults faults;
+            faults.silent << QByteArray("WP_PictureBri[");
+            room.sim.set_faults(faults);
+        }
+        QTemporaryDir dir;
+        const QString trace = dir.filePath("trace.log");
+        const CliRun run = room.cli({ "--trace", trace, "set", "brightness=70", "aspect=Full" });
+        QCOMPARE(run.status, status);
+        QCOMPARE(room.sim.received(), sent);
+        QCOMPARE(room.value("WP_PictureBri["), QByteArray("70"));
+        if (error.isEmpty()) {
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        } else {
+            QVERIFY2(run.err.contains(error), qPrintable(run.err));
+            QVERIFY2(run.err.contains("brightness: sent \"WP_PictureBri[?]$\\x0D\", no complete "
+                                      "reply within 302 ms (nothing came back)"),
+                qPrintable(run.err));
+        }
+        // The trace: the value sent without waiting, then, the picture Read's pause later (100
+        // ms, ended after 101, on the tool's own clock), its read-back.
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines
+            = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), sent.size());
+        QVERIFY2(lines[0].contains("\tWP_PictureBri[70]$\\x0D\t\tsent\t"), qPrintable(lines[0]));
+        QVERIFY2(lines[1].contains("\tWP_PictureBri[?]$\\x0D\t"), qPrintable(lines[1]));
+        const auto started = [](const QString &line) {
+            return QDateTime::fromString(line.left(23), "yyyy-MM-dd HH:mm:ss.zzz");
+        };
+        const qint64 gap = started(lines[0]).msecsTo(started(lines[1]));
+        QVERIFY2(gap >= 101, qPrintable(QString::number(gap)));
     }
 
     void projector_settings_go_as_the_windows_send()

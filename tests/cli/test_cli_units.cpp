@@ -143,10 +143,12 @@ private Q_SLOTS:
             << QStringList { "get", "aspect", "--trace", "t" } << false
             << "--trace is an option of kz-orba-cli, not of get: put it before the command "
                "(kz-orba-cli --trace FILE get ...)";
-        QTest::newRow("a command's option before it") << QStringList { "--dry-run", "apply",
-            "f" } << false << "\"--dry-run\" is an option of apply: put it after the command";
+        QTest::newRow("a command's option before it")
+            << QStringList { "--dry-run", "apply", "f" } << false
+            << "\"--dry-run\" is an option of set, apply, key, reset, vga-auto: put it after the "
+               "command";
         QTest::newRow("dry run on diff") << QStringList { "diff", "f", "--dry-run" } << false
-                                         << "\"--dry-run\" is an option of apply";
+                                         << "\"--dry-run\" is an option of set, apply, key";
         QTest::newRow("key in capitals")
             << QStringList { "key", "Minus" } << false
             << "key takes menu, minus, plus, not \"Minus\" (did you mean \"minus\"?)";
@@ -397,7 +399,7 @@ private Q_SLOTS:
         const Setting *setting = find_setting(name);
         QVERIFY(setting);
         QCOMPARE(value_problem(*setting, value, lists), std::nullopt);
-        QTEST(setting_message(*setting, value, lists), "message");
+        QTEST(value_message(*setting, value, lists), "message");
     }
 
     void values_refused_data()
@@ -454,7 +456,7 @@ private Q_SLOTS:
         QCOMPARE(value_problem(*find_setting(QStringLiteral("display_off_command")), off, lists),
             std::nullopt);
         QCOMPARE(
-            setting_message(*find_setting(QStringLiteral("display_on_command")), on, lists).size(),
+            value_message(*find_setting(QStringLiteral("display_on_command")), on, lists).size(),
             75);
     }
 
@@ -700,12 +702,12 @@ private Q_SLOTS:
         record.started = QDateTime(QDate(2026, 12, 10), QTime(14, 31, 2, 7));
         record.sent = "WP_Aspect[?]$\r";
         record.received = "WP_Aspect[16:9]$\r";
-        record.outcome = TraceRecord::Outcome::Replied;
+        record.outcome = Outcome::Replied;
         record.elapsed_ms = 3;
         QCOMPARE(trace_line(QStringLiteral("COM1"), record),
             QStringLiteral("2026-12-10 14:31:02.007\tCOM1\tWP_Aspect[?]$\\x0D\t"
                            "WP_Aspect[16:9]$\\x0D\treplied\t3 ms"));
-        record.outcome = TraceRecord::Outcome::NoReply;
+        record.outcome = Outcome::NoReply;
         QVERIFY(trace_line(QStringLiteral("COM1"), record)
                     .endsWith(QStringLiteral("\tno reply\t3 ms")));
     }

@@ -46,7 +46,7 @@ private Q_SLOTS:
     void reply_completes_and_is_kept_whole()
     {
         const LinkOutcome outcome = link_->request("WP_Aspect[16:9]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(outcome.reply, QByteArray("WP_Aspect[16:9]$\r"));
         QCOMPARE(outcome.bytes.data(), QByteArray("WP_Aspect[16:9]$\r"));
         QVERIFY(link_->send_cmd("WP_Aspect[16:9]$\r"));
@@ -106,7 +106,7 @@ private Q_SLOTS:
         sim_->set_faults(faults);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::NoReply);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::NoReply);
         QVERIFY(!link_->reply_ok());
         // 151 steps of more than a millisecond each: the wait is never cut short.
         QVERIFY2(clock.elapsed() >= 300, qPrintable(QString::number(clock.elapsed())));
@@ -143,7 +143,7 @@ private Q_SLOTS:
         faults.silent = { QByteArray() };
         sim_->set_faults(faults);
         QTimer::singleShot(40, link_.get(), [&] { link_->disconnect_port(); });
-        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::LineLost);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::LineLost);
         QVERIFY(!link_->port_open());
         QVERIFY(!link_->link_busy());
         QVERIFY(!link_->reply_ok());
@@ -178,10 +178,10 @@ private Q_SLOTS:
         link_->disconnect_port();
         QVERIFY(!link_->port_open());
         QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
-        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::NotOpen);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::NotOpen);
         QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
-        QVERIFY(!link_->send_bytes("A"));
+        QVERIFY(!link_->send_cmd("A"));
         QCOMPARE(refused.count(), 4);
         QTest::qWait(50);
         QVERIFY(sim_->received().isEmpty());
@@ -193,7 +193,7 @@ private Q_SLOTS:
         QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
         QSignalSpy traced(link_.get(), &SerialLink::traced);
         link_->shut_down();
-        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::ShutDown);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::ShutDown);
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
         QCOMPARE(refused.count(), 0);
         QCOMPARE(traced.count(), 0);
@@ -212,13 +212,13 @@ private Q_SLOTS:
         connect(link_.get(), &SerialLink::traced, this,
             [&](const TraceRecord &record) { records << record; });
         const LinkOutcome outcome = link_->request("WP_Aspect[?]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::TooLong);
+        QCOMPARE(outcome.status, Outcome::TooLong);
         QVERIFY(!link_->reply_ok());
         QCOMPARE(outcome.received.size(), 4096);
         QVERIFY(outcome.received.startsWith("WP_Aspect["));
         QCOMPARE(outcome.received.size() + outcome.discarded, qint64(6000));
         QCOMPARE(records.size(), 1);
-        QCOMPARE(records.first().outcome, TraceRecord::Outcome::TooLong);
+        QCOMPARE(records.first().outcome, Outcome::TooLong);
         const QString line = trace_line(QStringLiteral("COM1"), records.first());
         QVERIFY(line.contains(
             QStringLiteral("\u2026 %1 more bytes\ttoo long\t").arg(outcome.discarded)));
@@ -243,7 +243,7 @@ private Q_SLOTS:
         QTimer::singleShot(
             40, link_.get(), [&] { refused_outcome = link_->request("WP_Display[?]$\r"); });
         QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
-        QCOMPARE(refused_outcome.status, LinkOutcome::Status::Busy);
+        QCOMPARE(refused_outcome.status, Outcome::Busy);
         QVERIFY(link_->reply_ok());
         QCOMPARE(refused.count(), 0);
         QCOMPARE(sim_->received(), QList<QByteArray> { "WP_Aspect[?]$\r" });
@@ -367,7 +367,7 @@ private Q_SLOTS:
         faults.hang_up_only = "WP_Aspect[";
         sim_->set_faults(faults);
         QSignalSpy lost(link_.get(), &SerialLink::line_lost);
-        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, LinkOutcome::Status::LineLost);
+        QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::LineLost);
         QVERIFY(!link_->port_open());
         QCOMPARE(lost.count(), 1);
         QVERIFY(!link_->link_busy());

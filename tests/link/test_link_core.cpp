@@ -13,6 +13,7 @@
 #include <vector>
 
 Q_DECLARE_METATYPE(LinkCore::Timing)
+Q_DECLARE_METATYPE(Outcome)
 
 namespace {
 
@@ -71,6 +72,51 @@ private:
     }
 
 private Q_SLOTS:
+    // The window's pause rule, one home for its delay_sec and the tool's timers: a pause ends
+    // once more than its time has passed on a millisecond clock.
+    void pause_ends_after_its_time_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("receiver read") << 0.05 << qint64(51);
+        QTest::newRow("picture read") << 0.1 << qint64(101);
+        QTest::newRow("key") << 0.2 << qint64(201);
+        QTest::newRow("none") << 0.0 << qint64(1);
+    }
+    void pause_ends_after_its_time()
+    {
+        QFETCH(double, seconds);
+        QFETCH(qint64, ms);
+        QCOMPARE(pause_ms(seconds), ms);
+    }
+
+    // One outcome type for the link, the trace and the session: each outcome's trace word, the
+    // three refusals alike.
+    void outcomes_in_the_trace_data()
+    {
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("refusal");
+        QTest::newRow("replied") << Outcome::Replied << QStringLiteral("replied") << false;
+        QTest::newRow("no reply") << Outcome::NoReply << QStringLiteral("no reply") << false;
+        QTest::newRow("too long") << Outcome::TooLong << QStringLiteral("too long") << false;
+        QTest::newRow("lost") << Outcome::LineLost << QStringLiteral("lost") << false;
+        QTest::newRow("sent") << Outcome::Sent << QStringLiteral("sent") << false;
+        QTest::newRow("foreign") << Outcome::Foreign << QStringLiteral("foreign") << false;
+        QTest::newRow("busy") << Outcome::Busy << QStringLiteral("refused") << true;
+        QTest::newRow("not open") << Outcome::NotOpen << QStringLiteral("refused") << true;
+        QTest::newRow("shut down") << Outcome::ShutDown << QStringLiteral("refused") << true;
+    }
+    void outcomes_in_the_trace()
+    {
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, text);
+        QFETCH(bool, refusal);
+        QCOMPARE(trace_outcome_text(outcome), text);
+        QCOMPARE(refused(outcome), refusal);
+        QCOMPARE(line_gone(outcome), refusal || outcome == Outcome::LineLost);
+    }
+
     // One line has one owner: a second open of the same device fails under whatever name it is
     // reached (the same name, its real name, another symbolic link), and succeeds once the first
     // owner has let go. Run as root too, where the device's own exclusive mode does not hold.
@@ -101,9 +147,9 @@ private Q_SLOTS:
         QVERIFY2(!other.open(second), qPrintable(second));
         QVERIFY(!other.open_error().isEmpty());
         // The first owner still has its line.
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::Pending);
         QTRY_COMPARE(line.outcomes.size(), 1);
-        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.outcomes.first().status, Outcome::Replied);
         line.core->close();
         QVERIFY2(other.open(second), qPrintable(other.open_error()));
         other.close();
@@ -127,15 +173,15 @@ private Q_SLOTS:
         QVERIFY(open_line(live, 91, LinkCore::Timing::Prompt));
 
         for (int round = 1; round <= 3; ++round) {
-            QCOMPARE(dead.start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
-            QCOMPARE(live.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+            QCOMPARE(dead.start("WP_Aspect[?]$\r"), Outcome::Pending);
+            QCOMPARE(live.core->start("WP_Aspect[?]$\r"), Outcome::Pending);
             QTRY_COMPARE(dead_outcomes.size(), round);
             // The live line had its reply before the dead one's wait ran out.
             QCOMPARE(live.outcomes.size(), round);
-            QCOMPARE(live.outcomes.last().status, LinkOutcome::Status::Replied);
-            QCOMPARE(dead_outcomes.last().status, LinkOutcome::Status::NoReply);
+            QCOMPARE(live.outcomes.last().status, Outcome::Replied);
+            QCOMPARE(dead_outcomes.last().status, Outcome::NoReply);
         }
-        QCOMPARE(dead.send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::Sent);
+        QCOMPARE(dead.send_nowait("WP_KeyMenu[]$\r"), Outcome::Sent);
         QCOMPARE(stuck->drains, 0);
         QCOMPARE(stuck->queued, 3 * 14 + 14);
     }
@@ -156,7 +202,7 @@ private Q_SLOTS:
             QVERIFY(open_line(lines[std::size_t(i)], i, timing));
         // All three transactions run at the same time.
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(lines[std::size_t(i)].core->start(queries[i]), LinkOutcome::Status::Pending);
+            QCOMPARE(lines[std::size_t(i)].core->start(queries[i]), Outcome::Pending);
         for (Line &line : lines)
             QVERIFY(line.core->busy());
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(lines.begin(), lines.end(),
@@ -165,7 +211,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i) {
             const Line &line = lines[std::size_t(i)];
             QCOMPARE(line.outcomes.size(), 1);
-            QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+            QCOMPARE(line.outcomes.first().status, Outcome::Replied);
             const QByteArray prefix = queries[i].left(queries[i].indexOf('[') + 1);
             QVERIFY2(line.outcomes.first().reply.startsWith(prefix), line.outcomes.first().reply);
             QVERIFY(line.outcomes.first().reply.endsWith("]$\r"));
@@ -179,10 +225,10 @@ private Q_SLOTS:
         Line line;
         QVERIFY(open_line(line, 10, LinkCore::Timing::Prompt));
         QVERIFY(!line.core->polling());
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::Pending);
         QVERIFY(!line.core->polling());
         QTRY_COMPARE_WITH_TIMEOUT(line.outcomes.size(), 1, 2000);
-        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.outcomes.first().status, Outcome::Replied);
     }
 
     void refusals_come_at_once_and_emit_nothing()
@@ -192,15 +238,15 @@ private Q_SLOTS:
         SimFaults silent;
         silent.silent = { QByteArray() };
         line.sim->set_faults(silent);
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
-        QCOMPARE(line.core->start("WP_Input[?]$\r"), LinkOutcome::Status::Busy);
-        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::Busy);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::Pending);
+        QCOMPARE(line.core->start("WP_Input[?]$\r"), Outcome::Busy);
+        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), Outcome::Busy);
         QTRY_COMPARE_WITH_TIMEOUT(line.outcomes.size(), 1, 2000);
-        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::NoReply);
+        QCOMPARE(line.outcomes.first().status, Outcome::NoReply);
         QVERIFY(line.outcomes.first().reply.isEmpty());
         line.core->close();
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
-        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), LinkOutcome::Status::NotOpen);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::NotOpen);
+        QCOMPARE(line.core->send_nowait("WP_KeyMenu[]$\r"), Outcome::NotOpen);
         QTest::qWait(50);
         QCOMPARE(line.outcomes.size(), 1);
         QCOMPARE(line.sim->received(), QList<QByteArray> { "WP_Aspect[?]$\r" });
@@ -213,14 +259,14 @@ private Q_SLOTS:
         SimFaults silent;
         silent.silent = { QByteArray() };
         line.sim->set_faults(silent);
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::Pending);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::Pending);
         QSignalSpy closed(line.core.get(), &LinkCore::closed);
         line.core->close();
         QCOMPARE(closed.count(), 1);
         line.core->close();
         QCOMPARE(closed.count(), 1);
         QCOMPARE(line.outcomes.size(), 1);
-        QCOMPARE(line.outcomes.first().status, LinkOutcome::Status::LineLost);
+        QCOMPARE(line.outcomes.first().status, Outcome::LineLost);
         QVERIFY(!line.core->busy());
     }
 
@@ -234,7 +280,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
         QCOMPARE(closed.count(), 1);
         QVERIFY(!line.core->is_open());
-        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
+        QCOMPARE(line.core->start("WP_Aspect[?]$\r"), Outcome::NotOpen);
     }
 };
 

@@ -202,6 +202,41 @@ private Q_SLOTS:
             QStringLiteral("RS-232 port error on COM 2: !\n/dev/kz-no-such-device: Permission "
                            "denied; the user must be in the group that owns the device"));
     }
+
+    // The names of the window's entries, one home for the window, the trace and kz-orba-cli:
+    // which names are entries, and which only look like one (for the tool's hint).
+    void entry_names_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("number"); // 0: not an entry
+        QTest::addColumn<bool>("like");
+        QTest::newRow("COM1") << u"COM1"_s << 1 << true;
+        QTest::newRow("com9") << u"com9"_s << 9 << true;
+        QTest::newRow("cOm3") << u"cOm3"_s << 3 << true;
+        QTest::newRow("COM0") << u"COM0"_s << 0 << true;
+        QTest::newRow("COM10") << u"COM10"_s << 0 << true;
+        QTest::newRow("COM01") << u"COM01"_s << 0 << true;
+        QTest::newRow("COM") << u"COM"_s << 0 << false;
+        QTest::newRow("COM1:") << u"COM1:"_s << 0 << false;
+        QTest::newRow("COMx") << u"COMx"_s << 0 << false;
+        QTest::newRow("device") << u"/dev/ttyS0"_s << 0 << false;
+        QTest::newRow("arabic digit") << u"COM\u0661"_s << 0 << false;
+    }
+    void entry_names()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, number);
+        QFETCH(bool, like);
+        QCOMPARE(entry_number(name), number ? std::optional<int>(number) : std::nullopt);
+        QCOMPARE(entry_like(name), like);
+    }
+
+    void entries_are_com1_to_com9()
+    {
+        QCOMPARE(port_count, 9);
+        QCOMPARE(port_name(3), u"COM3"_s);
+        QCOMPARE(port_entry(9), u"COM9:"_s);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPortNames)

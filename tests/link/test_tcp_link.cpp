@@ -54,7 +54,7 @@ struct Line
     LinkOutcome run(const QByteArray &bytes)
     {
         const qsizetype before = outcomes.size();
-        if (core.start(bytes) != LinkOutcome::Status::Pending)
+        if (core.start(bytes) != Outcome::Pending)
             return {};
         if (!QTest::qWaitFor([&] { return outcomes.size() > before; }, 5000))
             return {};
@@ -143,12 +143,12 @@ private Q_SLOTS:
         QVERIFY(line.core.is_open());
 
         LinkOutcome outcome = line.run("WP_Aspect[?]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(outcome.reply, QByteArray("WP_Aspect[Full]$\r"));
         QCOMPARE(outcome.bytes.data(), outcome.reply);
 
         outcome = line.run("WP_Aspect[4:3]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(sim.model().value("WP_Aspect["), QByteArray("4:3"));
         // Exactly the bytes of the serial line went over the connection.
         QCOMPARE(
@@ -167,14 +167,14 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         const LinkOutcome outcome = line.run("WP_Aspect[?]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::NoReply);
+        QCOMPARE(outcome.status, Outcome::NoReply);
         // The receiver's reply wait, not the connection's.
         QVERIFY2(clock.elapsed() >= LinkCore::reply_wait_ms - 5,
             qPrintable(QString::number(clock.elapsed())));
         // Silence is not a lost line: the connection stays and the next answer comes through.
         QVERIFY(line.core.is_open());
         sim.set_faults({});
-        QCOMPARE(line.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.run("WP_Aspect[?]$\r").status, Outcome::Replied);
     }
 
     void a_refused_connection_is_a_port_that_cannot_be_opened()
@@ -193,7 +193,7 @@ private Q_SLOTS:
             qPrintable(line.core.open_error()));
         QVERIFY(!line.core.is_open());
         QCOMPARE(opened.size(), 0);
-        QCOMPARE(line.core.start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
+        QCOMPARE(line.core.start("WP_Aspect[?]$\r"), Outcome::NotOpen);
     }
 
     void an_address_that_does_not_answer_fails_after_the_connection_wait()
@@ -331,7 +331,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return live_opened.size() == 1; }, 2000));
         // The live line works while the dead one still waits for its connection.
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(live.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+            QCOMPARE(live.run("WP_Aspect[?]$\r").status, Outcome::Replied);
         QCOMPARE(dead_failed.size(), 0);
         QVERIFY(QTest::qWaitFor(
             [&] { return dead_failed.size() == 1; }, TcpTransport::connect_timeout_ms + 2000));
@@ -376,18 +376,18 @@ private Q_SLOTS:
         QSignalSpy lost(&line.core, &LinkCore::line_lost);
         QSignalSpy closed(&line.core, &LinkCore::closed);
         QVERIFY(line.core.open(address_of(sim)));
-        QCOMPARE(line.run("WP_Aspect[?]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.run("WP_Aspect[?]$\r").status, Outcome::Replied);
 
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(line.run("WP_Input[?]$\r").status, LinkOutcome::Status::LineLost);
+        QCOMPARE(line.run("WP_Input[?]$\r").status, Outcome::LineLost);
         // Ended by the drop, before the reply wait would have run out.
         QVERIFY2(clock.elapsed() < LinkCore::reply_wait_ms,
             qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(lost.size(), 1);
         QCOMPARE(closed.size(), 1);
         QVERIFY(!line.core.is_open());
-        QCOMPARE(line.core.start("WP_Aspect[?]$\r"), LinkOutcome::Status::NotOpen);
+        QCOMPARE(line.core.start("WP_Aspect[?]$\r"), Outcome::NotOpen);
         // The drop is told once, however many ways the socket reports it.
         QTest::qWait(50);
         QCOMPARE(lost.size(), 1);
@@ -400,7 +400,7 @@ private Q_SLOTS:
         QVERIFY(sim.listen(QHostAddress::LocalHost, 0));
         Line line(LinkCore::Timing::Prompt);
         QVERIFY(line.core.open(address_of(sim)));
-        QCOMPARE(line.run("WP_Aspect[16:9]$\r").status, LinkOutcome::Status::Replied);
+        QCOMPARE(line.run("WP_Aspect[16:9]$\r").status, Outcome::Replied);
 
         // The gateway drops the connection while the line is idle.
         QSignalSpy lost(&line.core, &LinkCore::line_lost);
@@ -410,7 +410,7 @@ private Q_SLOTS:
 
         QVERIFY2(line.core.open(address_of(sim)), qPrintable(line.core.open_error()));
         const LinkOutcome outcome = line.run("WP_Aspect[?]$\r");
-        QCOMPARE(outcome.status, LinkOutcome::Status::Replied);
+        QCOMPARE(outcome.status, Outcome::Replied);
         QCOMPARE(outcome.reply, QByteArray("WP_Aspect[16:9]$\r"));
         // Closing by hand and opening again works as well.
         line.core.close();
