@@ -4,7 +4,13 @@
 #include "link/port_names.h"
 #include "model/settings.h"
 
+#include <QFile>
+#include <QHash>
+#include <QList>
+#include <QRegularExpression>
 #include <QStringList>
+
+#include <utility>
 
 namespace cli {
 
@@ -91,123 +97,76 @@ QStringList options_after(const grammar::Command &command)
         + spellings([](const grammar::Option &option) { return option.after_command; });
 }
 
-QString bash_script()
+// The template of a script, from the program's resources.
+QString script_template(const QString &file)
 {
-    QString s;
-    s += QStringLiteral(
-        "# bash completion for kz-orba-cli                          -*- shell-script -*-\n"
-        "# Made by \"kz-orba-cli completion bash\" from the program's own grammar.\n"
-        "\n"
-        "# Files (-f) or folders (-d) that begin with the word under the cursor.\n"
-        "_kz_orba_cli_files()\n"
-        "{\n"
-        "    local IFS=$'\\n'\n"
-        "    compopt -o filenames 2>/dev/null\n"
-        "    COMPREPLY=($(compgen \"$1\" -- \"$cur\"))\n"
-        "}\n"
-        "\n"
-        "_kz_orba_cli()\n"
-        "{\n"
-        "    local cur prev words cword\n"
-        "    if declare -F _init_completion >/dev/null; then\n"
-        "        _init_completion -n =: || return\n"
-        "    else\n"
-        "        cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}\n"
-        "        words=(\"${COMP_WORDS[@]}\") cword=$COMP_CWORD\n"
-        "    fi\n"
-        "    # The command so far, and the option-list folder it names.\n"
-        "    local command= config= ended= i word\n"
-        "    for ((i = 1; i < cword; i++)); do\n"
-        "        word=${words[i]}\n"
-        "        if [[ -z $ended && $word == -- ]]; then\n"
-        "            ended=1\n"
-        "        elif [[ -n $command ]]; then\n"
-        "            :\n"
-        "        elif [[ -z $ended && $word == -?* ]]; then\n"
-        "            case $word in\n"
-        "                %1)\n"
-        "                    ((i++))\n"
-        "                    [[ $word == --config-dir || $word == -c ]] && config=${words[i]}\n"
-        "                    ;;\n"
-        "                --config-dir=*) config=${word#*=} ;;\n"
-        "            esac\n"
-        "        else\n"
-        "            command=$word\n"
-        "        fi\n"
-        "    done\n"
-        "    if [[ -z $command ]]; then\n"
-        "        case $prev in\n"
-        "            %2)\n"
-        "                _kz_orba_cli_files -f\n"
-        "                COMPREPLY=($(compgen -W '%3' -- \"$cur\") \"${COMPREPLY[@]}\")\n"
-        "                return ;;\n"
-        "            %4)\n"
-        "                _kz_orba_cli_files -f\n"
-        "                return ;;\n"
-        "            %5)\n"
-        "                _kz_orba_cli_files -d\n"
-        "                return ;;\n"
-        "            %6) return ;;\n"
-        "        esac\n"
-        "        if [[ -z $ended && $cur == -* ]]; then\n"
-        "            COMPREPLY=($(compgen -W '%7' -- \"$cur\"))\n"
-        "        else\n"
-        "            COMPREPLY=($(compgen -W '%8' -- \"$cur\"))\n"
-        "        fi\n"
-        "        return\n"
-        "    fi\n"
-        "    if [[ -z $ended && $cur == -* ]]; then\n"
-        "        case $command in\n")
-             .arg(valued_options().join(QLatin1Char('|')),
-                 options_of_kind(Kind::Port).join(QLatin1Char('|')), joined(com_entries()),
-                 options_of_kind(Kind::File).join(QLatin1Char('|')),
-                 options_of_kind(Kind::Folder).join(QLatin1Char('|')),
-                 options_of_kind(Kind::Number).join(QLatin1Char('|')),
-                 joined(grammar::option_words(grammar::options())),
-                 joined(grammar::command_names()));
-    for (const grammar::Command &command : grammar::commands())
-        s += QStringLiteral("            %1) COMPREPLY=($(compgen -W '%2' -- \"$cur\")) ;;\n")
-                 .arg(QLatin1String(command.name), joined(options_after(command)));
-    s += QStringLiteral(
-        "        esac\n"
-        "        return\n"
-        "    fi\n"
-        "    case $command in\n"
-        "        %1)\n"
-        "            COMPREPLY=($(compgen -W '%2' -- \"$cur\")) ;;\n"
-        "        %3)\n"
-        "            if [[ $cur == *=* ]]; then\n"
-        "                # The values of the setting, from the option-list files in use; each\n"
-        "                # written as the shell needs it, and only what follows the last = or :\n"
-        "                # (where the line's word begins for the shell) replaced.\n"
-        "                local name=${cur%%=*} typed=${cur//\\\\/} value IFS=$'\\n'\n"
-        "                local before=${cur%%\"${cur##*[=:]}\"}\n"
-        "                local -a from=()\n"
-        "                [[ -n $config ]] && from=(--config-dir \"$config\")\n"
-        "                for value in $(\"${words[0]}\" \"${from[@]}\" values \"$name\" "
-        "2>/dev/null); do\n"
-        "                    [[ $name=$value == \"$typed\"* ]] || continue\n"
-        "                    value=$(printf '%q' \"$name=$value\")\n"
-        "                    COMPREPLY+=(\"${value#\"$before\"}\")\n"
-        "                done\n"
-        "            else\n"
-        "                compopt -o nospace 2>/dev/null\n"
-        "                COMPREPLY=($(compgen -S = -W '%5' -- \"$cur\"))\n"
-        "            fi ;;\n"
-        "        %4) _kz_orba_cli_files -f ;;\n")
-             .arg(commands_taking(Kind::SettingName).join(QLatin1Char('|')),
-                 joined(model::setting_names()),
-                 commands_taking(Kind::Assignment).join(QLatin1Char('|')),
-                 commands_taking(Kind::File).join(QLatin1Char('|')), joined(writable_names()));
-    for (const Kind kind : { Kind::Key, Kind::Shell, Kind::Command }) {
-        s += QStringLiteral("        %1) COMPREPLY=($(compgen -W '%2' -- \"$cur\")) ;;\n")
-                 .arg(commands_taking(kind).join(QLatin1Char('|')),
-                     joined(grammar::fixed_words(kind)));
+    QFile in(QStringLiteral(":/completion/") + file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(in.readAll());
+}
+
+// The values a script template's @name@ placeholders take: one text for the whole script, or,
+// for a placeholder of a table (a command, an option), one text per row, so that a line holding
+// it is written once for each row.
+struct Fill
+{
+    QHash<QString, QString> once;
+    QList<QList<QHash<QString, QString>>> tables;
+};
+
+const QRegularExpression &placeholder()
+{
+    static const QRegularExpression pattern(QStringLiteral("@([a-z_]+)@"));
+    return pattern;
+}
+
+QString replaced(const QString &line, const QHash<QString, QString> &row, const Fill &fill)
+{
+    QString out;
+    qsizetype from = 0;
+    auto it = placeholder().globalMatch(line);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString name = match.captured(1);
+        out += line.mid(from, match.capturedStart() - from);
+        if (row.contains(name))
+            out += row.value(name);
+        else if (fill.once.contains(name))
+            out += fill.once.value(name);
+        else
+            out += match.captured(); // unknown: left for the tests to find
+        from = match.capturedEnd();
     }
-    s += QStringLiteral("    esac\n"
-                        "} &&\n"
-                        "    complete -F _kz_orba_cli kz-orba-cli\n");
-    return s;
+    return out + line.mid(from);
+}
+
+// The template with its placeholders filled; a line naming a table's placeholder repeated for
+// each of the table's rows.
+QString filled(const QString &text, const Fill &fill)
+{
+    QString out;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString &line = lines.at(n);
+        const QList<QHash<QString, QString>> *table = nullptr;
+        auto it = placeholder().globalMatch(line);
+        while (it.hasNext() && !table) {
+            const QString name = it.next().captured(1);
+            for (const auto &rows : fill.tables) {
+                if (!rows.isEmpty() && rows.first().contains(name))
+                    table = &rows;
+            }
+        }
+        const QString end = n + 1 < lines.size() ? QStringLiteral("\n") : QString();
+        if (!table) {
+            out += replaced(line, {}, fill) + end;
+            continue;
+        }
+        for (const QHash<QString, QString> &row : *table)
+            out += replaced(line, row, fill) + end;
+    }
+    return out;
 }
 
 // zsh wants ":" and "]" escaped in descriptions, and "'" closed around.
@@ -236,16 +195,16 @@ QString zsh_action(Kind kind)
     }
 }
 
-// One option as _arguments takes it; --port may be given again, the others once.
+// One option as _arguments takes it; one that may be repeated any number of times, the others
+// once.
 QString zsh_option(const grammar::Option &option)
 {
     const QString name = QLatin1String(option.name);
     const QString letter
         = option.letter ? QStringLiteral("-%1").arg(QLatin1Char(option.letter)) : QString();
-    const bool repeatable = name == QLatin1String("--port");
-    QString spec = repeatable ? QStringLiteral("'*'")
-        : letter.isEmpty()    ? QString()
-                              : QStringLiteral("'(%1 %2)'").arg(letter, name);
+    QString spec = grammar::may_repeat(option.field) ? QStringLiteral("'*'")
+        : letter.isEmpty()                           ? QString()
+                           : QStringLiteral("'(%1 %2)'").arg(letter, name);
     if (letter.isEmpty())
         spec += QStringLiteral("'%1%2").arg(name, option.value ? QStringLiteral("=") : QString());
     else if (option.value)
@@ -259,82 +218,6 @@ QString zsh_option(const grammar::Option &option)
     return spec + QLatin1Char('\'');
 }
 
-QString zsh_script()
-{
-    QString s = QStringLiteral(
-        "#compdef kz-orba-cli\n"
-        "# zsh completion for kz-orba-cli, made by \"kz-orba-cli completion zsh\" from the\n"
-        "# program's own grammar.\n"
-        "\n"
-        "_kz_orba_cli_ports() {\n"
-        "  compadd -- %1\n"
-        "  _files\n"
-        "}\n"
-        "\n"
-        "_kz-orba-cli() {\n"
-        "  local program=$words[1] curcontext=$curcontext state line ret=1\n"
-        "  typeset -A opt_args\n"
-        "  local -a commands settings writable\n"
-        "  commands=(\n")
-                    .arg(joined(com_entries()));
-    for (const grammar::Command &command : grammar::commands())
-        s += QStringLiteral("    '%1:%2'\n")
-                 .arg(QLatin1String(command.name), zsh_text(QString::fromUtf8(command.summary)));
-    s += QStringLiteral("  )\n  settings=(%1)\n  writable=(%2)\n  _arguments -C -s \\\n")
-             .arg(joined(model::setting_names()), joined(writable_names()));
-    for (const grammar::Option &option : grammar::options())
-        s += QStringLiteral("    %1 \\\n").arg(zsh_option(option));
-    s += QStringLiteral("    '1:command:->command' \\\n"
-                        "    '*::word:->words' && ret=0\n"
-                        "  case $state in\n"
-                        "    command)\n"
-                        "      _describe -t commands 'kz-orba-cli command' commands && ret=0 ;;\n"
-                        "    words)\n"
-                        "      if [[ $PREFIX == -* ]]; then\n"
-                        "        case $words[1] in\n");
-    for (const grammar::Command &command : grammar::commands())
-        s += QStringLiteral("          %1) compadd -- %2 && ret=0 ;;\n")
-                 .arg(QLatin1String(command.name), joined(options_after(command)));
-    s += QStringLiteral(
-        "        esac\n"
-        "        return ret\n"
-        "      fi\n"
-        "      case $words[1] in\n"
-        "        %1) compadd -a settings && ret=0 ;;\n"
-        "        %2)\n"
-        "          if compset -P '*='; then\n"
-        "            # The values of the setting, from the option-list files in use.\n"
-        "            local config=${opt_args[--config-dir]:-${opt_args[-c]}}\n"
-        "            local -a values\n"
-        "            values=(${(f)\"$($program ${config:+--config-dir \"$config\"} values "
-        "\"${IPREFIX%%=}\" "
-        "2>/dev/null)\"})\n"
-        "            compadd -a values && ret=0\n"
-        "          else\n"
-        "            compadd -S = -a writable && ret=0\n"
-        "          fi ;;\n"
-        "        %3) _files && ret=0 ;;\n")
-             .arg(commands_taking(Kind::SettingName).join(QLatin1Char('|')),
-                 commands_taking(Kind::Assignment).join(QLatin1Char('|')),
-                 commands_taking(Kind::File).join(QLatin1Char('|')));
-    for (const Kind kind : { Kind::Key, Kind::Shell, Kind::Command }) {
-        s += QStringLiteral("        %1) compadd -- %2 && ret=0 ;;\n")
-                 .arg(commands_taking(kind).join(QLatin1Char('|')),
-                     joined(grammar::fixed_words(kind)));
-    }
-    s += QStringLiteral("      esac ;;\n"
-                        "  esac\n"
-                        "  return ret\n"
-                        "}\n"
-                        "\n"
-                        "if [[ $zsh_eval_context[-1] == loadautofunc ]]; then\n"
-                        "  _kz-orba-cli \"$@\"\n"
-                        "else\n"
-                        "  compdef _kz-orba-cli kz-orba-cli\n"
-                        "fi\n");
-    return s;
-}
-
 // fish wants "'" and "\" escaped inside single quotes.
 QString fish_text(const QString &text)
 {
@@ -344,135 +227,121 @@ QString fish_text(const QString &text)
     return out;
 }
 
-QString fish_script()
+// An option's arguments to fish's complete: its names, what its value is, its help.
+QString fish_option(const grammar::Option &option, bool own)
 {
-    QString s = QStringLiteral(
-        "# fish completion for kz-orba-cli, made by \"kz-orba-cli completion fish\" from the\n"
-        "# program's own grammar.\n"
-        "\n"
-        "# The command on the line so far (nothing before it), and the option-list folder named.\n"
-        "function __kz_orba_cli_scan\n"
-        "    set -l words (commandline -opc)\n"
-        "    set -e words[1]\n"
-        "    set -l take ''\n"
-        "    set -l config ''\n"
-        "    for word in $words\n"
-        "        if test -n \"$take\"\n"
-        "            test \"$take\" = config; and set config $word\n"
-        "            set take ''\n"
-        "            continue\n"
-        "        end\n"
-        "        switch $word\n"
-        "            case --config-dir -c\n"
-        "                set take config\n"
-        "            case %1\n"
-        "                set take value\n"
-        "            case '--config-dir=*'\n"
-        "                set config (string replace -- --config-dir= '' $word)\n"
-        "            case '-*'\n"
-        "            case '*'\n"
-        "                echo command $word\n"
-        "                echo config $config\n"
-        "                return 0\n"
-        "        end\n"
-        "    end\n"
-        "    echo config $config\n"
-        "end\n"
-        "\n"
-        "function __kz_orba_cli_command\n"
-        "    string replace -rf '^command ' '' (__kz_orba_cli_scan)\n"
-        "end\n"
-        "\n"
-        "function __kz_orba_cli_using\n"
-        "    contains -- (__kz_orba_cli_command) $argv\n"
-        "end\n"
-        "\n"
-        "# NAME=VALUE: the setting names, then, after the =, the values from the option-list\n"
-        "# files in use.\n"
-        "function __kz_orba_cli_assignments\n"
-        "    set -l token (commandline -ct)\n"
-        "    if not string match -q -- '*=*' $token\n"
-        "        printf '%s=\\n' %2\n"
-        "        return\n"
-        "    end\n"
-        "    set -l name (string split -m1 = -- $token)[1]\n"
-        "    set -l config (string replace -rf '^config ' '' (__kz_orba_cli_scan))\n"
-        "    set -l program (commandline -opc)[1]\n"
-        "    set -l options\n"
-        "    test -n \"$config\"; and set options --config-dir $config\n"
-        "    for value in ($program $options values $name 2>/dev/null)\n"
-        "        echo $name=$value\n"
-        "    end\n"
-        "end\n"
-        "\n"
-        "complete -c kz-orba-cli -f\n")
-                    .arg(value_options_but_config().join(QLatin1Char(' ')),
-                        joined(writable_names()));
+    QString line;
+    if (!option.after_command && !own)
+        line += QStringLiteral("-n 'not __kz_orba_cli_command' ");
+    line += QStringLiteral("-l %1").arg(QString::fromLatin1(option.name).mid(2));
+    if (option.letter)
+        line += QStringLiteral(" -s %1").arg(QLatin1Char(option.letter));
+    switch (option.kind) {
+    case Kind::Port:
+        line += QStringLiteral(" -x -a '%1 (__fish_complete_path)'").arg(joined(com_entries()));
+        break;
+    case Kind::File:
+        line += QStringLiteral(" -r -F");
+        break;
+    case Kind::Folder:
+        line += QStringLiteral(" -x -a '(__fish_complete_directories)'");
+        break;
+    case Kind::Number:
+        line += QStringLiteral(" -x");
+        break;
+    default:
+        break;
+    }
+    return line + QStringLiteral(" -d '%1'").arg(fish_text(one_line(option.help)));
+}
+
+// The option the option-list folder is given with.
+const grammar::Option &config_option()
+{
     for (const grammar::Option &option : grammar::options()) {
-        QString line = QStringLiteral("complete -c kz-orba-cli");
-        if (!option.after_command)
-            line += QStringLiteral(" -n 'not __kz_orba_cli_command'");
-        line += QStringLiteral(" -l %1").arg(QString::fromLatin1(option.name).mid(2));
-        if (option.letter)
-            line += QStringLiteral(" -s %1").arg(QLatin1Char(option.letter));
-        switch (option.kind) {
-        case Kind::Port:
-            line += QStringLiteral(" -x -a '%1 (__fish_complete_path)'").arg(joined(com_entries()));
-            break;
-        case Kind::File:
-            line += QStringLiteral(" -r -F");
-            break;
-        case Kind::Folder:
-            line += QStringLiteral(" -x -a '(__fish_complete_directories)'");
-            break;
-        case Kind::Number:
-            line += QStringLiteral(" -x");
-            break;
-        default:
-            break;
-        }
-        s += line + QStringLiteral(" -d '%1'\n").arg(fish_text(one_line(option.help)));
+        if (option.field == grammar::Field::ConfigDir)
+            return option;
     }
+    Q_UNREACHABLE();
+}
+
+// Everything the three templates take, each list written as the shell's word list ("a b"), as a
+// case pattern ("a|b") or, for fish's switch, as its words.
+Fill grammar_fill()
+{
+    const QLatin1Char bar('|');
+    const grammar::Option &config = config_option();
+    const QString config_long = QLatin1String(config.name);
+    const QString config_short = QStringLiteral("-%1").arg(QLatin1Char(config.letter));
+    Fill fill;
+    fill.once = {
+        { QStringLiteral("com_entries"), joined(com_entries()) },
+        { QStringLiteral("config_long"), config_long },
+        { QStringLiteral("config_short"), config_short },
+        { QStringLiteral("config_options"), config_long + bar + config_short },
+        { QStringLiteral("config_options_fish"), config_long + QLatin1Char(' ') + config_short },
+        { QStringLiteral("valued_options"), valued_options().join(bar) },
+        { QStringLiteral("valued_options_fish"), joined(value_options_but_config()) },
+        { QStringLiteral("port_options"), options_of_kind(Kind::Port).join(bar) },
+        { QStringLiteral("file_options"), options_of_kind(Kind::File).join(bar) },
+        { QStringLiteral("folder_options"), options_of_kind(Kind::Folder).join(bar) },
+        { QStringLiteral("number_options"), options_of_kind(Kind::Number).join(bar) },
+        { QStringLiteral("program_options"), joined(grammar::option_words(grammar::options())) },
+        { QStringLiteral("commands"), joined(grammar::command_names()) },
+        { QStringLiteral("setting_names"), joined(model::setting_names()) },
+        { QStringLiteral("writable_names"), joined(writable_names()) },
+    };
+    const std::pair<const char *, Kind> command_kinds[] = {
+        { "setting_name_commands", Kind::SettingName },
+        { "assignment_commands", Kind::Assignment },
+        { "file_commands", Kind::File },
+    };
+    for (const auto &[name, kind] : command_kinds) {
+        fill.once.insert(QLatin1String(name), commands_taking(kind).join(bar));
+        fill.once.insert(
+            QLatin1String(name) + QStringLiteral("_fish"), joined(commands_taking(kind)));
+    }
+
+    QList<QHash<QString, QString>> commands, options, own, fixed;
     for (const grammar::Command &command : grammar::commands()) {
-        s += QStringLiteral(
-            "complete -c kz-orba-cli -n 'not __kz_orba_cli_command' -a %1 -d '%2'\n")
-                 .arg(QLatin1String(command.name), fish_text(QString::fromUtf8(command.summary)));
+        const QString name = QLatin1String(command.name);
+        const QString summary = QString::fromUtf8(command.summary);
+        commands.append({ { QStringLiteral("command"), name },
+            { QStringLiteral("command_options"), joined(options_after(command)) },
+            { QStringLiteral("zsh_summary"), zsh_text(summary) },
+            { QStringLiteral("fish_summary"), fish_text(summary) } });
         for (const grammar::Option &option : command.options) {
-            s += QStringLiteral(
-                "complete -c kz-orba-cli -n '__kz_orba_cli_using %1' -l %2%3 -d '%4'\n")
-                     .arg(QLatin1String(command.name), QString::fromLatin1(option.name).mid(2),
-                         option.letter ? QStringLiteral(" -s %1").arg(QLatin1Char(option.letter))
-                                       : QString(),
-                         fish_text(one_line(option.help)));
+            own.append({ { QStringLiteral("own_command"), name },
+                { QStringLiteral("fish_own_option"), fish_option(option, true) } });
         }
     }
-    s += QStringLiteral("complete -c kz-orba-cli -n '__kz_orba_cli_using %1' -a '%2'\n")
-             .arg(commands_taking(Kind::SettingName).join(QLatin1Char(' ')),
-                 joined(model::setting_names()));
-    s += QStringLiteral(
-        "complete -c kz-orba-cli -n '__kz_orba_cli_using %1' -a '(__kz_orba_cli_assignments)'\n")
-             .arg(commands_taking(Kind::Assignment).join(QLatin1Char(' ')));
-    s += QStringLiteral("complete -c kz-orba-cli -n '__kz_orba_cli_using %1' -F\n")
-             .arg(commands_taking(Kind::File).join(QLatin1Char(' ')));
-    for (const Kind kind : { Kind::Key, Kind::Shell, Kind::Command }) {
-        s += QStringLiteral("complete -c kz-orba-cli -n '__kz_orba_cli_using %1' -a '%2'\n")
-                 .arg(commands_taking(kind).join(QLatin1Char(' ')),
-                     joined(grammar::fixed_words(kind)));
+    for (const grammar::Option &option : grammar::options()) {
+        options.append({ { QStringLiteral("zsh_option"), zsh_option(option) },
+            { QStringLiteral("fish_option"), fish_option(option, false) } });
     }
-    return s;
+    for (const Kind kind : { Kind::Key, Kind::Shell, Kind::Command }) {
+        fixed.append({ { QStringLiteral("fixed_commands"), commands_taking(kind).join(bar) },
+            { QStringLiteral("fixed_commands_fish"), joined(commands_taking(kind)) },
+            { QStringLiteral("fixed_words"), joined(grammar::fixed_words(kind)) } });
+    }
+    fill.tables = { commands, options, own, fixed };
+    return fill;
 }
 
 } // namespace
 
 QString completion_script(const QString &shell)
 {
+    QString file;
     if (shell == QLatin1String("bash"))
-        return bash_script();
-    if (shell == QLatin1String("zsh"))
-        return zsh_script();
-    if (shell == QLatin1String("fish"))
-        return fish_script();
-    return {};
+        file = QStringLiteral("kz-orba-cli.bash.in");
+    else if (shell == QLatin1String("zsh"))
+        file = QStringLiteral("_kz-orba-cli.zsh.in");
+    else if (shell == QLatin1String("fish"))
+        file = QStringLiteral("kz-orba-cli.fish.in");
+    else
+        return {};
+    return filled(script_template(file), grammar_fill());
 }
 
 } // namespace cli

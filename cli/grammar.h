@@ -41,6 +41,12 @@ enum class Field {
     Listen, // serve: HOST:PORT
 };
 
+// Whether an option may be given more than once: its field gathers every value given.
+constexpr bool may_repeat(Field field)
+{
+    return field == Field::Port;
+}
+
 struct Option
 {
     const char *name; // "--port"

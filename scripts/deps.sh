@@ -10,7 +10,8 @@
 # qt6-wayland: the window on Wayland; sway, wtype, grim: its test on a headless compositor.
 # xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
 # yamllint: the Ansible collection and its offline checks. bash-completion, zsh, fish: the shell
-# completions of kz-orba-cli are run in each shell. python3: scripts/leftovers.py, which names the
+# completions of kz-orba-cli are run in each shell. shellcheck: the bash completion script and
+# its template are checked by it. python3: scripts/leftovers.py, which names the
 # processes a test run leaves behind. ser2net: a real serial device server (raw TCP and RFC 2217
 # telnet accepters) in front of the simulated receiver in the gateway tests.
 # qt6-httpserver-dev, qt6-websockets-dev:
@@ -32,7 +33,7 @@ packages=(
   help2man file desktop-file-utils appstream lintian
   qt6-wayland sway wtype grim
   ansible-core pycodestyle yamllint
-  bash-completion zsh fish
+  bash-completion zsh fish shellcheck
   python3
   ser2net
   qt6-httpserver-dev qt6-websockets-dev prometheus systemd
