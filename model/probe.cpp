@@ -73,28 +73,33 @@ ProbeResult probe_result(const RunResult &run, bool network)
             single_hdmi = !(read.value && three_inputs(read.value->toLatin1()));
         result.values << ProbeResult::Value { &setting, read.value };
     }
-    if (run.end == RunEnd::Done || run.steps.empty()) {
+    if (run.done() || run.steps.empty()) {
         result.state = ProbeState::Answering;
         return result;
     }
     const StepResult &last = run.steps.back();
     result.detail = step_report(last, run.end);
     switch (run.end) {
-    case RunEnd::Done:
+    case Outcome::Pending:
+    case Outcome::Replied:
+    case Outcome::Sent:
         break;
-    case RunEnd::Foreign:
+    case Outcome::Foreign:
         result.state = ProbeState::Garbled;
         break;
-    case RunEnd::NoReply:
+    case Outcome::NoReply:
+    case Outcome::TooLong:
         // Bytes that never made a reply, or a reply longer than any reply, are garbled; a wait
         // with nothing at all is silence.
-        result.state = last.outcome.status == LinkOutcome::Status::TooLong
-                || !last.outcome.received.isEmpty() || last.outcome.discarded > 0
-                || !last.received.isEmpty()
+        result.state = run.end == Outcome::TooLong || !last.outcome.received.isEmpty()
+                || last.outcome.discarded > 0 || !last.received.isEmpty()
             ? ProbeState::Garbled
             : ProbeState::Silent;
         break;
-    case RunEnd::Lost:
+    case Outcome::LineLost:
+    case Outcome::Busy:
+    case Outcome::NotOpen:
+    case Outcome::ShutDown:
         // A gateway that serves one client at a time takes a second connection and closes it at
         // once, before the first query is answered.
         result.state

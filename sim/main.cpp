@@ -507,9 +507,9 @@ int main(int argc, char *argv[])
     }
 
     const QByteArray identify = latin1(parser.value(identify_opt));
-    const int status = on_tcp
-        ? run_tcp(app, parser.values(tcp_opt), parser.values(rfc2217_opt), parser.values(faulty_opt),
-            common, identify, parser.isSet(one_client_opt), log_file.get())
-        : run_pty(link, identify, faults, redial_ms, log_file.get());
+    const int status = on_tcp ? run_tcp(app, parser.values(tcp_opt), parser.values(rfc2217_opt),
+                           parser.values(faulty_opt), common, identify,
+                           parser.isSet(one_client_opt), log_file.get())
+                              : run_pty(link, identify, faults, redial_ms, log_file.get());
     return status == 0 && log_file && log_file->failed() ? 1 : status;
 }

@@ -23,7 +23,7 @@ namespace {
 
 // The probe's steps, answered by outcomes written here: a reply for each step up to `replied`,
 // then the outcome `last` (with the bytes `received`) for the next one.
-RunResult run_of(int replied, RunEnd end, LinkOutcome::Status last = LinkOutcome::Status::NoReply,
+RunResult run_of(int replied, Outcome end, Outcome last = Outcome::NoReply,
     const QByteArray &received = {}, const QByteArray &last_reply = {})
 {
     // The replies the receiver gives to the probe's four queries, restated here.
@@ -35,7 +35,7 @@ RunResult run_of(int replied, RunEnd end, LinkOutcome::Status last = LinkOutcome
     for (int i = 0; i < int(plan.size()); ++i) {
         StepResult step { plan[std::size_t(i)], {}, {} };
         if (i < replied) {
-            step.outcome.status = LinkOutcome::Status::Replied;
+            step.outcome.status = Outcome::Replied;
             step.outcome.reply = replies[i];
             step.outcome.received = replies[i];
             for (const char c : replies[i])
@@ -77,24 +77,24 @@ private Q_SLOTS:
         QTest::addColumn<bool>("network");
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("values");
-        using S = LinkOutcome::Status;
-        QTest::newRow("all answered") << run_of(4, RunEnd::Done) << false << "answering" << 4;
-        QTest::newRow("nothing at all") << run_of(0, RunEnd::NoReply) << false << "silent" << 0;
+        using S = Outcome;
+        QTest::newRow("all answered") << run_of(4, Outcome::Replied) << false << "answering" << 4;
+        QTest::newRow("nothing at all") << run_of(0, Outcome::NoReply) << false << "silent" << 0;
         QTest::newRow("silent after two replies")
-            << run_of(2, RunEnd::NoReply) << true << "silent" << 2;
+            << run_of(2, Outcome::NoReply) << true << "silent" << 2;
         QTest::newRow("noise that never ends")
-            << run_of(0, RunEnd::NoReply, S::NoReply, "\x15\x15\x15") << false << "garbled" << 0;
+            << run_of(0, Outcome::NoReply, S::NoReply, "\x15\x15\x15") << false << "garbled" << 0;
         QTest::newRow("reply too long")
-            << run_of(1, RunEnd::NoReply, S::TooLong, "WP_Info[xxxxx") << false << "garbled" << 1;
+            << run_of(1, Outcome::TooLong, S::TooLong, "WP_Info[xxxxx") << false << "garbled" << 1;
         QTest::newRow("another prefix")
-            << run_of(0, RunEnd::Foreign, S::Replied, "WP_Aspect[Full]$\r", "WP_Aspect[Full]$\r")
+            << run_of(0, Outcome::Foreign, S::Replied, "WP_Aspect[Full]$\r", "WP_Aspect[Full]$\r")
             << false << "garbled" << 0;
         QTest::newRow("gateway closes a second client at once")
-            << run_of(0, RunEnd::Lost, S::LineLost) << true << "busy" << 0;
+            << run_of(0, Outcome::LineLost, S::LineLost) << true << "busy" << 0;
         QTest::newRow("device gone at the first query")
-            << run_of(0, RunEnd::Lost, S::LineLost) << false << "unreachable" << 0;
+            << run_of(0, Outcome::LineLost, S::LineLost) << false << "unreachable" << 0;
         QTest::newRow("connection lost midway")
-            << run_of(2, RunEnd::Lost, S::LineLost) << true << "unreachable" << 2;
+            << run_of(2, Outcome::LineLost, S::LineLost) << true << "unreachable" << 2;
     }
 
     void state_from_outcomes()
@@ -111,7 +111,7 @@ private Q_SLOTS:
 
     void values_read_as_the_window_reads_them()
     {
-        const ProbeResult result = probe_result(run_of(4, RunEnd::Done), false);
+        const ProbeResult result = probe_result(run_of(4, Outcome::Replied), false);
         QCOMPARE(result.value("transmitter"), std::optional<QString>("TX"));
         QCOMPARE(result.value("rx_firmware"), std::optional<QString>("V1.07"));
         QCOMPARE(result.value("display"), std::optional<QString>("Off"));
