@@ -63,20 +63,11 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
             ui_->txt_rx->clear();
     });
     connect(&link_, &SerialLink::traced, this, [this](const TraceRecord &record) {
-        const QString line = trace_line(port_name(link_.port_no()), record);
-        ui_->txt_rx->appendPlainText(line);
-        if (trace_)
-            trace_->write_line(line);
+        write_log_line(trace_line(port_name(link_.port_no()), record));
     });
     connect(&link_, &SerialLink::noted, this, [this](const QString &text) {
-        const QString line = trace_note_line(
-            QStringLiteral("COM%1").arg(link_.port_no()), QDateTime::currentDateTime(), text);
-        ui_->txt_rx->appendPlainText(line);
-        if (trace_ && trace_note_.isEmpty()) {
-            trace_->write_line(line);
-            if (!trace_->failure().isEmpty())
-                trace_failed();
-        }
+        write_log_line(
+            trace_note_line(port_name(link_.port_no()), QDateTime::currentDateTime(), text));
     });
 
     connect(ui_->cbo_com, &QComboBox::currentIndexChanged, this, [this] {
@@ -158,6 +149,17 @@ void PortRow::release_messages()
     const QStringList texts = std::exchange(waiting_, {});
     for (const QString &text : texts)
         prompts_.message(text, Prompts::Icon::None);
+}
+
+// A line of the receive log, also written to the trace file until that fails once.
+void PortRow::write_log_line(const QString &line)
+{
+    ui_->txt_rx->appendPlainText(line);
+    if (trace_ && trace_note_.isEmpty()) {
+        trace_->write_line(line);
+        if (!trace_->failure().isEmpty())
+            trace_failed();
+    }
 }
 
 void PortRow::trace_failed()

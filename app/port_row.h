@@ -58,6 +58,7 @@ private:
     void set_look(Look look);
     void message(const QString &text);
     void trace_failed();
+    void write_log_line(const QString &line);
 
     Ui::frm_main *ui_;
     SerialLink &link_;

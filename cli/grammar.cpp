@@ -211,6 +211,9 @@ const Option *find_option(std::span<const Option> list, QStringView word)
         if (option.letter && word.size() >= 2 && word.at(0) == QLatin1Char('-')
             && word.at(1) == QLatin1Char(option.letter) && (word.size() == 2 || option.value))
             return &option;
+        // The window and the simulator take -v for their version too: the same here.
+        if (option.field == Field::Version && word == QLatin1StringView("-v"))
+            return &option;
     }
     return nullptr;
 }

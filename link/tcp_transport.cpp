@@ -192,7 +192,9 @@ void TcpTransport::end_probe()
         return;
     }
     if (socket_.state() != QAbstractSocket::ConnectedState) {
+        // Taken and closed at once: a gateway that serves one client at a time, held by another.
         open_error_ = socket_.errorString();
+        open_failure_ = OpenFailure::InUse;
         socket_.abort();
         Q_EMIT open_finished(false);
         return;

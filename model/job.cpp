@@ -53,8 +53,10 @@ void ReceiverJob::start()
         const std::vector<Step> steps = request_.kind == JobRequest::Kind::Send
             ? std::vector<Step> { request_.command }
             : set_plan(request_.entries, lists_);
-        for (const Step &step : steps)
-            result_.commands << trace_bytes(step.message);
+        for (const Step &step : steps) {
+            if (!step.query) // the read-backs that confirm a value are no command
+                result_.commands << trace_bytes(step.message);
+        }
         QTimer::singleShot(0, this, [this] { finish(JobEnd::Done); });
         return;
     }
@@ -205,8 +207,10 @@ void ReceiverJob::read_done(const RunResult &run)
         }
     }
     if (request_.dry_run || to_send_.isEmpty()) {
-        for (const Step &step : set_plan(to_send_, lists_))
-            result_.commands << trace_bytes(step.message);
+        for (const Step &step : set_plan(to_send_, lists_)) {
+            if (!step.query)
+                result_.commands << trace_bytes(step.message);
+        }
         finish(JobEnd::Done);
         return;
     }

@@ -118,6 +118,23 @@ private Q_SLOTS:
         }
     }
 
+    // The version is asked for as the window and the simulator take it: -V, -v or --version.
+    void version_spellings_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::newRow("-V") << "-V";
+        QTest::newRow("-v") << "-v";
+        QTest::newRow("--version") << "--version";
+    }
+    void version_spellings()
+    {
+        QFETCH(QString, word);
+        Invocation inv;
+        QString why;
+        QVERIFY2(parse_invocation({ word }, &inv, &why), qPrintable(why));
+        QVERIFY(inv.version);
+    }
+
     // When the process runs out of descriptors, a job says how many lines its own run keeps
     // busy: a run after a larger one in the same process does not inherit its count.
     void open_failure_names_its_runs_lines_data()

@@ -13,6 +13,7 @@
 #include "model/settings.h"
 #include "model/suggest.h"
 #include "protocol/vocabulary.h"
+#include "tests/support/resource_limit.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -326,14 +327,23 @@ private Q_SLOTS:
         QVERIFY2(why.contains(QStringLiteral("longer than")), qPrintable(why));
     }
 
-    // A trace that cannot take a line says so, and keeps only whole lines.
+    // A trace that cannot take a line (a full disk: here a file-size limit) says so; a device is
+    // no trace file at all.
     void trace_write_failure_is_kept()
     {
+        QTemporaryDir dir;
         TraceWriter trace;
-        QVERIFY(trace.open(QStringLiteral("/dev/full")));
+        QVERIFY(trace.open(dir.filePath(QStringLiteral("trace.log"))));
         QCOMPARE(trace.failure(), QString());
-        trace.write_line(QStringLiteral("first"));
+        {
+            const ResourceLimit limit(RLIMIT_FSIZE, 0);
+            trace.write_line(QStringLiteral("first"));
+        }
         QVERIFY(!trace.failure().isEmpty());
+        TraceWriter device;
+        QString why;
+        QVERIFY(!device.open(QStringLiteral("/dev/full"), &why));
+        QVERIFY2(why.contains(QStringLiteral("not a regular file")), qPrintable(why));
     }
 
     void message_of_each_value_data()
