@@ -15,24 +15,13 @@
 #include "model/settings.h"
 #include "tests/support/resource_limit.h"
 
+#include "tests/support/sanitizers.h"
 #include <QTcpServer>
 #include <QTest>
 #include <QTextStream>
 
 using namespace cli;
 using namespace model;
-
-// Built with AddressSanitizer (and so UBSan, as this project builds them together).
-#if defined(__SANITIZE_ADDRESS__)
-#define KZ_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KZ_UNDER_ASAN 1
-#endif
-#endif
-#ifndef KZ_UNDER_ASAN
-#define KZ_UNDER_ASAN 0
-#endif
 
 namespace {
 
