@@ -148,9 +148,22 @@ void print_result(Console &console, const JobRequest &request, const JobResult &
             console.out << "# incomplete after " << result.values.size()
                         << " settings: " << result.errors.value(0) << '\n';
     }
-    for (const QString &line : result.changes)
-        console.out << (request.dry_run ? QStringLiteral("would change ") : QString()) << line
-                    << '\n';
+    if (request.kind != Kind::Apply && request.kind != Kind::Diff)
+        return;
+    for (const JobResult::Change &change : result.changes)
+        console.out << (request.dry_run ? QStringLiteral("would change ") : QString())
+                    << change.text() << '\n';
+    for (const JobResult::Change &change : result.unconfirmed)
+        console.out << "may have changed " << change.text() << '\n';
+}
+
+// "a: x -> y; b: ..." for the fleet's lines.
+QString change_texts(const QList<JobResult::Change> &changes)
+{
+    QStringList texts;
+    for (const JobResult::Change &change : changes)
+        texts << change.text();
+    return texts.join(QStringLiteral("; "));
 }
 
 // One receiver's line in the fleet's report: its port, how it ended, and what changed or differs.
@@ -168,7 +181,15 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
         return QStringLiteral("%1: read %2 settings").arg(port).arg(result.values.size());
     case Kind::Get:
         return QStringLiteral("%1: got %2 settings").arg(port).arg(result.values.size());
-    case Kind::Set:
+    case Kind::Set: {
+        QStringList set;
+        for (const JobResult::Change &change : result.changes)
+            set << QStringLiteral("%1 = %2").arg(QLatin1String(change.setting->name), change.to);
+        return QStringLiteral("%1: set %2: %3")
+            .arg(port)
+            .arg(set.size())
+            .arg(set.join(QStringLiteral("; ")));
+    }
     case Kind::Send:
         return QStringLiteral("%1: sent").arg(port);
     case Kind::Apply:
@@ -177,12 +198,11 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
         return QStringLiteral("%1: %2 %3: %4")
             .arg(port, dry_run ? QStringLiteral("would change") : QStringLiteral("changed"))
             .arg(result.changes.size())
-            .arg(result.changes.join(QStringLiteral("; ")));
+            .arg(change_texts(result.changes));
     case Kind::Diff:
         if (result.changes.isEmpty())
             return QStringLiteral("%1: same").arg(port);
-        return QStringLiteral("%1: differs: %2")
-            .arg(port, result.changes.join(QStringLiteral("; ")));
+        return QStringLiteral("%1: differs: %2").arg(port, change_texts(result.changes));
     }
     return port;
 }
@@ -330,7 +350,7 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
         if (!read_input_file(inv.args.first(), &text, &why))
             return refuse(why);
         if (!parse_profile(text, lists, &profile, &why))
-            return refuse(QStringLiteral("%1: %2").arg(inv.args.first(), why));
+            return refuse(QStringLiteral("%1: %2").arg(printable(inv.args.first()), why));
         request->entries = profile.writable_in_read_order();
         return true;
     }
@@ -416,6 +436,13 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
             json_document({ receiver_object(port, request, result, lists) }));
     } else {
         print_result(console, request, result);
+        // What was done, as the fleet's line says it, where stdout shows nothing of it.
+        using Kind = JobRequest::Kind;
+        const bool shown = request.kind == Kind::Read || request.kind == Kind::Get
+            || request.kind == Kind::Diff
+            || (request.kind == Kind::Apply && !result.changes.isEmpty());
+        if (result.status == status_done && !shown)
+            console.err << receiver_line(port, request, result) << '\n';
     }
     console.out.flush();
     for (const QString &line : result.errors)
@@ -462,7 +489,7 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
             report(console,
                 QStringLiteral("the option-list files cannot be read: %1 (looked in %2; "
                                "--config-dir DIR reads them from another folder)")
-                    .arg(why, QDir::toNativeSeparators(dir)));
+                    .arg(printable(why), printable(QDir::toNativeSeparators(dir))));
             return status_usage;
         }
     }
@@ -498,8 +525,8 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
             ? trace.open_descriptor(2, &why)
             : trace_path_usable(inv.trace, &why) && trace.open(inv.trace, &why);
         if (!opened) {
-            report(
-                console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
+            report(console,
+                QStringLiteral("cannot open the trace file %1: %2").arg(printable(inv.trace), why));
             return status_usage;
         }
     }
@@ -510,7 +537,7 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
     if (!trace.failure().isEmpty()) {
         report(console,
             QStringLiteral("the trace %1 could not be written: %2; it holds the lines before")
-                .arg(inv.trace, trace.failure()));
+                .arg(printable(inv.trace), trace.failure()));
         return std::max(status, int(status_failed));
     }
     return status;

@@ -91,28 +91,21 @@ QJsonObject receiver_object(const QString &port, const JobRequest &request, cons
         result.errors.isEmpty() ? QJsonValue(QJsonValue::Null)
                                 : QJsonValue(result.errors.join(QLatin1Char('\n'))));
     object.insert(QStringLiteral("settings"), value_objects(request, result, lists, &notes));
-    QJsonArray changes;
-    for (const QString &line : result.changes) {
-        const QString name = line.section(QLatin1Char(':'), 0, 0);
-        const Setting *setting = find_setting(name);
-        if (!setting)
-            continue;
-        QJsonObject change;
-        change.insert(QStringLiteral("setting"), name);
-        // "name: before -> after"; a value read that no entry names stands as "(no entry)".
-        const QString before = line.mid(name.size() + 2).section(QStringLiteral(" -> "), 0, 0);
-        QJsonValue from = QJsonValue::Null, to = QJsonValue::Null;
-        if (before != QLatin1String("(no entry)"))
-            from = typed_value(*setting, before, lists);
-        for (const ProfileEntry &entry : request.entries) {
-            if (entry.setting == setting)
-                to = typed_value(*setting, entry.value, lists);
+    const auto change_array = [&](const QList<JobResult::Change> &list) {
+        QJsonArray array;
+        for (const JobResult::Change &change : list) {
+            QJsonObject object;
+            object.insert(QStringLiteral("setting"), QLatin1String(change.setting->name));
+            object.insert(QStringLiteral("from"),
+                change.from ? typed_value(*change.setting, *change.from, lists)
+                            : QJsonValue(QJsonValue::Null));
+            object.insert(QStringLiteral("to"), typed_value(*change.setting, change.to, lists));
+            array << object;
         }
-        change.insert(QStringLiteral("from"), from);
-        change.insert(QStringLiteral("to"), to);
-        changes << change;
-    }
-    object.insert(QStringLiteral("changes"), changes);
+        return array;
+    };
+    object.insert(QStringLiteral("changes"), change_array(result.changes));
+    object.insert(QStringLiteral("unconfirmed"), change_array(result.unconfirmed));
     object.insert(QStringLiteral("dry_run"), request.dry_run);
     object.insert(QStringLiteral("notes"), notes);
     return object;

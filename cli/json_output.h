@@ -9,7 +9,7 @@
 
 // kz-orba-cli's one JSON shape, for every command and any number of receivers (schema 1):
 // {"schema": 1, "receivers": [{"port": "...", "status": 0, "result": "ok", "error": null,
-//   "settings": {...}, "changes": [...], "notes": {...}}]}
+//   "settings": {...}, "changes": [...], "unconfirmed": [...], "notes": {...}}]}
 // Kept stable: a later schema adds members, never changes what these mean.
 namespace cli {
 

@@ -12,15 +12,38 @@ namespace model {
 
 namespace {
 
-QString names_of(const QList<ProfileEntry> &entries)
+QString names_of(const QList<JobResult::Change> &changes)
 {
     QStringList names;
-    for (const ProfileEntry &entry : entries)
-        names << QLatin1String(entry.setting->name);
+    for (const JobResult::Change &change : changes)
+        names << QLatin1String(change.setting->name);
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
+// Whether the last step of a run that ended so went out on the line: a step refused because the
+// line was gone or closed never did.
+bool last_step_sent(const RunResult &run)
+{
+    if (run.steps.empty() || run.end == RunEnd::Done)
+        return false;
+    switch (run.steps.back().outcome.status) {
+    case LinkOutcome::Status::NotOpen:
+    case LinkOutcome::Status::Busy:
+    case LinkOutcome::Status::ShutDown:
+    case LinkOutcome::Status::Pending:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
+
+QString JobResult::Change::text() const
+{
+    return QStringLiteral("%1: %2 -> %3")
+        .arg(QLatin1String(setting->name), from.value_or(QStringLiteral("(no entry)")), to);
+}
 
 ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
     TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport, QObject *parent)
@@ -86,6 +109,8 @@ void ReceiverJob::begin()
         return;
     }
     case Kind::Set:
+        for (const ProfileEntry &entry : std::as_const(request_.entries))
+            to_send_ << JobResult::Change { entry.setting, std::nullopt, entry.value };
         run_plan(set_plan(request_.entries, lists_), &ReceiverJob::sent);
         return;
     case Kind::Send:
@@ -162,59 +187,73 @@ void ReceiverJob::read_done(const RunResult &run)
         }
         if (now && now->value && same_value(*entry.setting, *now->value, entry.value))
             continue;
-        const QString current = now && now->value ? *now->value : QStringLiteral("(no entry)");
-        result_.changes << QStringLiteral("%1: %2 -> %3")
-                               .arg(QLatin1String(entry.setting->name), current, entry.value);
-        to_send_ << entry;
-        before_ << std::pair { entry.setting, current };
+        to_send_ << JobResult::Change { entry.setting, now ? now->value : std::optional<QString>(),
+            entry.value };
     }
     if (request_.kind == Kind::Diff) {
+        result_.changes = to_send_;
         finish(result_.changes.isEmpty() ? status_done : status_failed);
         return;
     }
     // The input source must be an entry of the layout this receiver's transmitter has.
-    for (const ProfileEntry &entry : std::as_const(to_send_)) {
-        if (entry.setting->follows_input_layout) {
-            const QStringList entries = list_entries(*entry.setting, lists_, single_hdmi_);
-            if (!entries.contains(entry.value)) {
+    for (const JobResult::Change &change : std::as_const(to_send_)) {
+        if (change.setting->follows_input_layout) {
+            const QStringList entries = list_entries(*change.setting, lists_, single_hdmi_);
+            if (!entries.contains(change.to)) {
                 result_.errors << QStringLiteral("input_source: %1 is not an input of this "
                                                  "receiver (%2); nothing was sent")
-                                      .arg(entry.value, entries.join(QStringLiteral(", ")));
+                                      .arg(change.to, entries.join(QStringLiteral(", ")));
                 finish(status_failed);
                 return;
             }
         }
     }
     if (request_.dry_run || to_send_.isEmpty()) {
+        // With --dry-run, what would change.
+        result_.changes = to_send_;
         finish(status_done);
         return;
     }
-    result_.changes.clear();
-    run_plan(set_plan(to_send_, lists_), &ReceiverJob::sent);
+    QList<ProfileEntry> entries;
+    for (const JobResult::Change &change : std::as_const(to_send_))
+        entries << ProfileEntry { change.setting, change.to };
+    run_plan(set_plan(entries, lists_), &ReceiverJob::sent);
+}
+
+void ReceiverJob::report_partial(const RunResult &run)
+{
+    const qsizetype ran = static_cast<qsizetype>(run.steps.size());
+    const qsizetype confirmed = run.end == RunEnd::Done ? ran : ran - 1;
+    result_.changes << to_send_.mid(0, confirmed);
+    QList<JobResult::Change> not_sent = to_send_.mid(confirmed);
+    if (last_step_sent(run))
+        result_.unconfirmed << not_sent.takeFirst();
+    QString report = QStringLiteral("sent and confirmed: %1").arg(names_of(result_.changes));
+    if (!result_.unconfirmed.isEmpty())
+        report += QStringLiteral("; sent, not confirmed (it may have taken): %1")
+                      .arg(names_of(result_.unconfirmed));
+    if (!not_sent.isEmpty())
+        report += QStringLiteral("; not sent: %1").arg(names_of(not_sent));
+    result_.errors << report;
 }
 
 void ReceiverJob::sent(const RunResult &run)
 {
     if (run.end != RunEnd::Done) {
         report_failure(run);
-        if (request_.kind != JobRequest::Kind::Send) {
-            const QList<ProfileEntry> &entries
-                = request_.kind == JobRequest::Kind::Apply ? to_send_ : request_.entries;
-            const qsizetype confirmed = static_cast<qsizetype>(run.steps.size()) - 1;
-            result_.errors << QStringLiteral("sent and confirmed: %1; not confirmed: %2")
-                                  .arg(names_of(entries.mid(0, confirmed)),
-                                      names_of(entries.mid(confirmed)));
-        }
+        if (request_.kind != JobRequest::Kind::Send)
+            report_partial(run);
         finish(run.end == RunEnd::Lost ? status_line : status_failed);
         return;
     }
     if (request_.kind != JobRequest::Kind::Apply) {
+        result_.changes = to_send_;
         finish(status_done);
         return;
     }
     QList<const Setting *> wanted;
-    for (const ProfileEntry &entry : std::as_const(to_send_))
-        wanted << entry.setting;
+    for (const JobResult::Change &change : std::as_const(to_send_))
+        wanted << change.setting;
     result_.values.clear();
     run_plan(read_plan(wanted), &ReceiverJob::verified);
 }
@@ -222,27 +261,27 @@ void ReceiverJob::sent(const RunResult &run)
 void ReceiverJob::verified(const RunResult &run)
 {
     if (!take_values(run)) {
+        // Every setting was confirmed as it was sent: each is a change, though unchecked.
+        result_.changes = to_send_;
         result_.errors << QStringLiteral(
-            "every setting was sent (%1), but reading them back failed")
+            "every setting was sent and confirmed (%1), but reading them back failed")
                               .arg(names_of(to_send_));
         finish(run.end == RunEnd::Lost ? status_line : status_failed);
         return;
     }
     int status = status_done;
-    for (qsizetype i = 0; i < to_send_.size(); ++i) {
-        const ProfileEntry &entry = to_send_.at(i);
+    for (const JobResult::Change &change : std::as_const(to_send_)) {
         std::optional<QString> now;
         for (const JobResult::Value &value : std::as_const(result_.values)) {
-            if (value.setting == entry.setting)
+            if (value.setting == change.setting)
                 now = value.value;
         }
-        if (now && same_value(*entry.setting, *now, entry.value)) {
-            result_.changes << QStringLiteral("%1: %2 -> %3")
-                                   .arg(QLatin1String(entry.setting->name), before_.at(i).second,
-                                       entry.value);
+        if (now && same_value(*change.setting, *now, change.to)) {
+            result_.changes << change;
         } else {
+            result_.unconfirmed << change;
             result_.errors << QStringLiteral("%1: sent %2, but the receiver reads back %3")
-                                  .arg(QLatin1String(entry.setting->name), entry.value,
+                                  .arg(QLatin1String(change.setting->name), change.to,
                                       now ? *now : QStringLiteral("a value no entry names"));
             status = status_failed;
         }

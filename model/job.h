@@ -50,9 +50,25 @@ struct JobResult
         QString problem;
     };
     QList<Value> values;
-    // Apply: "name: old -> new" for each setting changed (with --dry-run, to be changed).
-    // Diff: "name: receiver-value -> profile-value" for each difference.
-    QStringList changes;
+    // A setting's value before and after.
+    struct Change
+    {
+        const Setting *setting = nullptr;
+        // The receiver's value before; none when no entry names it, or when it was not read
+        // (set reads nothing first).
+        std::optional<QString> from;
+        QString to;
+
+        // "name: before -> after", "(no entry)" standing for a value no entry names.
+        QString text() const;
+    };
+    // Apply and Set: each setting sent and confirmed (with --dry-run, to be changed). Diff: each
+    // difference, from the receiver's value to the profile's. A setting never sent is no change.
+    QList<Change> changes;
+    // Apply and Set: each setting sent whose confirmation did not come (no reply, a reply for
+    // another command, the line lost or the run stopped before it came, or a read-back that
+    // shows another value): it may have taken.
+    QList<Change> unconfirmed;
     // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
     QStringList errors;
 };
@@ -89,6 +105,8 @@ private:
     // which is reported.
     bool take_values(const RunResult &run);
     void report_failure(const RunResult &run);
+    // Sorts to_send_ by what became of each after a send plan that did not run to its end.
+    void report_partial(const RunResult &run);
     void finish(int status);
     void run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &));
 
@@ -97,8 +115,9 @@ private:
     JobRequest request_;
     JobResult result_;
     bool single_hdmi_ = true;
-    QList<ProfileEntry> to_send_; // Apply: the entries that differ
-    QList<std::pair<const Setting *, QString>> before_; // Apply: their values before
+    // The entries that ran through sent(): Apply's that differ (with their values before), or
+    // Set's.
+    QList<JobResult::Change> to_send_;
     int phase_ = 0; // plans run so far
     int phases_ = 1; // plans the job runs in all, for the progress share
     bool finished_ = false;
