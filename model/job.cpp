@@ -24,7 +24,7 @@ QString names_of(const QList<JobResult::Change> &changes)
 // line was gone or closed never did.
 bool last_step_sent(const RunResult &run)
 {
-    if (run.steps.empty() || run.end == RunEnd::Done)
+    if (run.steps.empty() || run.end == RunEnd::Done || run.end == RunEnd::Stopped)
         return false;
     switch (run.steps.back().outcome.status) {
     case LinkOutcome::Status::NotOpen:
@@ -64,13 +64,20 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 {
     session_.run(std::move(steps), [this, then](const RunResult &run) {
         ++phase_;
+        if (run.end == RunEnd::Stopped)
+            result_.stopped = true;
         (this->*then)(run);
     });
 }
 
 void ReceiverJob::start()
 {
+    started_ = true;
+    opening_ = true;
     session_.open([this](bool ok, const QString &why) {
+        opening_ = false;
+        if (finished_)
+            return;
         if (ok) {
             begin();
             return;
@@ -81,6 +88,22 @@ void ReceiverJob::start()
                                                           : why);
         finish(status_line);
     });
+}
+
+void ReceiverJob::stop()
+{
+    if (finished_ || stopping_)
+        return;
+    stopping_ = true;
+    if (!started_ || opening_) {
+        result_.stopped = true;
+        result_.errors << (started_ ? QStringLiteral("stopped while the line was being opened; "
+                                                     "nothing was sent")
+                                    : QStringLiteral("stopped before it began; nothing was sent"));
+        finish(status_failed);
+        return;
+    }
+    session_.stop();
 }
 
 void ReceiverJob::begin()
@@ -149,6 +172,8 @@ void ReceiverJob::report_failure(const RunResult &run)
 {
     if (!run.steps.empty())
         result_.errors << step_report(run.steps.back(), run.end);
+    else if (run.end == RunEnd::Stopped)
+        result_.errors << QStringLiteral("stopped before anything was sent");
 }
 
 void ReceiverJob::read_done(const RunResult &run)
@@ -223,7 +248,8 @@ void ReceiverJob::read_done(const RunResult &run)
 void ReceiverJob::report_partial(const RunResult &run)
 {
     const qsizetype ran = static_cast<qsizetype>(run.steps.size());
-    const qsizetype confirmed = run.end == RunEnd::Done ? ran : ran - 1;
+    const qsizetype confirmed
+        = run.end == RunEnd::Done || run.end == RunEnd::Stopped ? ran : ran - 1;
     result_.changes << to_send_.mid(0, confirmed);
     QList<JobResult::Change> not_sent = to_send_.mid(confirmed);
     if (last_step_sent(run))
@@ -264,8 +290,10 @@ void ReceiverJob::verified(const RunResult &run)
         // Every setting was confirmed as it was sent: each is a change, though unchecked.
         result_.changes = to_send_;
         result_.errors << QStringLiteral(
-            "every setting was sent and confirmed (%1), but reading them back failed")
-                              .arg(names_of(to_send_));
+            "every setting was sent and confirmed (%1), but reading them back %2")
+                              .arg(names_of(to_send_),
+                                  run.end == RunEnd::Stopped ? QStringLiteral("was stopped")
+                                                             : QStringLiteral("failed"));
         finish(run.end == RunEnd::Lost ? status_line : status_failed);
         return;
     }

@@ -71,6 +71,8 @@ struct JobResult
     QList<Change> unconfirmed;
     // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
     QStringList errors;
+    // The job ended because it was stopped (ReceiverJob::stop) before its work was done.
+    bool stopped = false;
 };
 
 // One receiver's job: opens its line, runs the plans of the request one after another and
@@ -87,6 +89,9 @@ public:
     const QString &port() const { return session_.port(); }
     // Starts the job; finished() follows from the event loop, also when the line cannot be opened.
     void start();
+    // Sends nothing more: a job not started or still opening its line ends at once; a running one
+    // lets the step on the line run to its end, then ends with what it did so far.
+    void stop();
     bool is_finished() const { return finished_; }
     const JobResult &result() const { return result_; }
 
@@ -121,6 +126,9 @@ private:
     int phase_ = 0; // plans run so far
     int phases_ = 1; // plans the job runs in all, for the progress share
     bool finished_ = false;
+    bool started_ = false;
+    bool opening_ = false;
+    bool stopping_ = false;
 };
 
 } // namespace model

@@ -125,6 +125,8 @@ QString step_report(const StepResult &result, RunEnd end)
                     ? QString()
                     : QStringLiteral(" (received %1)")
                           .arg(quoted_bytes(result.received, outcome.discarded)));
+    case RunEnd::Stopped:
+        return QStringLiteral("stopped after %1: nothing more was sent").arg(step.what);
     case RunEnd::Done:
         break;
     }

@@ -81,10 +81,22 @@ void ReceiverSession::run(std::vector<Step> steps, std::function<void(const RunR
     QTimer::singleShot(0, this, &ReceiverSession::next);
 }
 
+void ReceiverSession::stop()
+{
+    stopping_ = true;
+    // In a pause, or before the first step: nothing is on the line.
+    if (running_ && !core_.busy())
+        end(RunEnd::Stopped);
+}
+
 void ReceiverSession::next()
 {
     if (!running_)
         return;
+    if (stopping_) {
+        end(RunEnd::Stopped);
+        return;
+    }
     if (index_ >= steps_.size()) {
         end(RunEnd::Done);
         return;
@@ -138,6 +150,8 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
     // The pause after the last step would hold nothing back.
     if (index_ >= steps_.size())
         end(RunEnd::Done);
+    else if (stopping_)
+        end(RunEnd::Stopped);
     else if (step.pause_after_ms() > 0)
         pause_.start(step.pause_after_ms());
     else

@@ -42,6 +42,7 @@ enum class RunEnd {
     NoReply, // a step's reply did not come within the wait
     Foreign, // a step's reply began with something else than its prefix
     Lost, // the line went away
+    Stopped, // stop() was called: every step that ran replied, and the rest were not sent
 };
 
 struct StepResult
@@ -84,6 +85,12 @@ public:
     // replied or one has failed. One plan at a time.
     void run(std::vector<Step> steps, std::function<void(const RunResult &)> done);
 
+    // Sends nothing more. A step whose message is on the line runs to its end (its reply, or
+    // the reply wait), so that its outcome is known and traced; the plan then ends, with Stopped
+    // when that step replied. A plan in a pause ends at once, and so does any plan run later.
+    void stop();
+    bool stopping() const { return stopping_; }
+
     // Milliseconds a waiting step may take before it counts as unanswered.
     static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
 
@@ -109,6 +116,7 @@ private:
     RunResult result_;
     std::function<void(const RunResult &)> done_;
     bool running_ = false;
+    bool stopping_ = false;
 };
 
 } // namespace model
