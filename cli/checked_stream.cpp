@@ -8,7 +8,9 @@ CheckedStream::CheckedStream(int descriptor, const QString &name, bool end_on_br
     : name_(name)
     , end_on_broken_pipe_(end_on_broken_pipe)
 {
-    if (!file_.open(
+    failure_ = claim_if_closed(descriptor);
+    if (failure_.isEmpty()
+        && !file_.open(
             descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle))
         failure_ = file_.errorString();
     QIODevice::open(QIODevice::WriteOnly | QIODevice::Unbuffered);
@@ -25,15 +27,19 @@ qint64 CheckedStream::writeData(const char *data, qint64 size)
 {
     if (failed())
         return -1;
-    const qint64 written = file_.write(data, size);
-    if (written == size)
-        return written;
-    if (end_on_broken_pipe_ && reader_gone())
-        end_as_broken_pipe();
-    failure_ = file_.errorString();
-    if (failure_.isEmpty())
-        failure_ = QStringLiteral("written only in part");
-    return -1;
+    // A write the system takes only in part is followed by one for the rest, whose failure says
+    // why (a disk that filled up midway).
+    for (qint64 done = 0; done < size;) {
+        const qint64 written = file_.write(data + done, size - done);
+        if (written <= 0) {
+            if (end_on_broken_pipe_ && reader_gone())
+                end_as_broken_pipe();
+            failure_ = file_.errorString();
+            return -1;
+        }
+        done += written;
+    }
+    return size;
 }
 
 void CheckedStream::close()

@@ -4,6 +4,7 @@
 #include "cli/fleet.h"
 #include "cli/grammar.h"
 #include "cli/input_files.h"
+#include "cli/interrupts.h"
 #include "cli/json_output.h"
 #include "link/port_names.h"
 #include "link/trace.h"
@@ -36,16 +37,38 @@ void report(Console &console, const QString &text)
 {
     console.err << program << ": " << text << '\n';
     console.err.flush();
+    console.last_report = text;
 }
 
-// Starts a fleet or a job and runs the event loop until it has finished.
-template <typename Task> void run_to_end(Task &task)
+// Starts a fleet or a job and runs the event loop until it has finished; a stop signal stops it
+// (nothing more is sent, and it finishes with what it did).
+template <typename Task> void run_to_end(Task &task, Console &console)
 {
     QEventLoop loop;
     QObject::connect(&task, &Task::finished, &loop, &QEventLoop::quit);
+    if (console.interrupts)
+        QObject::connect(
+            console.interrupts, &Interrupts::interrupted, &task, [&task] { task.stop(); });
     task.start();
+    if (console.interrupts && console.interrupts->caught())
+        task.stop();
     if (!task.is_finished())
         loop.exec();
+}
+
+// The signal that stopped the run, or 0.
+int stop_signal(Console &console)
+{
+    return console.interrupts ? console.interrupts->caught() : 0;
+}
+
+// A job's result as reported: a job the stop signal ended has the run's status, 128 + signal.
+JobResult as_reported(const JobResult &result, int signal)
+{
+    JobResult shown = result;
+    if (shown.stopped && signal > 0)
+        shown.status = 128 + signal;
+    return shown;
 }
 
 // The one-line progress indicator on a terminal.
@@ -172,6 +195,8 @@ QString receiver_line(const QString &port, const JobRequest &request, const JobR
     const JobRequest::Kind kind = request.kind;
     const bool dry_run = request.dry_run;
     using Kind = JobRequest::Kind;
+    if (result.stopped)
+        return QStringLiteral("%1: stopped: %2").arg(port, result.errors.value(0));
     if (result.status == status_line)
         return QStringLiteral("%1: line: %2").arg(port, result.errors.value(0));
     if (result.status == status_failed && !(kind == Kind::Diff && result.errors.isEmpty()))
@@ -228,7 +253,8 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     Progress progress(console, inv.command);
     QObject::connect(&fleet, &Fleet::receiver_done, &fleet,
         [&](int, int done) { progress.show(double(done) / double(ports.size())); });
-    run_to_end(fleet);
+    run_to_end(fleet, console);
+    const int signal = stop_signal(console);
     progress.clear();
 
     const bool reads
@@ -239,7 +265,8 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     if (inv.json) {
         QList<QJsonObject> receivers;
         for (const auto &job : fleet.jobs())
-            receivers << receiver_object(job->port(), request, job->result(), lists);
+            receivers << receiver_object(
+                job->port(), request, as_reported(job->result(), signal), lists);
         console.out << QString::fromUtf8(json_document(receivers));
     } else if (reads) {
         for (const auto &job : fleet.jobs()) {
@@ -251,8 +278,14 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     console.out.flush();
     int counts[4] = { 0, 0, 0, 0 }; // done, differs/failed, -, line
     int differ = 0;
+    int stopped = 0;
     for (const auto &job : fleet.jobs()) {
         const JobResult &result = job->result();
+        if (result.stopped) {
+            ++stopped;
+            lines << receiver_line(job->port(), request, result) << '\n';
+            continue;
+        }
         // The first report stands in the receiver's line; the rest (which settings were sent)
         // go to stderr.
         for (qsizetype i = 1; i < result.errors.size(); ++i)
@@ -272,9 +305,12 @@ int run_fleet(const Invocation &inv, const QStringList &ports, const JobRequest 
     if (request.kind == JobRequest::Kind::Diff)
         lines << ", " << differ << " differ";
     lines << ", " << counts[status_failed] << " failed, " << counts[status_line]
-          << " unreachable or lost\n";
+          << " unreachable or lost";
+    if (signal > 0)
+        lines << ", " << stopped << " stopped by " << signal_name(signal);
+    lines << '\n';
     lines.flush();
-    return fleet.worst_status();
+    return signal > 0 ? 128 + signal : fleet.worst_status();
 }
 
 } // namespace
@@ -380,9 +416,15 @@ bool make_request(const Invocation &inv, grammar::Action action, const OptionLis
     return false;
 }
 
-// `values NAME`: what a setting may be, one a line.
+// `values NAME`: what a setting may be, one a line; `values`: the settings' names.
 int list_values(const Invocation &inv, const OptionLists &lists, Console &console)
 {
+    if (inv.args.isEmpty()) {
+        for (const QString &name : setting_names())
+            console.out << name << '\n';
+        console.out.flush();
+        return status_done;
+    }
     const QString &name = inv.args.first();
     QString why;
     const Setting *setting = named_setting(name, &why);
@@ -427,10 +469,11 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
     if (shows_progress)
         QObject::connect(
             &job, &ReceiverJob::progress, &job, [&](double share) { progress.show(share); });
-    run_to_end(job);
+    run_to_end(job, console);
+    const int signal = stop_signal(console);
     progress.clear();
 
-    const JobResult &result = job.result();
+    const JobResult result = as_reported(job.result(), signal);
     if (inv.json) {
         console.out << QString::fromUtf8(
             json_document({ receiver_object(port, request, result, lists) }));
@@ -450,6 +493,10 @@ int run_one(const Invocation &inv, const QString &port, const JobRequest &reques
     if (result.status == status_line) {
         if (const QString hint = open_hint(port); !hint.isEmpty())
             report(console, hint);
+    }
+    if (signal > 0) {
+        report(console, QStringLiteral("stopped by %1").arg(signal_name(signal)));
+        return 128 + signal;
     }
     return result.status;
 }
@@ -546,6 +593,20 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {
     Invocation inv;
+    const int status = main_with(words, console, default_config_dir, &inv);
+    // With --json a refused run is a document too, and stdout holds nothing else.
+    if (status == status_usage && (inv.json || words.contains(QLatin1String("--json")))) {
+        console.out << QString::fromUtf8(usage_document(
+            inv.ports.isEmpty() ? QStringList { inv.port } : inv.ports, console.last_report));
+        console.out.flush();
+    }
+    return status;
+}
+
+int main_with(const QStringList &words, Console &console, const QString &default_config_dir,
+    Invocation *parsed)
+{
+    Invocation &inv = *parsed;
     QString why;
     if (!parse_invocation(words, &inv, &why)) {
         report(console, why);

@@ -1,5 +1,8 @@
 #include "cli/grammar.h"
 
+#include "model/settings.h"
+
+#include <QStringList>
 #include <QTextStream>
 
 #include <array>
@@ -71,11 +74,11 @@ const Command command_table[] = {
     { "reset", Action::Reset, "", Kind::None, 0, 0, {}, false, true, "reset the receiver", "" },
     { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, {}, false, true, "the VGA auto adjustment",
         "" },
-    { "values", Action::Values, "NAME", Kind::SettingName, 1, 1, {}, false, false,
+    { "values", Action::Values, "[NAME]", Kind::SettingName, 0, 1, {}, false, false,
         "the values a setting may take, one a line",
         "Lists the values set and profiles accept for NAME, from the option-list files in\n"
         "use; nothing is sent. For the projector port and the display commands it says what\n"
-        "they take instead." },
+        "they take instead. Without NAME, lists the setting names." },
     { "help", Action::Help, "[COMMAND]", Kind::Command, 0, 1, {}, false, false,
         "this text, or a command's own help", "" },
     { "completion", Action::Completion, "bash|zsh|fish", Kind::Shell, 1, 1, {}, false, false,
@@ -270,6 +273,26 @@ QString command_help(const Command &command)
         out << "\nOptions:\n";
         for (const Option &option : command.options)
             write_entry(out, option_left(option), QString::fromUtf8(option.help));
+    }
+    // The names a command takes, so that its help is enough to use it.
+    if (command.kind == Kind::SettingName || command.kind == Kind::Assignment) {
+        QStringList names;
+        for (const model::Setting &setting : model::settings()) {
+            if (setting.writable || command.kind == Kind::SettingName)
+                names << QLatin1String(setting.name);
+        }
+        out << '\n'
+            << (command.kind == Kind::Assignment ? "The settings it can send" : "The settings")
+            << " (kz-orba-cli values NAME lists a setting's values):\n";
+        QString line;
+        for (const QString &name : std::as_const(names)) {
+            if (!line.isEmpty() && line.size() + 1 + name.size() > 76) {
+                out << "  " << line << '\n';
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + name;
+        }
+        out << "  " << line << '\n';
     }
     if (command.uses_receiver)
         out << "\nThe receivers are named before the command with --port or --ports-file "

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #ifdef Q_OS_UNIX
@@ -123,6 +124,19 @@ bool reader_gone()
     return errno == EPIPE;
 }
 
+QString claim_if_closed(int fd)
+{
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+        return {};
+    const QString why = QString::fromLocal8Bit(std::strerror(EBADF));
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0 && null != fd) {
+        ::dup2(null, fd);
+        ::close(null);
+    }
+    return why;
+}
+
 void end_as_broken_pipe()
 {
     ::signal(SIGPIPE, SIG_DFL);
@@ -158,6 +172,11 @@ QString signal_name(int signal)
 bool reader_gone()
 {
     return false;
+}
+
+QString claim_if_closed(int)
+{
+    return {};
 }
 
 void end_as_broken_pipe()

@@ -40,6 +40,11 @@ private:
 // "SIGINT", "SIGTERM", "SIGHUP", or "signal N".
 QString signal_name(int signal);
 
+// When the standard descriptor fd is closed, puts the null device in its place, so that no file
+// the process opens later takes its number and receives its output, and gives the system's
+// reason; otherwise gives nothing.
+QString claim_if_closed(int fd);
+
 // Whether the failed write just made failed because the reading end of a pipe has gone; call it
 // before anything else that may change the system's error number.
 bool reader_gone();

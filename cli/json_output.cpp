@@ -44,6 +44,8 @@ QJsonObject value_objects(const JobRequest &request, const JobResult &result,
 
 QString result_word(int status, JobRequest::Kind kind, const JobResult &result)
 {
+    if (result.stopped)
+        return QStringLiteral("interrupted");
     switch (status) {
     case status_done:
         return QStringLiteral("ok");
@@ -120,6 +122,18 @@ QByteArray json_document(const QList<QJsonObject> &receivers)
     root.insert(QStringLiteral("schema"), json_schema);
     root.insert(QStringLiteral("receivers"), array);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QByteArray usage_document(const QStringList &ports, const QString &message)
+{
+    QList<QJsonObject> receivers;
+    for (const QString &port : ports) {
+        JobResult result;
+        result.status = status_usage;
+        result.errors << message;
+        receivers << receiver_object(port, JobRequest {}, result, OptionLists {});
+    }
+    return json_document(receivers);
 }
 
 } // namespace cli

@@ -15,8 +15,9 @@ namespace cli {
 
 constexpr int json_schema = 1;
 
-// The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage"
-// or "line" (the port cannot be opened or the line was lost).
+// The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage",
+// "line" (the port cannot be opened or the line was lost) or "interrupted" (a stop signal ended
+// the run before this receiver's work was done; its status is then 128 + the signal).
 QString result_word(int status, model::JobRequest::Kind kind, const model::JobResult &result);
 
 // A value as JSON: a number for a setting whose entries are all whole numbers, the projector
@@ -31,5 +32,9 @@ QJsonObject receiver_object(const QString &port, const model::JobRequest &reques
 
 // The whole document, with its line end.
 QByteArray json_document(const QList<QJsonObject> &receivers);
+
+// The document of a run refused before anything was sent: one object per port named, each with
+// status 2, result "usage" and the message as its error.
+QByteArray usage_document(const QStringList &ports, const QString &message);
 
 } // namespace cli

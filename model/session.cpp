@@ -152,10 +152,10 @@ void ReceiverSession::finished(const LinkOutcome &outcome)
         end(RunEnd::Done);
     else if (stopping_)
         end(RunEnd::Stopped);
-    else if (step.pause_after_ms() > 0)
-        pause_.start(step.pause_after_ms());
     else
-        QTimer::singleShot(0, this, &ReceiverSession::next);
+        // A timer even without a pause: the event loop takes timers after the events of
+        // descriptors, so a stop that came with this reply is seen before the next step goes.
+        pause_.start(step.pause_after_ms());
 }
 
 void ReceiverSession::end(RunEnd how)
