@@ -55,7 +55,11 @@ config_folder::Choice files_folder(QCommandLineParser &parser, const Options &op
 void set_description(QCommandLineParser &parser, const config_folder::Choice &folder)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Configures and operates a KZ-ORBA-320-RX video receiver over RS-232.\n")
+        QStringLiteral(
+            "Configures and operates a KZ-ORBA-320-RX video receiver over RS-232.\n"
+            "The port list's COM1: .. COM9: open what KZ_ORBA_COM1 .. KZ_ORBA_COM9 name\n"
+            "when set (a device, e.g. /dev/ttyUSB0, or a gateway, tcp://HOST:PORT), else\n"
+            "the nth serial adapter; --list-ports shows which.\n")
         + config_folder::describe(folder));
 }
 

@@ -4,10 +4,12 @@
     /usr/bin/python3 bench/bench_ansible.py [COUNT...]     default: 20 100
 
 For each count, a fresh simulator with COUNT receivers on loopback TCP: the wall time of
-ansible-playbook applying one profile with kz.orba.receiver (--forks 20), then, on another fresh
-simulator, of one `kz-orba-cli apply` over the same number of receivers (--jobs COUNT). Both start
-from the simulator's defaults, so both send the same settings. Needs a build (scripts/build.sh);
-BUILD_DIR chooses another build folder.
+ansible-playbook applying one profile with kz.orba.receiver (--forks 20), of the same playbook
+with backup: true (each receiver read and saved first), and of ansible.builtin.ping over the
+same hosts (Ansible's own floor: a module run per host that does nothing); then, on another
+fresh simulator, of one `kz-orba-cli apply` over the same number of receivers (--jobs COUNT).
+The applying runs start from the simulator's defaults, so all send the same settings. Needs a
+build (scripts/build.sh); BUILD_DIR chooses another build folder.
 """
 
 import json
@@ -27,7 +29,18 @@ sim = os.path.join(bindir, "kz-orba-sim")
 PROFILE = "aspect = 16:9 TV\naudio = Off\nhdcp = Compliant\nbrightness = 40\ncontrast = 60\n"
 
 
-def ansible_run(work, count):
+PING_PLAYBOOK = """
+- hosts: receivers
+  gather_facts: false
+  tasks:
+    - ansible.builtin.ping:
+"""
+
+BACKUP_PLAYBOOK = APPLY_PLAYBOOK + """        backup: true
+"""
+
+
+def ansible_run(work, count, playbook=APPLY_PLAYBOOK):
     s = Simulator(sim, count, os.path.join(work, "a.log"))
     try:
         hosts = {"room-%03d" % i: {"receiver_port": "tcp://127.0.0.1:%d" % p, "kz_orba_cli": cli}
@@ -39,15 +52,16 @@ def ansible_run(work, count):
                                "children": {"receivers": {"hosts": hosts}}}}, f)
         play = os.path.join(work, "play.yml")
         with open(play, "w") as f:
-            f.write(APPLY_PLAYBOOK % {"profile": os.path.join(work, "profile")})
+            f.write(playbook % {"profile": os.path.join(work, "profile")})
         env = ansible_env(root, work)
         t = time.monotonic()
         out = subprocess.run(["ansible-playbook", "-i", inv, "--forks", "20", play], env=env,
                              capture_output=True, text=True)
         wall = time.monotonic() - t
         stats = json.loads(out.stdout)["stats"]
-        changed = sum(1 for h in stats.values() if h.get("changed"))
-        return wall, changed
+        ok = sum(1 for h in stats.values() if h.get("changed") or
+                 (playbook == PING_PLAYBOOK and h.get("ok") and not h.get("failures")))
+        return wall, ok
     finally:
         s.stop()
 
@@ -68,15 +82,19 @@ def cli_run(work, count):
 
 def main():
     counts = [int(a) for a in sys.argv[1:]] or [20, 100]
-    print("| receivers | ansible-playbook --forks 20 (s) | changed | kz-orba-cli fleet (s) | ratio |")
-    print("|---|---|---|---|---|")
+    print("| receivers | ansible.builtin.ping (s) | kz.orba.receiver (s) | changed | "
+          "with backup: true (s) | changed | kz-orba-cli fleet (s) |")
+    print("|---|---|---|---|---|---|---|")
     with tempfile.TemporaryDirectory() as work:
         with open(os.path.join(work, "profile"), "w") as f:
             f.write(PROFILE)
         for n in counts:
+            p, _ = ansible_run(work, n, PING_PLAYBOOK)
             a, changed = ansible_run(work, n)
+            b, backed = ansible_run(work, n, BACKUP_PLAYBOOK)
             c, rc = cli_run(work, n)
-            print("| %d | %.1f | %d | %.1f (status %d) | %.1f |" % (n, a, changed, c, rc, a / c))
+            print("| %d | %.1f | %.1f | %d | %.1f | %d | %.1f (status %d) |"
+                  % (n, p, a, changed, b, backed, c, rc))
 
 
 if __name__ == "__main__":

@@ -1,20 +1,15 @@
 #include "cli/fleet.h"
 
-#include "model/descriptors.h"
-
 #include <QTimer>
 
 #include <algorithm>
 
 namespace cli {
 
-using namespace model;
-
 Fleet::Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent)
     : QObject(parent)
-    , busy_(busy > 0 ? busy : default_jobs(raise_descriptor_limit()))
+    , busy_(std::max(1, busy))
 {
-    set_lines_at_once(int(std::min<qsizetype>(busy_, ports.size())));
     for (const QString &port : ports)
         jobs_.push_back(make(port));
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
@@ -53,14 +48,6 @@ void Fleet::start_next()
 {
     if (!stopping_ && next_ < jobs_.size())
         jobs_[next_++]->start();
-}
-
-int Fleet::worst_status() const
-{
-    int worst = status_done;
-    for (const auto &job : jobs_)
-        worst = std::max(worst, job->result().status);
-    return worst;
 }
 
 } // namespace cli

@@ -22,7 +22,7 @@ class Fleet : public QObject
 public:
     using MakeJob = std::function<std::unique_ptr<ReceiverJob>(const QString &port)>;
 
-    // busy 0 or less: as many as the descriptor budget allows (default_jobs).
+    // busy: at most this many jobs running at once (at least 1).
     Fleet(const QStringList &ports, int busy, MakeJob make, QObject *parent = nullptr);
     ~Fleet() override;
 
@@ -34,8 +34,6 @@ public:
     bool is_finished() const { return done_ == jobs_.size(); }
     // One job per port, in the order of the ports.
     const std::vector<std::unique_ptr<ReceiverJob>> &jobs() const { return jobs_; }
-    // The worst exit status of all jobs.
-    int worst_status() const;
 
 Q_SIGNALS:
     // The job of ports[index] has ended; done of all have.

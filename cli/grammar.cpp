@@ -12,31 +12,38 @@ namespace cli::grammar {
 namespace {
 
 const Option program_options[] = {
-    { "--port", 'p', "PORT", Kind::Port,
+    { "--port", Field::Port, 'p', "PORT", Kind::Port,
         "COM1 .. COM9 (resolved as the window resolves them), a device\n"
         "path or tcp://HOST:PORT of a serial-to-Ethernet gateway; default\n"
         "COM1. Give it again for more receivers" },
-    { "--ports-file", 'f', "FILE", Kind::File,
+    { "--ports-file", Field::PortsFile, 'f', "FILE", Kind::File,
         "the receivers' ports, one a line (blank lines and # comments\n"
         "skipped); with --port, both are used" },
-    { "--jobs", 'j', "N", Kind::Number,
+    { "--jobs", Field::Jobs, 'j', "N", Kind::Number,
         "at most N receivers busy at a time (default: what the open-file\n"
         "limit allows, up to 256)" },
-    { "--config-dir", 'c', "DIR", Kind::Folder,
+    { "--config-dir", Field::ConfigDir, 'c', "DIR", Kind::Folder,
         "read auto_off.txt, input_prefer.txt and output_reso.txt from DIR" },
-    { "--trace", 't', "FILE", Kind::File,
+    { "--trace", Field::Trace, 't', "FILE", Kind::File,
         "append one line per transaction: time, port, bytes sent, bytes\n"
         "received, outcome, milliseconds (- for standard error)" },
-    { "--json", 0, nullptr, Kind::None,
+    { "--json", Field::Json, 0, nullptr, Kind::None,
         "print one JSON object (see the README for its schema); before or\n"
         "after the command",
         true },
-    { "--help", 'h', nullptr, Kind::None, "this text; after a command, that command's help", true },
-    { "--version", 'V', nullptr, Kind::None, "the version" },
+    { "--help", Field::Help, 'h', nullptr, Kind::None,
+        "this text; after a command, that command's help", true },
+    { "--version", Field::Version, 'V', nullptr, Kind::None, "the version" },
 };
 
 const Option apply_options[] = {
-    { "--dry-run", 'n', nullptr, Kind::None, "only say what would change" },
+    { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None, "only say what would change" },
+};
+
+// set, key, reset and vga-auto: they send without reading first, so a dry run needs no line.
+const Option set_options[] = {
+    { "--dry-run", Field::DryRun, 'n', nullptr, Kind::None,
+        "open no line; print the messages it would send" },
 };
 
 const Command command_table[] = {
@@ -55,11 +62,12 @@ const Command command_table[] = {
         "the named settings only",
         "Prints the named settings as read prints them, in the order given.\n"
         "kz-orba-cli values NAME lists what a setting may be." },
-    { "set", Action::Set, "NAME=VALUE...", Kind::Assignment, 1, -1, {}, true, true,
+    { "set", Action::Set, "NAME=VALUE...", Kind::Assignment, 1, -1, set_options, true, true,
         "send settings as choosing them in the window would",
         "Sends each setting exactly as choosing that entry in the window would, in the order\n"
         "given. Every value is checked first: an unknown name, a value no list offers or a\n"
-        "name given twice ends with status 2 and nothing sent." },
+        "name given twice ends with status 2 and nothing sent.\n"
+        "With --dry-run the line is not opened: prints the messages it would send." },
     { "apply", Action::Apply, "FILE", Kind::File, 1, 1, apply_options, true, true,
         "send the settings of a profile that differ, then verify",
         "Reads the receiver, sends every writable setting of the profile FILE that differs,\n"
@@ -69,11 +77,12 @@ const Command command_table[] = {
         "each difference from a profile: \"name: receiver -> profile\"",
         "Reads the receiver and compares it with the profile FILE; sends no setting.\n"
         "Status 1 when the receiver differs." },
-    { "key", Action::Key, "menu|minus|plus", Kind::Key, 1, 1, {}, false, true,
+    { "key", Action::Key, "menu|minus|plus", Kind::Key, 1, 1, set_options, false, true,
         "press one front-panel key", "" },
-    { "reset", Action::Reset, "", Kind::None, 0, 0, {}, false, true, "reset the receiver", "" },
-    { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, {}, false, true, "the VGA auto adjustment",
+    { "reset", Action::Reset, "", Kind::None, 0, 0, set_options, false, true, "reset the receiver",
         "" },
+    { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, set_options, false, true,
+        "the VGA auto adjustment", "" },
     { "values", Action::Values, "[NAME]", Kind::SettingName, 0, 1, {}, false, false,
         "the values a setting may take, one a line",
         "Lists the values set and profiles accept for NAME, from the option-list files in\n"

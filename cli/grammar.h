@@ -25,9 +25,24 @@ enum class Kind {
     Command, // a command's name (help's topic)
 };
 
+// What an option sets in the parsed command line (the invocation); the parser stores by this,
+// never by the option's name.
+enum class Field {
+    Port, // appended to the receivers named
+    PortsFile,
+    Jobs, // a number from 1
+    ConfigDir,
+    Trace,
+    Json,
+    Help, // ends the parse: help on the command before it, or on the program
+    Version, // ends the parse
+    DryRun,
+};
+
 struct Option
 {
     const char *name; // "--port"
+    Field field;
     char letter; // 'p' for -p; 0 when there is none
     const char *value; // "PORT"; nullptr for a switch
     Kind kind;

@@ -55,31 +55,48 @@ bool take_option(const grammar::Option &option, const QStringList &words, qsizet
     return true;
 }
 
+// Stores an option's value in the field its row of the grammar names.
 bool store_option(
     const grammar::Option &option, const QString &value, Invocation *inv, QString *error)
 {
-    const QLatin1StringView name(option.name);
-    if (name == QLatin1String("--port")) {
+    using grammar::Field;
+    switch (option.field) {
+    case Field::Port:
         if (inv->ports.isEmpty())
             inv->port = value;
         inv->ports << value;
-    } else if (name == QLatin1String("--ports-file")) {
+        break;
+    case Field::PortsFile:
         inv->ports_file = value;
-    } else if (name == QLatin1String("--jobs")) {
+        break;
+    case Field::Jobs: {
         bool ok = false;
         inv->jobs = value.toInt(&ok);
         if (!ok || inv->jobs < 1) {
-            *error = QStringLiteral("--jobs takes a number from 1, not %1").arg(shown_word(value));
+            *error = QStringLiteral("%1 takes a number from 1, not %2")
+                         .arg(QLatin1String(option.name), shown_word(value));
             return false;
         }
-    } else if (name == QLatin1String("--config-dir")) {
+        break;
+    }
+    case Field::ConfigDir:
         inv->config_dir = value;
-    } else if (name == QLatin1String("--trace")) {
+        break;
+    case Field::Trace:
         inv->trace = value;
-    } else if (name == QLatin1String("--json")) {
+        break;
+    case Field::Json:
         inv->json = true;
-    } else if (name == QLatin1String("--dry-run")) {
+        break;
+    case Field::DryRun:
         inv->dry_run = true;
+        break;
+    case Field::Help:
+        inv->help = true;
+        break;
+    case Field::Version:
+        inv->version = true;
+        break;
     }
     return true;
 }
@@ -165,31 +182,31 @@ bool parse_invocation(const QStringList &words, Invocation *inv, QString *error)
             QStringList known = grammar::option_words(grammar::options());
             if (command)
                 known << grammar::option_words(command->options);
+            QStringList owners;
             for (const grammar::Command &other : grammar::commands()) {
-                if (&other != command && grammar::find_option(other.options, word)) {
-                    *error = QStringLiteral("%1 is an option of %2: put it after the command")
-                                 .arg(shown_word(word), QLatin1String(other.name));
-                    return false;
-                }
+                if (&other != command && grammar::find_option(other.options, word))
+                    owners << QLatin1String(other.name);
+            }
+            if (!owners.isEmpty()) {
+                *error = QStringLiteral("%1 is an option of %2: put it after the command")
+                             .arg(shown_word(word), owners.join(QStringLiteral(", ")));
+                return false;
             }
             const QString bare = word.section(QLatin1Char('='), 0, 0);
             *error = unknown(QStringLiteral("option"), bare, known);
             return false;
         }
-        const QLatin1StringView name(option->name);
-        if (name == QLatin1String("--help")) {
-            inv->help = true;
-            inv->help_topic = command ? inv->command : QString();
-            return true;
-        }
-        if (name == QLatin1String("--version")) {
-            inv->version = true;
-            return true;
-        }
         QString value;
         if (!take_option(*option, words, &i, &value, error)
             || !store_option(*option, value, inv, error))
             return false;
+        // Help and the version end the parse: what follows is not checked.
+        if (option->field == grammar::Field::Help) {
+            inv->help_topic = command ? inv->command : QString();
+            return true;
+        }
+        if (option->field == grammar::Field::Version)
+            return true;
     }
     if (!command) {
         *error = QStringLiteral("no command given (kz-orba-cli help lists them)");

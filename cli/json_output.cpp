@@ -42,21 +42,21 @@ QJsonObject value_objects(const JobRequest &request, const JobResult &result,
 
 } // namespace
 
-QString result_word(int status, JobRequest::Kind kind, const JobResult &result)
+QString result_word(JobEnd end, bool stopped)
 {
-    if (result.stopped)
+    if (stopped)
         return QStringLiteral("interrupted");
-    switch (status) {
-    case status_done:
+    switch (end) {
+    case JobEnd::Done:
         return QStringLiteral("ok");
-    case status_failed:
-        return kind == JobRequest::Kind::Diff && result.errors.isEmpty() ? QStringLiteral("differs")
-                                                                         : QStringLiteral("failed");
-    case status_usage:
-        return QStringLiteral("usage");
-    default:
+    case JobEnd::Differs:
+        return QStringLiteral("differs");
+    case JobEnd::Failed:
+        return QStringLiteral("failed");
+    case JobEnd::LineFailed:
         return QStringLiteral("line");
     }
+    return QStringLiteral("failed");
 }
 
 QJsonValue typed_value(const Setting &setting, const QString &value, const OptionLists &lists)
@@ -82,13 +82,15 @@ QJsonValue typed_value(const Setting &setting, const QString &value, const Optio
 }
 
 QJsonObject receiver_object(const QString &port, const JobRequest &request, const JobResult &result,
-    const OptionLists &lists)
+    const OptionLists &lists, int stop_signal)
 {
     QJsonObject notes;
     QJsonObject object;
     object.insert(QStringLiteral("port"), port);
-    object.insert(QStringLiteral("status"), result.status);
-    object.insert(QStringLiteral("result"), result_word(result.status, request.kind, result));
+    const bool stopped = result.stopped && stop_signal > 0;
+    object.insert(
+        QStringLiteral("status"), stopped ? 128 + stop_signal : int(exit_status(result.end)));
+    object.insert(QStringLiteral("result"), result_word(result.end, result.stopped));
     object.insert(QStringLiteral("error"),
         result.errors.isEmpty() ? QJsonValue(QJsonValue::Null)
                                 : QJsonValue(result.errors.join(QLatin1Char('\n'))));
@@ -108,6 +110,7 @@ QJsonObject receiver_object(const QString &port, const JobRequest &request, cons
     };
     object.insert(QStringLiteral("changes"), change_array(result.changes));
     object.insert(QStringLiteral("unconfirmed"), change_array(result.unconfirmed));
+    object.insert(QStringLiteral("commands"), QJsonArray::fromStringList(result.commands));
     object.insert(QStringLiteral("dry_run"), request.dry_run);
     object.insert(QStringLiteral("notes"), notes);
     return object;
@@ -129,9 +132,11 @@ QByteArray usage_document(const QStringList &ports, const QString &message)
     QList<QJsonObject> receivers;
     for (const QString &port : ports) {
         JobResult result;
-        result.status = status_usage;
         result.errors << message;
-        receivers << receiver_object(port, JobRequest {}, result, OptionLists {});
+        QJsonObject object = receiver_object(port, JobRequest {}, result, OptionLists {});
+        object.insert(QStringLiteral("status"), int(status_usage));
+        object.insert(QStringLiteral("result"), QStringLiteral("usage"));
+        receivers << object;
     }
     return json_document(receivers);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/exit_status.h"
 #include "model/job.h"
 
 #include <QJsonObject>
@@ -9,16 +10,19 @@
 
 // kz-orba-cli's one JSON shape, for every command and any number of receivers (schema 1):
 // {"schema": 1, "receivers": [{"port": "...", "status": 0, "result": "ok", "error": null,
-//   "settings": {...}, "changes": [...], "unconfirmed": [...], "notes": {...}}]}
+//   "settings": {...}, "changes": [...], "unconfirmed": [...], "commands": [...],
+//   "notes": {...}}]}
+// "commands" holds the messages sent that write, as JobResult::commands tells.
 // Kept stable: a later schema adds members, never changes what these mean.
 namespace cli {
 
 constexpr int json_schema = 1;
 
-// The word for a receiver's status: "ok", "differs" (diff found differences), "failed", "usage",
+// The word for how a receiver's job ended: "ok", "differs" (diff found differences), "failed",
 // "line" (the port cannot be opened or the line was lost) or "interrupted" (a stop signal ended
-// the run before this receiver's work was done; its status is then 128 + the signal).
-QString result_word(int status, model::JobRequest::Kind kind, const model::JobResult &result);
+// the run before this receiver's work was done; its status is then 128 + the signal). "usage"
+// stands in the document of a refused run (usage_document).
+QString result_word(model::JobEnd end, bool stopped = false);
 
 // A value as JSON: a number for a setting whose entries are all whole numbers, the projector
 // port as [baud, data bits, parity, stop bits], otherwise the entry's text. Joined with "," an
@@ -27,8 +31,10 @@ QJsonValue typed_value(
     const model::Setting &setting, const QString &value, const model::OptionLists &lists);
 
 // One receiver's object.
+// stop_signal: the signal that stopped the run, or 0; a receiver it stopped has status
+// 128 + signal.
 QJsonObject receiver_object(const QString &port, const model::JobRequest &request,
-    const model::JobResult &result, const model::OptionLists &lists);
+    const model::JobResult &result, const model::OptionLists &lists, int stop_signal = 0);
 
 // The whole document, with its line end.
 QByteArray json_document(const QList<QJsonObject> &receivers);

@@ -1,10 +1,10 @@
 #include "build_info.h"
 #include "cli/checked_stream.h"
 #include "cli/cli_app.h"
+#include "cli/descriptors.h"
 #include "cli/grammar.h"
 #include "cli/interrupts.h"
 #include "fields/config_folder.h"
-#include "model/descriptors.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     cli::CheckedStream out_stream(1, QStringLiteral("standard output"), true);
     cli::CheckedStream err_stream(2, QStringLiteral("standard error"), false);
     // Each receiver's line takes a descriptor: take all the system allows.
-    model::raise_descriptor_limit();
+    cli::raise_descriptor_limit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-orba-cli"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(build_info::version));

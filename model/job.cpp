@@ -1,7 +1,5 @@
 #include "model/job.h"
 
-#include "model/descriptors.h"
-
 #include "link/trace.h"
 #include "model/plans.h"
 #include "protocol/vocabulary.h"
@@ -46,11 +44,13 @@ QString JobResult::Change::text() const
 }
 
 ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
-    TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport, QObject *parent)
+    TraceWriter *trace, JobRequest request, JobContext context,
+    std::unique_ptr<Transport> transport, QObject *parent)
     : QObject(parent)
     , session_(port, address, trace, std::move(transport))
     , lists_(lists)
     , request_(std::move(request))
+    , context_(std::move(context))
 {
     connect(&session_, &ReceiverSession::step_done, this, [this](int index, int total) {
         const double share = (phase_ + double(index + 1) / std::max(1, total)) / phases_;
@@ -72,6 +72,21 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 
 void ReceiverJob::start()
 {
+    if (request_.dry_run
+        && (request_.kind == JobRequest::Kind::Set || request_.kind == JobRequest::Kind::Send)) {
+        // Nothing to read first: the messages are known without the line.
+        const std::vector<Step> steps = request_.kind == JobRequest::Kind::Send
+            ? std::vector<Step> { request_.command }
+            : set_plan(request_.entries, lists_);
+        for (const Step &step : steps)
+            result_.commands << trace_bytes(step.message);
+        started_ = true;
+        QTimer::singleShot(0, this, [this] {
+            if (!finished_)
+                finish(JobEnd::Done);
+        });
+        return;
+    }
     started_ = true;
     opening_ = true;
     session_.open([this](bool ok, const QString &why) {
@@ -84,9 +99,8 @@ void ReceiverJob::start()
         }
         result_.errors << QStringLiteral("cannot open %1: %2")
                               .arg(session_.address(),
-                                  descriptors_exhausted() ? too_many_open_files(lines_at_once())
-                                                          : why);
-        finish(status_line);
+                                  context_.open_failure ? context_.open_failure(why) : why);
+        finish(JobEnd::LineFailed);
     });
 }
 
@@ -100,7 +114,7 @@ void ReceiverJob::stop()
         result_.errors << (started_ ? QStringLiteral("stopped while the line was being opened; "
                                                      "nothing was sent")
                                     : QStringLiteral("stopped before it began; nothing was sent"));
-        finish(status_failed);
+        finish(JobEnd::Failed);
         return;
     }
     session_.stop();
@@ -179,12 +193,12 @@ void ReceiverJob::report_failure(const RunResult &run)
 void ReceiverJob::read_done(const RunResult &run)
 {
     if (!take_values(run)) {
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     using Kind = JobRequest::Kind;
     if (request_.kind == Kind::Read) {
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
     if (request_.kind == Kind::Get) {
@@ -197,7 +211,7 @@ void ReceiverJob::read_done(const RunResult &run)
             }
         }
         result_.values = asked;
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
 
@@ -217,7 +231,7 @@ void ReceiverJob::read_done(const RunResult &run)
     }
     if (request_.kind == Kind::Diff) {
         result_.changes = to_send_;
-        finish(result_.changes.isEmpty() ? status_done : status_failed);
+        finish(result_.changes.isEmpty() ? JobEnd::Done : JobEnd::Differs);
         return;
     }
     // The input source must be an entry of the layout this receiver's transmitter has.
@@ -228,21 +242,35 @@ void ReceiverJob::read_done(const RunResult &run)
                 result_.errors << QStringLiteral("input_source: %1 is not an input of this "
                                                  "receiver (%2); nothing was sent")
                                       .arg(change.to, entries.join(QStringLiteral(", ")));
-                finish(status_failed);
+                finish(JobEnd::Failed);
                 return;
             }
         }
     }
-    if (request_.dry_run || to_send_.isEmpty()) {
-        // With --dry-run, what would change.
-        result_.changes = to_send_;
-        finish(status_done);
-        return;
-    }
     QList<ProfileEntry> entries;
     for (const JobResult::Change &change : std::as_const(to_send_))
         entries << ProfileEntry { change.setting, change.to };
+    if (request_.dry_run || to_send_.isEmpty()) {
+        // With --dry-run, what would change and the messages that would change it.
+        result_.changes = to_send_;
+        for (const Step &step : set_plan(entries, lists_))
+            result_.commands << trace_bytes(step.message);
+        finish(JobEnd::Done);
+        return;
+    }
     run_plan(set_plan(entries, lists_), &ReceiverJob::sent);
+}
+
+void ReceiverJob::record_sent(const RunResult &run)
+{
+    for (const StepResult &step : run.steps) {
+        using Status = LinkOutcome::Status;
+        const Status status = step.outcome.status;
+        if (step.step.query || status == Status::NotOpen || status == Status::Busy
+            || status == Status::ShutDown || status == Status::Pending)
+            continue;
+        result_.commands << trace_bytes(step.step.message);
+    }
 }
 
 void ReceiverJob::report_partial(const RunResult &run)
@@ -265,16 +293,17 @@ void ReceiverJob::report_partial(const RunResult &run)
 
 void ReceiverJob::sent(const RunResult &run)
 {
+    record_sent(run);
     if (run.end != RunEnd::Done) {
         report_failure(run);
         if (request_.kind != JobRequest::Kind::Send)
             report_partial(run);
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     if (request_.kind != JobRequest::Kind::Apply) {
         result_.changes = to_send_;
-        finish(status_done);
+        finish(JobEnd::Done);
         return;
     }
     QList<const Setting *> wanted;
@@ -294,10 +323,10 @@ void ReceiverJob::verified(const RunResult &run)
                               .arg(names_of(to_send_),
                                   run.end == RunEnd::Stopped ? QStringLiteral("was stopped")
                                                              : QStringLiteral("failed"));
-        finish(run.end == RunEnd::Lost ? status_line : status_failed);
+        finish(run.end == RunEnd::Lost ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
-    int status = status_done;
+    JobEnd end = JobEnd::Done;
     for (const JobResult::Change &change : std::as_const(to_send_)) {
         std::optional<QString> now;
         for (const JobResult::Value &value : std::as_const(result_.values)) {
@@ -311,18 +340,18 @@ void ReceiverJob::verified(const RunResult &run)
             result_.errors << QStringLiteral("%1: sent %2, but the receiver reads back %3")
                                   .arg(QLatin1String(change.setting->name), change.to,
                                       now ? *now : QStringLiteral("a value no entry names"));
-            status = status_failed;
+            end = JobEnd::Failed;
         }
     }
-    finish(status);
+    finish(end);
 }
 
-void ReceiverJob::finish(int status)
+void ReceiverJob::finish(JobEnd end)
 {
     if (finished_)
         return;
     session_.close();
-    result_.status = status;
+    result_.end = end;
     finished_ = true;
     Q_EMIT finished();
 }

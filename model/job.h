@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -18,12 +19,12 @@ class TraceWriter;
 
 namespace model {
 
-// Exit statuses of the tool.
-enum Status : int {
-    status_done = 0, // done
-    status_failed = 1, // a command failed, or (diff) the receiver differs
-    status_usage = 2, // bad usage or bad profile; nothing was sent
-    status_line = 3, // the port cannot be opened, or the line was lost
+// How a receiver's job ended.
+enum class JobEnd {
+    Done,
+    Differs, // Diff: the receiver differs from the profile
+    Failed, // a step failed or was refused
+    LineFailed, // the port cannot be opened, or the line was lost
 };
 
 // What one receiver is asked to do.
@@ -33,14 +34,15 @@ struct JobRequest
     Kind kind = Kind::Read;
     QList<const Setting *> names; // Get
     QList<ProfileEntry> entries; // Set (in argument order), Apply and Diff (the profile)
-    bool dry_run = false; // Apply
+    // Apply: read and compare only. Set and Send: open no line, only say what would be sent.
+    bool dry_run = false;
     Step command; // Send: a key or a one-shot action
 };
 
 // What came of it.
 struct JobResult
 {
-    int status = status_done;
+    JobEnd end = JobEnd::Done;
     // Read and Get: each value read, in order; a value that names no entry has none, and its
     // reason is in problem.
     struct Value
@@ -69,10 +71,24 @@ struct JobResult
     // another command, the line lost or the run stopped before it came, or a read-back that
     // shows another value): it may have taken.
     QList<Change> unconfirmed;
+    // Every message sent that writes (a setting, a key, an action; queries are not listed), in
+    // the order sent, as the trace shows bytes (printable ASCII as it is, any other byte and the
+    // backslash as \xHH). With dry_run, the messages that would be sent. A message whose reply
+    // did not come is listed: it left.
+    QStringList commands;
     // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
     QStringList errors;
     // The job ended because it was stopped (ReceiverJob::stop) before its work was done.
     bool stopped = false;
+};
+
+// What the front end running a job knows of the process around it.
+struct JobContext
+{
+    // Words why the line could not be opened, given the transport's reason: a front end that
+    // keeps many lines open at once can tell that the process ran out of descriptors. None: the
+    // transport's reason stands.
+    std::function<QString(const QString &why)> open_failure;
 };
 
 // One receiver's job: opens its line, runs the plans of the request one after another and
@@ -82,8 +98,8 @@ class ReceiverJob : public QObject
     Q_OBJECT
 public:
     ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
-        TraceWriter *trace, JobRequest request, std::unique_ptr<Transport> transport = nullptr,
-        QObject *parent = nullptr);
+        TraceWriter *trace, JobRequest request, JobContext context = {},
+        std::unique_ptr<Transport> transport = nullptr, QObject *parent = nullptr);
     ~ReceiverJob() override;
 
     const QString &port() const { return session_.port(); }
@@ -112,12 +128,15 @@ private:
     void report_failure(const RunResult &run);
     // Sorts to_send_ by what became of each after a send plan that did not run to its end.
     void report_partial(const RunResult &run);
-    void finish(int status);
+    // Adds the writing messages of a run that left for the line to result_.commands.
+    void record_sent(const RunResult &run);
+    void finish(JobEnd end);
     void run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(const RunResult &));
 
     ReceiverSession session_;
     OptionLists lists_;
     JobRequest request_;
+    JobContext context_;
     JobResult result_;
     bool single_hdmi_ = true;
     // The entries that ran through sent(): Apply's that differ (with their values before), or

@@ -10,7 +10,8 @@
 # qt6-wayland: the window on Wayland; sway, wtype, grim: its test on a headless compositor.
 # xdotool: the package test clicks and types in the installed window. ansible-core, pycodestyle,
 # yamllint: the Ansible collection and its offline checks. bash-completion, zsh, fish: the shell
-# completions of kz-orba-cli are run in each shell.
+# completions of kz-orba-cli are run in each shell. python3: scripts/leftovers.py, which names the
+# processes a test run leaves behind.
 # Only asks apt when a package is missing, so repeated runs stay fast.
 set -euo pipefail
 packages=(
@@ -26,6 +27,7 @@ packages=(
   qt6-wayland sway wtype grim
   ansible-core pycodestyle yamllint
   bash-completion zsh fish
+  python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,23 +1,71 @@
 #!/usr/bin/env bash
-# Takes a screenshot of each of the three sections, connected to the simulated receiver, under a
-# virtual display: build/screenshots/section-{0,1,2}.png. Needs a build (scripts/build.sh).
+# Pictures of the window, connected to the simulated receiver, under a virtual X display, one for
+# each of the three sections open: build/screenshots/section-{0,1,2}.png (the whole screen) and
+# the documentation's pictures docs/images/window-{projector,receiver,panel}.png (the window
+# alone; the README and the AppStream metainfo show window-receiver.png). Run it after a change
+# to the window's looks and commit the pictures. Needs a build (scripts/build.sh), xvfb-run,
+# xdotool and ImageMagick's import. BUILD_DIR picks another build tree; SHOT_DIR another folder
+# for the documentation's pictures; SHOT_DISPLAY=N the X display number (default: any free one).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 out=$build/screenshots
-mkdir -p "$out"
+docs=${SHOT_DIR:-$root/docs/images}
+mkdir -p "$out" "$docs"
+for tool in xvfb-run xdotool import; do
+  command -v "$tool" >/dev/null || { echo "screenshots.sh: $tool is not installed (scripts/deps.sh)" >&2; exit 1; }
+done
+[ -x "$build/bin/kz-orba-ctrl" ] || { echo "screenshots.sh: no $build/bin/kz-orba-ctrl; run scripts/build.sh" >&2; exit 1; }
+
+server=(-a)
+[ -z "${SHOT_DISPLAY:-}" ] || server=(-n "$SHOT_DISPLAY")
+names=(projector receiver panel)
+# The Read buttons of each section (window coordinates at 96 dpi), clicked one after the other
+# so that the lists show what the simulated receiver holds.
+reads=("478,126 478,338" "478,132 478,412" "")
+status=0
 for section in 0 1 2; do
   config=$(mktemp -d)
   cp "$root"/data/* "$config"/
+  # COM1: chosen (connected at the start) and this section open.
   printf '1\r\n0\r\n0\r\n""\r\n%s\r\n' "$section" > "$config/KZ_ORBA_CTRL.ini"
-  xvfb-run -a -s '-screen 0 640x540x24' bash -c "
-    '$build/bin/kz-orba-sim' --link '$config/com1' > /dev/null & sim=\$!
-    sleep 0.5
-    KZ_ORBA_COM1='$config/com1' '$build/bin/kz-orba-ctrl' --config-dir '$config' & app=\$!
-    sleep 2.5
-    import -window root '$out/section-$section.png'
-    kill \$app \$sim
-  " || true
+  screen=$out/section-$section.png
+  picture=$docs/window-${names[$section]}.png
+  rm -f "$screen"
+  # The window's folder is a fresh copy of the defaults; the shot is taken once the window is
+  # shown and connected and its Reads are done, and the window and the simulator are ended whatever happens.
+  xvfb-run "${server[@]}" -s '-noreset -screen 0 640x540x24' bash -c '
+    set -u
+    build=$1 config=$2 screen=$3 picture=$4 reads=$5
+    "$build/bin/kz-orba-sim" --link "$config/com1" > /dev/null & sim=$!
+    app=
+    trap "kill \$app \$sim 2>/dev/null; wait \$app \$sim 2>/dev/null" EXIT
+    for _ in $(seq 50); do [ -L "$config/com1" ] && break; sleep 0.1; done
+    QT_QPA_PLATFORM=xcb KZ_ORBA_COM1="$config/com1" "$build/bin/kz-orba-ctrl" --config-dir "$config" & app=$!
+    id=
+    for _ in $(seq 100); do
+      id=$(xdotool search --onlyvisible --name "KZ-ORBA" 2>/dev/null | head -1)
+      [ -n "$id" ] && break
+      sleep 0.1
+    done
+    [ -n "$id" ] || { echo "screenshots.sh: the window did not appear" >&2; exit 1; }
+    sleep 1.5
+    for at in $reads; do
+      xdotool mousemove --window "$id" --sync "${at%,*}" "${at#*,}" click 1
+      sleep 3
+    done
+    xdotool mousemove 639 539
+    # -strip: no time stamps in the files, so an unchanged window gives unchanged pictures.
+    import -window root -strip "$screen"
+    import -window "$id" -strip "$picture"
+  ' screenshots "$build" "$config" "$screen" "$picture" "${reads[$section]}" || status=1
   rm -rf "$config"
-  echo "$out/section-$section.png"
+  if [ -f "$screen" ]; then
+    echo "$screen"
+    echo "$picture"
+  else
+    echo "screenshots.sh: no picture of section $section" >&2
+    status=1
+  fi
 done
+exit "$status"

@@ -10,8 +10,10 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -23,7 +25,54 @@
 
 namespace {
 
-using LogFile = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
+// The --log file. Each line is written and flushed at once; the first line that cannot be written
+// is reported with the path and the system's reason, nothing more is written, and the exit
+// status becomes 1. Written from the pty's serving thread or the TCP event loop.
+class LogFile
+{
+public:
+    ~LogFile()
+    {
+        if (file_)
+            std::fclose(file_);
+    }
+
+    bool open(const QString &path)
+    {
+        path_ = path;
+        file_ = std::fopen(QFile::encodeName(path).constData(), "a");
+        if (!file_) {
+            std::fprintf(stderr, "kz-orba-sim: --log %s: cannot open: %s\n", qPrintable(path),
+                std::strerror(errno));
+            return false;
+        }
+        return true;
+    }
+
+    void write(const QByteArray &line)
+    {
+        if (failed_.load())
+            return;
+        errno = 0;
+        const size_t size = static_cast<size_t>(line.size());
+        if (std::fwrite(line.constData(), 1, size, file_) == size && std::fflush(file_) == 0)
+            return;
+        const int reason = errno;
+        if (failed_.exchange(true))
+            return;
+        std::fprintf(stderr,
+            "kz-orba-sim: --log %s: cannot write: %s; later messages are not logged\n",
+            qPrintable(path_), reason ? std::strerror(reason) : "short write");
+        std::fflush(stderr);
+    }
+
+    bool failed() const { return failed_.load(); }
+
+private:
+    std::FILE *file_ = nullptr;
+    QString path_;
+    std::atomic<bool> failed_ { false };
+};
 
 QString help_description()
 {
@@ -70,16 +119,10 @@ void fail(const QString &message)
     std::fprintf(stderr, "kz-orba-sim: %s\n", qPrintable(message));
 }
 
-void write_line(std::FILE *file, const QByteArray &line)
-{
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), file);
-    std::fflush(file);
-}
-
 // The pty front end: one receiver, its own serving thread, and this thread waiting for a stop
 // signal and bringing the line back after a hang-up.
 int run_pty(const QString &link, const QByteArray &identify, const SimFaults &faults, int redial_ms,
-    std::FILE *log)
+    LogFile *log)
 {
     // The signals are taken synchronously below; block them before the serving thread starts so
     // that it inherits the mask.
@@ -94,7 +137,7 @@ int run_pty(const QString &link, const QByteArray &identify, const SimFaults &fa
     sim.set_faults(faults);
     if (log) {
         sim.set_message_hook([log](const QByteArray &message) {
-            write_line(log, log_line(QDateTime::currentDateTime(), message));
+            log->write(log_line(QDateTime::currentDateTime(), message));
         });
     }
     QString error;
@@ -171,7 +214,7 @@ bool resolve_host(const QString &host, QHostAddress *address)
 
 // The TCP front end: every listener on this thread's event loop.
 int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &port_faults,
-    const QList<FaultSwitch> &common, const QByteArray &identify, std::FILE *log)
+    const QList<FaultSwitch> &common, const QByteArray &identify, LogFile *log)
 {
     QList<PortFault> extra;
     for (const QString &text : port_faults) {
@@ -269,7 +312,7 @@ int run_tcp(QCoreApplication &app, const QStringList &specs, const QStringList &
         if (log) {
             const quint16 port = s->port();
             s->set_message_hook([log, port](const QByteArray &message) {
-                write_line(log, log_line(QDateTime::currentDateTime(), port, message));
+                log->write(log_line(QDateTime::currentDateTime(), port, message));
             });
         }
         QObject::connect(s, &TcpSimulator::accept_failed, s, [s](const QString &reason) {
@@ -410,19 +453,16 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    LogFile log_file(nullptr, &std::fclose);
+    std::unique_ptr<LogFile> log_file;
     if (parser.isSet(log_opt)) {
-        log_file.reset(std::fopen(QFile::encodeName(parser.value(log_opt)).constData(), "a"));
-        if (!log_file) {
-            std::perror("kz-orba-sim: --log");
+        log_file = std::make_unique<LogFile>();
+        if (!log_file->open(parser.value(log_opt)))
             return 1;
-        }
     }
 
     const QByteArray identify = latin1(parser.value(identify_opt));
-    if (on_tcp) {
-        return run_tcp(app, parser.values(tcp_opt), parser.values(faulty_opt), common, identify,
-            log_file.get());
-    }
-    return run_pty(link, identify, faults, redial_ms, log_file.get());
+    const int status = on_tcp ? run_tcp(app, parser.values(tcp_opt), parser.values(faulty_opt),
+                           common, identify, log_file.get())
+                              : run_pty(link, identify, faults, redial_ms, log_file.get());
+    return status == 0 && log_file && log_file->failed() ? 1 : status;
 }

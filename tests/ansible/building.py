@@ -5,6 +5,7 @@ run time) and, in a second process, one receiver that never answers; one more po
 connections. Writes the inventory and reads the simulator's log.
 """
 
+import datetime
 import json
 import os
 import re
@@ -105,21 +106,25 @@ class Building:
         self.silent.stop()
 
     def write_inventory(self, path, cli):
-        """An inventory of every room (JSON is YAML), run on this host."""
+        """An inventory of every room (JSON is YAML), run on this host, written as an integrator
+        writes one for a network collection: gather_facts runs kz.orba.receiver_facts."""
         inventory = {"all": {
             "vars": {
                 "ansible_connection": "local",
                 "ansible_python_interpreter": "{{ ansible_playbook_python }}",
+                "ansible_facts_modules": ["kz.orba.receiver_facts"],
                 "kz_orba_cli": cli,
             },
             "children": {"receivers": {"hosts": {
-                name: {"receiver_port": port} for name, port in self.hosts.items()}}},
+                name: {"receiver_port": port, "kz_orba_port": port}
+                for name, port in self.hosts.items()}}},
         }}
         with open(path, "w") as f:
             json.dump(inventory, f, indent=1)
 
-    def log_lines(self):
-        """The live simulator's log so far: (listener port, message) for each received message."""
+    def log_entries(self):
+        """The live simulator's log so far: (local time, listener port, message) for each
+        received message."""
         out = []
         if not os.path.exists(self.log):
             return out
@@ -127,8 +132,16 @@ class Building:
             for line in f:
                 parts = line.rstrip("\n").split(None, 2)
                 if len(parts) == 3:
-                    out.append((int(parts[1]), parts[2]))
+                    out.append((datetime.datetime.fromisoformat(parts[0]), int(parts[1]),
+                                parts[2]))
         return out
+
+    def log_lines(self):
+        """The live simulator's log so far: (listener port, message) for each received message."""
+        return [(port, message) for _, port, message in self.log_entries()]
+
+    def port_of(self, host):
+        return int(self.hosts[host].rsplit(":", 1)[1])
 
 
 def is_query(message):

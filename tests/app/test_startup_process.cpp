@@ -208,6 +208,10 @@ private Q_SLOTS:
         QVERIFY(help.finished);
         QCOMPARE(help.status, 0);
         QVERIFY2(help.out.contains("--list-ports"), help.out.constData());
+        // The way to a gateway or the simulator is named where a user looks first.
+        QVERIFY2(help.out.contains("KZ_ORBA_COM1 .. KZ_ORBA_COM9")
+                && help.out.contains("tcp://HOST:PORT"),
+            help.out.constData());
         QVERIFY2(help.out.contains("files: "
                      + QFileInfo(QStringLiteral(KZ_CTRL_EXE)).absolutePath().toLocal8Bit()),
             help.out.constData());

@@ -223,6 +223,90 @@ private Q_SLOTS:
             QVERIFY2(message.contains("[?]$"), message.constData());
     }
 
+    // "commands" in --json: the messages that write, as they left (queries are not listed), with
+    // bytes outside printable ASCII as \xHH; a dry run lists, without sending, what the real run
+    // then sends.
+    void json_commands_are_the_messages_sent_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<int>("expected");
+        const QString profile = QStringLiteral("@profile");
+        QTest::newRow("apply") << QStringList { "apply", profile } << 3;
+        QTest::newRow("set") << QStringList { "set", "display_on_command=50 57 52 0D", "hue=9" }
+                             << 2;
+        QTest::newRow("key") << QStringList { "key", "menu" } << 1;
+        QTest::newRow("vga-auto") << QStringList { "vga-auto" } << 1;
+    }
+
+    void json_commands_are_the_messages_sent()
+    {
+        QFETCH(QStringList, words);
+        QFETCH(int, expected);
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        words.replaceInStrings(QStringLiteral("@profile"),
+            write_file(dir, QStringLiteral("p"),
+                QStringLiteral(
+                    "aspect = Keep Ratio\nhue = 9\ndisplay_on_command = 50 57 52 0D\n")));
+        const auto escaped = [](const QByteArray &bytes) {
+            QString text;
+            for (const char c : bytes) {
+                const auto b = static_cast<unsigned char>(c);
+                text += b >= 0x20 && b < 0x7F && b != '\\'
+                    ? QString(QLatin1Char(c))
+                    : QStringLiteral("\\x%1")
+                          .arg(int(b), 2, 16, QLatin1Char('0'))
+                          .toUpper()
+                          .replace("\\X", "\\x");
+            }
+            return text;
+        };
+        const auto writes = [&] {
+            QStringList out;
+            for (const QByteArray &message : room.sim.received()) {
+                if (!message.contains("[?]$"))
+                    out << escaped(message);
+            }
+            return out;
+        };
+
+        const CliRun dry = room.cli(QStringList { "--json" } + words + QStringList { "--dry-run" });
+        QCOMPARE(dry.status, 0);
+        QCOMPARE(writes(), QStringList());
+        const QJsonArray would = only_receiver(dry.out).value("commands").toArray();
+
+        const CliRun run = room.cli(QStringList { "--json" } + words);
+        QCOMPARE(run.status, 0);
+        const QStringList sent = writes();
+        QCOMPARE(sent.size(), expected);
+        QCOMPARE(
+            only_receiver(run.out).value("commands").toArray(), QJsonArray::fromStringList(sent));
+        QCOMPARE(would, QJsonArray::fromStringList(sent));
+        // The display command's own CR is in it, escaped, before the frame's.
+        if (words.contains("hue=9") || words.first() == "apply")
+            QVERIFY2(sent.join(' ').contains("PWR\\x0D]$\\x0D"), qPrintable(sent.join(' ')));
+    }
+
+    // set, key, reset and vga-auto with --dry-run open no line: a port nobody can open still
+    // gives the messages, and a read (which needs the line) with the same port fails.
+    void dry_runs_that_need_no_line()
+    {
+        QTemporaryDir dir;
+        const QStringList port { "--port", dir.filePath(QStringLiteral("nobody")), "--json" };
+        const CliRun set = run_cli(port + QStringList { "set", "aspect=Full", "--dry-run" });
+        QCOMPARE(set.status, 0);
+        QCOMPARE(only_receiver(set.out).value("commands").toArray(),
+            QJsonArray({ QStringLiteral("WP_Aspect[Full]$\\x0D") }));
+        const CliRun key = run_cli(port + QStringList { "key", "plus", "--dry-run" });
+        QCOMPARE(key.status, 0);
+        QCOMPARE(only_receiver(key.out).value("commands").toArray().size(), 1);
+        QCOMPARE(run_cli(port + QStringList { "set", "aspect=Full" }).status, 3);
+        const CliRun text = run_cli(QStringList {
+            "--port", dir.filePath(QStringLiteral("nobody")), "set", "aspect=Full", "--dry-run" });
+        QCOMPARE(text.out, QStringLiteral("would send WP_Aspect[Full]$\\x0D\n"));
+    }
+
     void exit_statuses_data()
     {
         QTest::addColumn<QStringList>("words"); // after --port PATH

@@ -143,10 +143,12 @@ private Q_SLOTS:
             << QStringList { "get", "aspect", "--trace", "t" } << false
             << "--trace is an option of kz-orba-cli, not of get: put it before the command "
                "(kz-orba-cli --trace FILE get ...)";
-        QTest::newRow("a command's option before it") << QStringList { "--dry-run", "apply",
-            "f" } << false << "\"--dry-run\" is an option of apply: put it after the command";
+        QTest::newRow("a command's option before it")
+            << QStringList { "--dry-run", "apply", "f" } << false
+            << "\"--dry-run\" is an option of set, apply, key, reset, vga-auto: put it after the "
+               "command";
         QTest::newRow("dry run on diff") << QStringList { "diff", "f", "--dry-run" } << false
-                                         << "\"--dry-run\" is an option of apply";
+                                         << "\"--dry-run\" is an option of set, apply, key";
         QTest::newRow("key in capitals")
             << QStringList { "key", "Minus" } << false
             << "key takes menu, minus, plus, not \"Minus\" (did you mean \"minus\"?)";

@@ -1,8 +1,11 @@
 #!/bin/bash
 # The Debian package as a user meets it: built by CPack from this build tree, installed with
 # apt-get, the installed programs run from /usr/bin by an unprivileged user with a fresh home
-# (the window on Xvfb against the simulated receiver), then removed. Skipped (77) where this
-# machine cannot install packages or already has the package installed.
+# (the window on Xvfb against the simulated receiver; the example playbook from the installed
+# documentation against simulated receivers on loopback, with no collection path set), the
+# documentation, manual pages and metadata checked, then removed. Every process the test starts
+# is ended, the real process and not a wrapper around it. Skipped (77) where this machine cannot
+# install packages or already has the package installed.
 # Usage: package_test.sh BUILD_DIR X_CLOSE
 set -uo pipefail
 build=$1 x_close=$2
@@ -18,9 +21,18 @@ fi
 
 work=$(mktemp -d)
 chmod 755 "$work"
-sim_pid=
+started=()
+# Ends the processes started in the background and waits until each is gone.
+stop() {
+    local pid
+    for pid in "$@"; do kill "$pid" 2>/dev/null; done
+    for pid in "$@"; do
+        for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null
+    done
+}
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+    [ ${#started[@]} = 0 ] || stop "${started[@]}"
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -q kz-orba-ctrl >/dev/null 2>&1
     rm -rf "$work"
 }
@@ -47,6 +59,21 @@ as_user() {
     setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$@"
 }
+# Starts a program as the user in the background; setpriv and env replace themselves with it, so
+# $started_pid is the program's own PID, the one to end. Its output goes to the file $1.
+start_as_user() {
+    local out=$1 program=$2
+    shift
+    (exec >"$out" 2>&1; exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        env -i HOME="$home" PATH=/usr/bin:/bin LANG=C.UTF-8 ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" "$@") &
+    started_pid=$!
+    started+=("$started_pid")
+    for _ in $(seq 1 50); do
+        [ "$(cat /proc/$started_pid/comm 2>/dev/null)" = "$program" ] && return 0
+        sleep 0.1
+    done
+    fail "$program did not start as PID $started_pid ($(cat /proc/$started_pid/comm 2>/dev/null))"
+}
 cd /
 
 version=$(as_user kz-orba-cli --version) || fail "kz-orba-cli --version failed"
@@ -62,8 +89,8 @@ as_user kz-orba-cli --help | grep -qxF "$folder_line" || fail "kz-orba-cli --hel
 
 # The simulated receiver, run by the same user, on COM1.
 link=$home/com1
-as_user kz-orba-sim --link "$link" --log "$home/sim.log" >"$work/sim.out" 2>&1 &
-sim_pid=$!
+start_as_user "$work/sim.out" kz-orba-sim --link "$link" --log "$home/sim.log"
+sim_pid=$started_pid
 for _ in $(seq 1 100); do [ -e "$link" ] && break; sleep 0.1; done
 [ -e "$link" ] || fail "the simulator made no link"
 
@@ -118,6 +145,11 @@ as_user env KZ_ORBA_COM1="$link" QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-noreset -screen 0 1024x768x24" bash "$work/window.sh" "$x_close" "$config" "$home/sim.log" \
     || { cat "$home/window.err" 2>/dev/null; fail "the installed window"; }
 
+# The simulator ends when asked: its own process, not a wrapper, and its link goes with it.
+stop "$sim_pid"
+! kill -0 "$sim_pid" 2>/dev/null || fail "the simulator (PID $sim_pid) is still running"
+[ ! -e "$link" ] || fail "the simulator left its link $link"
+
 [ -f "$config/KZ_ORBA_CTRL.ini" ] || fail "no settings file in $config"
 grep -q '^1' "$config/KZ_ORBA_CTRL.ini" || fail "the chosen port was not kept"
 (cd "$defaults" && md5sum -c --quiet "$work/defaults.md5") || fail "the installed defaults changed"
@@ -130,6 +162,29 @@ for page in kz-orba-ctrl kz-orba-sim kz-orba-cli; do
     [ -f "$file" ] || fail "no manual page $file"
     warnings=$(man --warnings -l "$file" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man --warnings $page: $warnings"
+done
+# The sections a reader looks for beyond --help, and what each must name.
+# page | section | words the section holds
+sections=(
+    "kz-orba-ctrl|ENVIRONMENT|KZ_ORBA_COM1,tcp://HOST:PORT,XDG_CONFIG_HOME,QT_QPA_PLATFORM"
+    "kz-orba-ctrl|FILES|KZ_ORBA_CTRL.ini,output_reso.txt,~/.config/kz-orba-ctrl/,/usr/share/kz-orba-ctrl/,/usr/share/doc/kz-orba-ctrl/"
+    "kz-orba-ctrl|SEE ALSO|kz-orba-cli(1),kz-orba-sim(1),README.md"
+    "kz-orba-cli|ENVIRONMENT|KZ_ORBA_COM1,tcp://HOST:PORT,XDG_CONFIG_HOME"
+    "kz-orba-cli|FILES|auto_off.txt,~/.config/kz-orba-ctrl/,/usr/share/ansible/collections/"
+    "kz-orba-cli|SEE ALSO|kz-orba-ctrl(1),kz-orba-sim(1)"
+    "kz-orba-sim|FILES|--link,--log"
+    "kz-orba-sim|SEE ALSO|kz-orba-ctrl(1),kz-orba-cli(1)"
+)
+for row in "${sections[@]}"; do
+    IFS='|' read -r page section words <<<"$row"
+    # The section's text: from its heading to the next heading (a line starting with a capital).
+    text=$(MANWIDTH=200 man -P cat -l "/usr/share/man/man1/$page.1.gz" 2>/dev/null | col -b |
+        awk -v s="$section" '/^[A-Z]/ { on = ($0 == s); next } on')
+    [ -n "$text" ] || fail "man $page has no $section section"
+    IFS=, read -ra list <<<"$words"
+    for word in "${list[@]}"; do
+        grep -qF -- "$word" <<<"$text" || fail "man $page: $section does not name $word"
+    done
 done
 # Tab completion as a user's bash finds it: bash-completion loads the installed script on first
 # use; values come from the option lists in the user's folder.
@@ -147,6 +202,85 @@ completed=$(as_user bash -c '
 [ "$completed" = "On Off" ] || fail "bash completes \"kz-orba-cli set display=O\" to [$completed]"
 [ -f /usr/share/applications/kz-orba-ctrl.desktop ] || fail "no desktop entry"
 [ -f /usr/share/icons/hicolor/scalable/apps/kz-orba-ctrl.svg ] || fail "no scalable icon"
+metainfo=/usr/share/metainfo/com.kzorba.kz_orba_ctrl.metainfo.xml
+grep -q '<image type="source">https://.*/docs/images/window-receiver.png</image>' "$metainfo" \
+    || fail "the metainfo shows no screenshot"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate /usr/share/applications/kz-orba-ctrl.desktop || fail "desktop-file-validate"
+fi
+if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$metainfo" >"$work/appstream.out" 2>&1 \
+        || { cat "$work/appstream.out"; fail "appstreamcli validate"; }
+fi
+if command -v lintian >/dev/null; then
+    # As the user: as root lintian warns about itself.
+    as_user lintian --fail-on error,warning "$deb" >"$work/lintian.out" 2>&1 \
+        || { cat "$work/lintian.out"; fail "lintian"; }
+fi
+
+# The documentation and the examples that --help and the manual pages point to.
+doc=/usr/share/doc/kz-orba-ctrl
+for f in README.md docs/window.md docs/cli.md docs/ansible.md docs/gateways.md docs/files.md \
+    docs/simulator.md docs/development.md docs/images/window-receiver.png \
+    examples/rooms.yml examples/apply.yml examples/room.profile copyright changelog.gz; do
+    [ -f "$doc/$f" ] || fail "no $doc/$f"
+done
+[ ! -e "$doc/examples/collections" ] || fail "the source tree's link to the collection was installed"
+# Each link between the documentation's files that leads to a file in the source tree leads to it
+# in the package too.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+links=0
+for page in README.md $(cd "$source_dir" && ls docs/*.md); do
+    from=$(dirname "$page")
+    for target in $(grep -o '](\([^)#:]*\)[)#]' "$source_dir/$page" | sed 's/^](//; s/.$//'); do
+        [ -e "$source_dir/$from/$target" ] || continue
+        [ -e "$doc/$from/$target" ] || fail "$page links to $target, which the package lacks"
+        links=$((links + 1))
+    done
+done
+[ "$links" -gt 20 ] || fail "only $links links between the documentation's files were found"
+
+# The Ansible collection where Ansible looks without configuration, and the example playbook run
+# from the installed documentation by the user, with a fresh home and no collection path, against
+# ten simulated receivers on loopback ports chosen by the system.
+collection=/usr/share/ansible/collections/ansible_collections/kz/orba
+for f in galaxy.yml meta/runtime.yml plugins/modules/receiver.py plugins/modules/receiver_info.py \
+    plugins/modules/receiver_action.py plugins/module_utils/kz_orba_cli.py; do
+    [ -f "$collection/$f" ] || fail "no $collection/$f"
+done
+if command -v ansible-playbook >/dev/null; then
+    as_user ansible-doc kz.orba.receiver >"$work/ansible-doc.out" 2>&1 \
+        || { cat "$work/ansible-doc.out"; fail "ansible-doc kz.orba.receiver as the user"; }
+    listeners=()
+    for _ in $(seq 1 10); do listeners+=(--tcp 127.0.0.1:0); done
+    start_as_user "$work/fleet.out" kz-orba-sim "${listeners[@]}" --log "$home/fleet.log"
+    fleet_pid=$started_pid
+    for _ in $(seq 1 100); do
+        [ "$(grep -c 'listening on' "$work/fleet.out")" -ge 10 ] && break
+        sleep 0.1
+    done
+    sed -n 's|^kz-orba-sim: listening on |tcp://|p' "$work/fleet.out" >"$home/rooms.txt"
+    [ "$(wc -l <"$home/rooms.txt")" = 10 ] || { cat "$work/fleet.out"; fail "the simulated building did not start"; }
+    play() {
+        # Ansible keeps its module copies under the home of the user's passwd entry, which for
+        # nobody is /nonexistent: they go under the fresh home instead. No collection path is set.
+        as_user ANSIBLE_REMOTE_TEMP="$home/.ansible/tmp" ansible-playbook -i "$doc/examples/rooms.yml" "$doc/examples/apply.yml" \
+            -e kz_orba_ports_file="$home/rooms.txt" --forks 10 >"$work/play.out" 2>&1 \
+            || { cat "$work/play.out"; fail "the example playbook from $doc/examples"; }
+        # The recap: one line per room, "room-101 : ok=4 changed=2 unreachable=0 failed=0 ...".
+        recap=$(grep -E '^room-[0-9]+ +:' "$work/play.out")
+        [ "$(wc -l <<<"$recap")" = 10 ] || { cat "$work/play.out"; fail "the playbook ran on other than the ten rooms"; }
+    }
+    play
+    ! grep -q 'changed=0 ' <<<"$recap" || fail "a room was left unchanged by the first run: $recap"
+    grep -q 'WP_Aspect\[16:10\]' "$home/fleet.log" || fail "no room upstairs was sent its own aspect"
+    play
+    [ "$(grep -c ' changed=0 ' <<<"$recap")" = 10 ] || fail "the second run changed rooms: $recap"
+    stop "$fleet_pid"
+    ! kill -0 "$fleet_pid" 2>/dev/null || fail "the simulated building (PID $fleet_pid) is still running"
+else
+    echo "note: ansible-playbook is not installed; the example playbook was not run"
+fi
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -q kz-orba-ctrl >/dev/null 2>&1 || fail "apt-get purge failed"
 [ ! -e /usr/bin/kz-orba-ctrl ] || fail "the package was not removed"

@@ -1,6 +1,7 @@
 #include "tests/sim/pty_client.h"
 #include "tests/sim/sim_process.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -141,6 +142,56 @@ TEST_F(SimCliTest, HelpListsTheDefaultsAndTheFaultSwitches)
             "--silent", "--noise", "--split", "--wrong-prefix", "--overlong", "--hang-up-on" }) {
         EXPECT_TRUE(text.contains(QLatin1String(word))) << word;
     }
+}
+
+// A --log that cannot be opened ends the simulator at start, naming the path and the reason.
+TEST_F(SimCliTest, LogThatCannotBeOpenedIsNamed)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    const struct
+    {
+        const char *name;
+        QString path;
+        const char *reason;
+    } rows[] = {
+        { "missing folder", dir.filePath(QStringLiteral("no-such-folder/sim.log")),
+            "No such file or directory" },
+        { "a folder", dir.filePath(QStringLiteral("folder")), "Is a directory" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QProcess sim;
+        sim.start(QStringLiteral(KZ_SIM_EXE), args({ QStringLiteral("--log"), row.path }));
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        EXPECT_EQ(sim.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(sim.readAllStandardError());
+        EXPECT_TRUE(err.contains(QStringLiteral("--log %1: cannot open: ").arg(row.path)))
+            << err.toStdString();
+        EXPECT_TRUE(err.contains(QLatin1String(row.reason))) << err.toStdString();
+        EXPECT_FALSE(path_exists(link));
+    }
+}
+
+// A log line that cannot be written is reported once, with the path and the reason; the receiver
+// keeps answering, and the run ends with status 1 instead of claiming a full log.
+TEST_F(SimCliTest, LogWriteFailureIsReportedOnceAndFailsTheRun)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full";
+    SimProcess sim(args({ QStringLiteral("--log"), QStringLiteral("/dev/full") }));
+    ASSERT_TRUE(sim.wait_for_output(link)) << sim.output.toStdString();
+    PtyClient client;
+    ASSERT_TRUE(client.open(link));
+    ASSERT_TRUE(client.write("WP_Aspect[?]$\rWP_Aspect[?]$\r"));
+    EXPECT_EQ(client.read_count(34), "WP_Aspect[Full]$\rWP_Aspect[Full]$\r");
+    sim.process.terminate();
+    ASSERT_TRUE(sim.process.waitForFinished(5000));
+    EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.process.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(sim.process.readAllStandardError());
+    EXPECT_EQ(err,
+        QStringLiteral("kz-orba-sim: --log /dev/full: cannot write: No space left on device; "
+                       "later messages are not logged\n"));
 }
 
 TEST_F(SimCliTest, LinkIsRequired)

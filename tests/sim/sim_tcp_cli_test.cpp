@@ -50,6 +50,29 @@ QByteArray exchange(TcpClient &client, const QByteArray &bytes, qsizetype reply_
     return client.read_count(reply_size);
 }
 
+// On TCP as on the pty: a log line that cannot be written is reported once with the path, the
+// listeners keep answering, and the run ends with status 1.
+TEST(SimTcpCli, LogWriteFailureIsReportedOnceAndFailsTheRun)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full";
+    SimProcess sim(
+        any_port() + QStringList { QStringLiteral("--log"), QStringLiteral("/dev/full") });
+    const std::vector<quint16> ports = sim.wait_for_listeners(1);
+    ASSERT_EQ(ports.size(), 1u) << sim.output.toStdString();
+    TcpClient client;
+    ASSERT_TRUE(client.connect_to(ports[0]));
+    EXPECT_EQ(exchange(client, "WP_Aspect[Keep]$\rWP_Aspect[?]$\r", 34),
+        "WP_Aspect[Keep]$\rWP_Aspect[Keep]$\r");
+    sim.process.terminate();
+    ASSERT_TRUE(sim.process.waitForFinished(5000));
+    EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.process.exitCode(), 1);
+    EXPECT_EQ(QString::fromLocal8Bit(sim.process.readAllStandardError()),
+        QStringLiteral("kz-orba-sim: --log /dev/full: cannot write: No space left on device; "
+                       "later messages are not logged\n"));
+}
+
 TEST(SimTcpCli, AnswersOverTcpLogsWithThePortAndEndsOnSigterm)
 {
     QTemporaryDir dir;

@@ -1,5 +1,7 @@
 # -*- coding: utf-8 -*-
-# The options every kz.orba module takes: which receiver, and which kz-orba-cli reaches it.
+# The options every kz.orba module takes: which kz-orba-cli reaches the receiver, and with which
+# option lists; and the port of the modules that always open the line (kz.orba.receiver
+# documents its own: it needs none offline).
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -8,13 +10,6 @@ __metaclass__ = type
 class ModuleDocFragment(object):
     DOCUMENTATION = r'''
 options:
-  port:
-    description:
-      - The receiver's line, as kz-orba-cli's C(--port) takes it.
-      - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
-        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
-    type: str
-    required: true
   config_dir:
     description:
       - The folder of the option-list files (C(auto_off.txt), C(input_prefer.txt),
@@ -25,4 +20,18 @@ options:
     description:
       - The path of C(kz-orba-cli). Default is the one found on C(PATH).
     type: path
+'''
+
+    PORT = r'''
+options:
+  port:
+    description:
+      - The receiver's line, as kz-orba-cli's C(--port) takes it.
+      - C(COM1) to C(COM9), a device path such as C(/dev/ttyUSB0), or
+        C(tcp://HOST:PORT) of a serial-to-Ethernet gateway in raw TCP mode.
+      - Give it once for every kz.orba module of a play in C(module_defaults) for the action
+        group C(group/kz.orba.kz_orba), from a host variable; that is also how C(gather_facts)
+        passes it to M(kz.orba.receiver_facts) (see its examples).
+    type: str
+    required: true
 '''

@@ -11,13 +11,17 @@ short_description: Press a KZ-ORBA-320-RX front-panel key, or reset or auto-adju
 description:
   - Sends one front-panel key (C(menu), C(minus), C(plus)), the system reset, or the VGA auto
     adjust, through C(kz-orba-cli key), C(kz-orba-cli reset) and C(kz-orba-cli vga-auto).
-  - An action always changes the receiver, so the task is always C(changed).
-  - In check mode nothing is sent and the task reports what it would have done.
+  - An action always changes the receiver, so the task is C(changed) once the message was
+    sent, also when its reply did not come (it may have taken).
+  - In check mode the line is not opened (C(kz-orba-cli key menu --dry-run)); the task is not
+    C(changed), C(msg) says what it would do and C(commands) holds the message it would send.
+    Whether the receiver answers is not checked.
 version_added: "1.0.5"
 author:
   - KZ-ORBA control utility developers
 extends_documentation_fragment:
   - kz.orba.kz_orba
+  - kz.orba.kz_orba.port
 options:
   action:
     description:
@@ -26,7 +30,7 @@ options:
     required: true
     choices: [key_menu, key_minus, key_plus, reset, vga_auto]
 notes:
-  - Supports check mode, in which it sends nothing.
+  - Supports check mode, in which it opens no line and sends nothing.
 seealso:
   - module: kz.orba.receiver
 '''
@@ -55,11 +59,24 @@ command:
   type: list
   elements: str
   sample: ["key", "menu"]
+commands:
+  description:
+    - The message sent, bytes outside printable ASCII as C(\xHH); in check mode the one that
+      would be sent. Empty when nothing left (the line could not be opened).
+  returned: always
+  type: list
+  elements: str
+  sample: ["WP_KeyMenu[]$\\x0D"]
+msg:
+  description: What was done, or in check mode what would be done.
+  returned: always
+  type: str
+  sample: "check mode: would send key menu; nothing sent"
 '''
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.kz.orba.plugins.module_utils.kz_orba_cli import (
-    COMMON_ARGUMENT_SPEC, Cli, failure_message)
+    COMMON_ARGUMENT_SPEC, STATUS_DONE, Cli, CliError, failure_message)
 
 COMMANDS = dict(
     key_menu=['key', 'menu'],
@@ -76,14 +93,24 @@ def main():
     module = AnsibleModule(argument_spec=argument_spec, supports_check_mode=True)
     cli = Cli(module)
     command = COMMANDS[module.params['action']]
-    if module.check_mode:
-        module.exit_json(changed=True, port=cli.port, command=command,
-                         msg='check mode: %s not sent' % ' '.join(command))
-    rc, err = cli.run_plain(command)
-    if rc != 0:
-        module.fail_json(msg=failure_message(cli.port, {}, err, rc), port=cli.port,
-                         command=command, cli_status=rc)
-    module.exit_json(changed=True, port=cli.port, command=command)
+    words = ' '.join(command)
+    try:
+        if module.check_mode:
+            receiver = cli.checked(command + ['--dry-run'])
+            module.exit_json(changed=False, port=cli.port, command=command,
+                             commands=receiver.get('commands') or [],
+                             msg='check mode: would send %s; nothing sent, no line opened' % words)
+        rc, receiver, err = cli.run_json(command)
+    except CliError as e:
+        module.fail_json(msg=e.msg, port=cli.port, command=command, cli_status=e.status,
+                         changed=False, commands=[], stderr=e.stderr)
+    commands = receiver.get('commands') or []
+    if rc != STATUS_DONE or receiver.get('status', rc) != STATUS_DONE:
+        module.fail_json(msg=failure_message(cli.port, receiver, err, rc), port=cli.port,
+                         command=command, cli_status=rc, changed=bool(commands),
+                         commands=commands)
+    module.exit_json(changed=True, port=cli.port, command=command, commands=commands,
+                     msg='sent %s' % words)
 
 
 if __name__ == '__main__':

@@ -12,14 +12,18 @@ description:
   - Reads every readable setting of one receiver through C(kz-orba-cli read), for inventories
     and reports. Sends only queries.
   - A silent or unreachable receiver fails its own host only, naming the port and the reason.
+  - Kept for the playbooks that C(register) its result; M(kz.orba.receiver_facts) sets the same
+    as C(ansible_facts.kz_orba) and serves C(gather_facts).
 version_added: "1.0.5"
 author:
   - KZ-ORBA control utility developers
 extends_documentation_fragment:
   - kz.orba.kz_orba
+  - kz.orba.kz_orba.port
 notes:
   - Supports check mode (it changes nothing either way).
 seealso:
+  - module: kz.orba.receiver_facts
   - module: kz.orba.receiver
 '''
 
@@ -59,6 +63,12 @@ receiver:
       description: The transmitter's identification word.
       type: str
       sample: TX
+commands:
+  description: The messages sent that write; always empty (only queries are sent).
+  returned: always
+  type: list
+  elements: str
+  sample: []
 '''
 
 from ansible.module_utils.basic import AnsibleModule
@@ -72,9 +82,10 @@ def main():
     try:
         receiver = cli.checked(['read'])
     except CliError as e:
-        module.fail_json(msg=e.msg, port=cli.port, cli_status=e.status, stderr=e.stderr)
+        module.fail_json(msg=e.msg, port=cli.port, cli_status=e.status, stderr=e.stderr,
+                         commands=[])
     settings = receiver.get('settings') or {}
-    module.exit_json(changed=False, receiver=dict(
+    module.exit_json(changed=False, commands=[], receiver=dict(
         port=cli.port,
         settings=settings,
         firmware=dict(receiver=settings.get('rx_firmware'), transmitter=settings.get('tx_firmware')),

@@ -4,7 +4,7 @@
 
 // The descriptor budget of kz-orba-cli: each receiver's line holds about one open file while it
 // is busy, so the number of lines busy at once is bounded by the process's limit.
-namespace model {
+namespace cli {
 
 // Lines busy at once when --jobs is not given: as many as the descriptor budget allows, since the
 // lines wait on receivers and not on the processor, but no more than this.
@@ -23,8 +23,17 @@ bool descriptors_exhausted();
 // `--jobs`", for a run with `lines` busy at once.
 QString too_many_open_files(int lines);
 
-// The lines a run keeps busy at once, as the fleet sets it, for the message above.
-void set_lines_at_once(int lines);
-int lines_at_once();
+// The lines one run keeps busy at once, and what its jobs say when the process runs out of
+// descriptors while they open them.
+struct DescriptorBudget
+{
+    int busy = 1; // lines busy at once, at least 1
 
-} // namespace model
+    // --jobs (0 or less: as many as the raised limit allows), for a run on `receivers` ports.
+    static DescriptorBudget for_run(int jobs, qsizetype receivers);
+    // The reason a job gives for a line it cannot open: too_many_open_files() when no descriptor
+    // is left, otherwise the transport's own reason.
+    QString open_failure(const QString &why) const;
+};
+
+} // namespace cli

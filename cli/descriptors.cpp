@@ -1,4 +1,4 @@
-#include "model/descriptors.h"
+#include "cli/descriptors.h"
 
 #include <QtGlobal>
 
@@ -11,21 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace model {
-
-namespace {
-int lines_busy = 1;
-} // namespace
-
-void set_lines_at_once(int lines)
-{
-    lines_busy = std::max(1, lines);
-}
-
-int lines_at_once()
-{
-    return lines_busy;
-}
+namespace cli {
 
 long raise_descriptor_limit()
 {
@@ -76,4 +62,16 @@ QString too_many_open_files(int lines)
         .arg(lines);
 }
 
-} // namespace model
+DescriptorBudget DescriptorBudget::for_run(int jobs, qsizetype receivers)
+{
+    // One receiver needs one line whatever the limit.
+    const int busy = jobs > 0 ? jobs : receivers > 1 ? default_jobs(raise_descriptor_limit()) : 1;
+    return DescriptorBudget { int(std::clamp<qsizetype>(receivers, 1, std::max(1, busy))) };
+}
+
+QString DescriptorBudget::open_failure(const QString &why) const
+{
+    return descriptors_exhausted() ? too_many_open_files(busy) : why;
+}
+
+} // namespace cli
