@@ -628,6 +628,15 @@ private Q_SLOTS:
         QCOMPARE(brightness.value("to"), QJsonValue(9));
         QVERIFY2(receiver.value("error").toString().contains(reported),
             qPrintable(receiver.value("error").toString()));
+        // commands holds what left for the line: each change and the unconfirmed one (it left),
+        // never a setting that was not sent; the read-back's queries are no commands.
+        QStringList left;
+        for (const QJsonValue command : receiver.value("commands").toArray())
+            left << command.toString().section('[', 0, 0);
+        QStringList expected { "WP_Aspect", "WP_Display", "WP_PictureBri" };
+        if (fault == 3)
+            expected << "WP_PictureHue";
+        QCOMPARE(left, expected);
         // "May have taken" is no guess: the receiver carried the unconfirmed one out.
         QVERIFY(room.value("WP_PictureBri[") != "50");
         QCOMPARE(room.value("WP_Display["), QByteArray("Off"));
