@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/fleet_report.h"
 #include "cli/grammar.h"
+#include "cli/json_output.h"
 #include "cli/monitor.h"
 #include "cli/port_list.h"
 #include "cli/receiver_run.h"
@@ -66,7 +67,8 @@ int run_on_receivers(const Invocation &inv, const grammar::Command &command,
 
     TraceWriter trace;
     if (!inv.trace.isEmpty() && !open_trace(inv.trace, &trace, &why)) {
-        report(console, QStringLiteral("cannot open the trace file %1: %2").arg(inv.trace, why));
+        report(console,
+            QStringLiteral("cannot open the trace file %1: %2").arg(printable(inv.trace), why));
         return status_usage;
     }
 
@@ -82,7 +84,7 @@ int run_on_receivers(const Invocation &inv, const grammar::Command &command,
     if (!trace.failure().isEmpty()) {
         report(console,
             QStringLiteral("the trace %1 could not be written: %2; it holds the lines before")
-                .arg(inv.trace, trace.failure()));
+                .arg(printable(inv.trace), trace.failure()));
         return std::max(status, int(status_failed));
     }
     return status;
@@ -133,7 +135,7 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
             report(console,
                 QStringLiteral("the option-list files cannot be read: %1 (looked in %2; "
                                "--config-dir DIR reads them from another folder)")
-                    .arg(why, QDir::toNativeSeparators(dir)));
+                    .arg(printable(why), printable(QDir::toNativeSeparators(dir))));
             return status_usage;
         }
     }
@@ -145,6 +147,20 @@ int run(const Invocation &inv, Console &console, const QString &default_config_d
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir)
 {
     Invocation inv;
+    const int status = main_with(words, console, default_config_dir, &inv);
+    // With --json a refused run is a document too, and stdout holds nothing else.
+    if (status == status_usage && (inv.json || words.contains(QLatin1String("--json")))) {
+        console.out << QString::fromUtf8(usage_document(
+            inv.ports.isEmpty() ? QStringList { inv.port } : inv.ports, console.last_report));
+        console.out.flush();
+    }
+    return status;
+}
+
+int main_with(const QStringList &words, Console &console, const QString &default_config_dir,
+    Invocation *parsed)
+{
+    Invocation &inv = *parsed;
     QString why;
     if (!parse_invocation(words, &inv, &why)) {
         report(console, why);

@@ -18,5 +18,8 @@ int run(const Invocation &invocation, Console &console, const QString &default_c
 
 // The whole program: parses, runs, and gives the exit status.
 int main_with(const QStringList &words, Console &console, const QString &default_config_dir);
+// The same, giving what was parsed.
+int main_with(const QStringList &words, Console &console, const QString &default_config_dir,
+    Invocation *parsed);
 
 } // namespace cli

@@ -1,13 +1,21 @@
 #include "cli/console.h"
 
+#include "cli/interrupts.h"
+
 #include <QTextStream>
 
 namespace cli {
+
+int stop_signal(const Console &console)
+{
+    return console.interrupts ? console.interrupts->caught() : 0;
+}
 
 void report(Console &console, const QString &text)
 {
     console.err << "kz-orba-cli: " << text << '\n';
     console.err.flush();
+    console.last_report = text;
 }
 
 Progress::Progress(Console &console, const QString &what)

@@ -4,6 +4,10 @@
 
 class QTextStream;
 
+namespace cli {
+class Interrupts;
+}
+
 // Where kz-orba-cli writes: results to out, reports to err; progress is drawn on err when it is a
 // terminal.
 namespace cli {
@@ -13,7 +17,14 @@ struct Console
     QTextStream &out;
     QTextStream &err;
     bool err_is_terminal = false;
+    // The stop signals; none: a run is never stopped.
+    Interrupts *interrupts = nullptr;
+    // The last report written to err, for the JSON document of a refused run.
+    QString last_report = {};
 };
+
+// The stop signal that ended the run, or 0.
+int stop_signal(const Console &console);
 
 // "kz-orba-cli: text" on standard error.
 void report(Console &console, const QString &text);

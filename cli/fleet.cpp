@@ -36,9 +36,17 @@ void Fleet::start()
         start_next();
 }
 
+void Fleet::stop()
+{
+    stopping_ = true;
+    // A job not started ends at once, and finished() may come from here.
+    for (std::size_t i = 0; i < jobs_.size(); ++i)
+        jobs_[i]->stop();
+}
+
 void Fleet::start_next()
 {
-    if (next_ < jobs_.size())
+    if (!stopping_ && next_ < jobs_.size())
         jobs_[next_++]->start();
 }
 

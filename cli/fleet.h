@@ -28,6 +28,9 @@ public:
 
     // Starts the first jobs; finished() follows from the event loop once every job has ended.
     void start();
+    // Starts no more jobs and stops the running ones (ReceiverJob::stop); finished() follows once
+    // the steps on their lines have ended.
+    void stop();
     bool is_finished() const { return done_ == jobs_.size(); }
     // One job per port, in the order of the ports.
     const std::vector<std::unique_ptr<ReceiverJob>> &jobs() const { return jobs_; }
@@ -44,6 +47,7 @@ private:
     std::size_t next_ = 0;
     std::size_t done_ = 0;
     int busy_;
+    bool stopping_ = false;
 };
 
 } // namespace cli

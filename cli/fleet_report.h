@@ -16,7 +16,8 @@ namespace cli {
 QString receiver_line(
     const QString &port, const model::JobRequest &request, const model::JobResult &result);
 
-// The whole report of a fleet; gives the tool's exit status, the worst of the receivers'.
+// The whole report of a fleet; gives the tool's exit status, the worst of the receivers', or
+// 128 + signal when a stop signal ended the run (its receivers' lines say "stopped").
 int report_fleet(Console &console, const model::JobRequest &request,
     const QList<ReceiverOutcome> &outcomes, const model::OptionLists &lists, bool json);
 

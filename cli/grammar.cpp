@@ -1,5 +1,8 @@
 #include "cli/grammar.h"
 
+#include "model/settings.h"
+
+#include <QStringList>
 #include <QTextStream>
 
 #include <array>
@@ -96,11 +99,11 @@ const Command command_table[] = {
         "" },
     { "vga-auto", Action::VgaAuto, "", Kind::None, 0, 0, set_options, false, true,
         "the VGA auto adjustment", "" },
-    { "values", Action::Values, "NAME", Kind::SettingName, 1, 1, {}, false, false,
+    { "values", Action::Values, "[NAME]", Kind::SettingName, 0, 1, {}, false, false,
         "the values a setting may take, one a line",
         "Lists the values set and profiles accept for NAME, from the option-list files in\n"
         "use; nothing is sent. For the projector port and the display commands it says what\n"
-        "they take instead." },
+        "they take instead. Without NAME, lists the setting names." },
     { "status", Action::Status, "", Kind::None, 0, 0, {}, true, true,
         "whether each receiver answers, and its input and display",
         "Probes each receiver once: the transmitter's identification, the receiver's firmware,\n"
@@ -116,7 +119,8 @@ const Command command_table[] = {
         "time only when something changes: its first state, a receiver going silent or coming\n"
         "back, its input or display changing. With --json, one JSON object a line. Each line\n"
         "is opened only for its probe, so the window can use a receiver between two; a\n"
-        "receiver that stays silent costs one reply wait a round. Ends on SIGINT or SIGTERM." },
+        "receiver that stays silent costs one reply wait a round. Ends on SIGINT, SIGTERM or\n"
+        "SIGHUP." },
     { "serve", Action::Serve, "", Kind::None, 0, 0, serve_options, true, true,
         "a Prometheus exporter: GET /probe?target=NAME probes one receiver",
         "Serves Prometheus on --listen (the loopback unless told otherwise): GET\n"
@@ -124,8 +128,8 @@ const Command command_table[] = {
         "--port, and answers kz_orba_up, kz_orba_state, kz_orba_probe_duration_seconds,\n"
         "kz_orba_info, kz_orba_input and kz_orba_display_on; GET /metrics gives the\n"
         "exporter's own counters. Any other target is refused with 400 and nothing is\n"
-        "opened. Scrapes of a line already being probed share that probe. Ends on SIGINT or\n"
-        "SIGTERM. The README shows the Prometheus configuration." },
+        "opened. Scrapes of a line already being probed share that probe. Ends on SIGINT,\n"
+        "SIGTERM or SIGHUP. The README shows the Prometheus configuration." },
     { "help", Action::Help, "[COMMAND]", Kind::Command, 0, 1, {}, false, false,
         "this text, or a command's own help", "" },
     { "completion", Action::Completion, "bash|zsh|fish", Kind::Shell, 1, 1, {}, false, false,
@@ -323,6 +327,26 @@ QString command_help(const Command &command)
         out << "\nOptions:\n";
         for (const Option &option : command.options)
             write_entry(out, option_left(option), QString::fromUtf8(option.help));
+    }
+    // The names a command takes, so that its help is enough to use it.
+    if (command.kind == Kind::SettingName || command.kind == Kind::Assignment) {
+        QStringList names;
+        for (const model::Setting &setting : model::settings()) {
+            if (setting.writable || command.kind == Kind::SettingName)
+                names << QLatin1String(setting.name);
+        }
+        out << '\n'
+            << (command.kind == Kind::Assignment ? "The settings it can send" : "The settings")
+            << " (kz-orba-cli values NAME lists a setting's values):\n";
+        QString line;
+        for (const QString &name : std::as_const(names)) {
+            if (!line.isEmpty() && line.size() + 1 + name.size() > 76) {
+                out << "  " << line << '\n';
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + name;
+        }
+        out << "  " << line << '\n';
     }
     if (command.uses_receiver)
         out << "\nThe receivers are named before the command with --port or --ports-file "

@@ -285,7 +285,7 @@ bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
                 continue;
             if (const std::optional<QString> control = control_byte(line)) {
                 *error = QStringLiteral("%1: line %2: holds the control byte %3")
-                             .arg(inv.ports_file)
+                             .arg(model::printable(inv.ports_file))
                              .arg(i + 1)
                              .arg(*control);
                 return false;
@@ -294,7 +294,7 @@ bool receiver_ports(const Invocation &inv, QStringList *ports, QString *error)
         }
         if (all.isEmpty()) {
             *error = QStringLiteral("%1 names no port (only blank lines and comments)")
-                         .arg(inv.ports_file);
+                         .arg(model::printable(inv.ports_file));
             return false;
         }
     }

@@ -42,8 +42,10 @@ QJsonObject value_objects(const JobRequest &request, const JobResult &result,
 
 } // namespace
 
-QString result_word(JobEnd end)
+QString result_word(JobEnd end, bool stopped)
 {
+    if (stopped)
+        return QStringLiteral("interrupted");
     switch (end) {
     case JobEnd::Done:
         return QStringLiteral("ok");
@@ -80,39 +82,34 @@ QJsonValue typed_value(const Setting &setting, const QString &value, const Optio
 }
 
 QJsonObject receiver_object(const QString &port, const JobRequest &request, const JobResult &result,
-    const OptionLists &lists)
+    const OptionLists &lists, int stop_signal)
 {
     QJsonObject notes;
     QJsonObject object;
     object.insert(QStringLiteral("port"), port);
-    object.insert(QStringLiteral("status"), int(exit_status(result.end)));
-    object.insert(QStringLiteral("result"), result_word(result.end));
+    const bool stopped = result.stopped && stop_signal > 0;
+    object.insert(
+        QStringLiteral("status"), stopped ? 128 + stop_signal : int(exit_status(result.end)));
+    object.insert(QStringLiteral("result"), result_word(result.end, result.stopped));
     object.insert(QStringLiteral("error"),
         result.errors.isEmpty() ? QJsonValue(QJsonValue::Null)
                                 : QJsonValue(result.errors.join(QLatin1Char('\n'))));
     object.insert(QStringLiteral("settings"), value_objects(request, result, lists, &notes));
-    QJsonArray changes;
-    for (const QString &line : result.changes) {
-        const QString name = line.section(QLatin1Char(':'), 0, 0);
-        const Setting *setting = find_setting(name);
-        if (!setting)
-            continue;
-        QJsonObject change;
-        change.insert(QStringLiteral("setting"), name);
-        // "name: before -> after"; a value read that no entry names stands as "(no entry)".
-        const QString before = line.mid(name.size() + 2).section(QStringLiteral(" -> "), 0, 0);
-        QJsonValue from = QJsonValue::Null, to = QJsonValue::Null;
-        if (before != QLatin1String("(no entry)"))
-            from = typed_value(*setting, before, lists);
-        for (const ProfileEntry &entry : request.entries) {
-            if (entry.setting == setting)
-                to = typed_value(*setting, entry.value, lists);
+    const auto change_array = [&](const QList<JobResult::Change> &list) {
+        QJsonArray array;
+        for (const JobResult::Change &change : list) {
+            QJsonObject object;
+            object.insert(QStringLiteral("setting"), QLatin1String(change.setting->name));
+            object.insert(QStringLiteral("from"),
+                change.from ? typed_value(*change.setting, *change.from, lists)
+                            : QJsonValue(QJsonValue::Null));
+            object.insert(QStringLiteral("to"), typed_value(*change.setting, change.to, lists));
+            array << object;
         }
-        change.insert(QStringLiteral("from"), from);
-        change.insert(QStringLiteral("to"), to);
-        changes << change;
-    }
-    object.insert(QStringLiteral("changes"), changes);
+        return array;
+    };
+    object.insert(QStringLiteral("changes"), change_array(result.changes));
+    object.insert(QStringLiteral("unconfirmed"), change_array(result.unconfirmed));
     object.insert(QStringLiteral("commands"), QJsonArray::fromStringList(result.commands));
     object.insert(QStringLiteral("dry_run"), request.dry_run);
     object.insert(QStringLiteral("notes"), notes);
@@ -128,6 +125,20 @@ QByteArray json_document(const QList<QJsonObject> &receivers)
     root.insert(QStringLiteral("schema"), json_schema);
     root.insert(QStringLiteral("receivers"), array);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+QByteArray usage_document(const QStringList &ports, const QString &message)
+{
+    QList<QJsonObject> receivers;
+    for (const QString &port : ports) {
+        JobResult result;
+        result.errors << message;
+        QJsonObject object = receiver_object(port, JobRequest {}, result, OptionLists {});
+        object.insert(QStringLiteral("status"), int(status_usage));
+        object.insert(QStringLiteral("result"), QStringLiteral("usage"));
+        receivers << object;
+    }
+    return json_document(receivers);
 }
 
 } // namespace cli

@@ -4,8 +4,8 @@
 #include "cli/exit_status.h"
 #include "cli/exporter.h"
 #include "cli/input_files.h"
+#include "cli/interrupts.h"
 #include "cli/receiver_run.h"
-#include "cli/stop_signal.h"
 #include "cli/watch.h"
 #include "link/trace.h"
 
@@ -90,10 +90,10 @@ int run_monitor(const Invocation &inv, grammar::Action action, Console &console)
         status = run_status(request, console.out, console.err);
         break;
     case grammar::Action::Watch:
-        status = run_watch(request, console.out, console.err);
+        status = run_watch(request, console.out, console.err, console.interrupts);
         break;
     default:
-        status = run_serve(request, console.out, console.err);
+        status = run_serve(request, console.out, console.err, console.interrupts);
         break;
     }
     if (!trace.failure().isEmpty()) {
@@ -138,9 +138,8 @@ int run_status(const MonitorRequest &request, QTextStream &out, QTextStream &err
     return worst;
 }
 
-int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err)
+int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err, Interrupts *stop)
 {
-    StopSignal stop;
     bool write_failed = false;
     Watcher *watcher = nullptr;
     Watcher::Print print
@@ -161,15 +160,17 @@ int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err)
     watcher = &watch;
     QEventLoop loop;
     QObject::connect(&watch, &Watcher::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&stop, &StopSignal::requested, &watch, &Watcher::stop);
+    if (stop)
+        QObject::connect(stop, &Interrupts::interrupted, &watch, &Watcher::stop);
     watch.start();
+    if (stop && stop->caught())
+        watch.stop();
     loop.exec();
     return write_failed ? status_failed : 0;
 }
 
-int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err)
+int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err, Interrupts *stop)
 {
-    StopSignal stop;
     Exporter exporter(request.targets, request.jobs, request.trace);
     QString why;
     if (!exporter.listen(request.listen_address, request.listen_port, &why)) {
@@ -184,7 +185,11 @@ int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err)
         << ':' << exporter.port() << "/probe?target=NAME\n";
     out.flush();
     QEventLoop loop;
-    QObject::connect(&stop, &StopSignal::requested, &loop, &QEventLoop::quit);
+    if (stop) {
+        QObject::connect(stop, &Interrupts::interrupted, &loop, &QEventLoop::quit);
+        if (stop->caught())
+            return 0;
+    }
     loop.exec();
     return 0;
 }

@@ -15,6 +15,8 @@ class TraceWriter;
 // them, to the end and an exit status.
 namespace cli {
 
+class Interrupts;
+
 // status, watch and serve from a parsed command line: the receivers as targets (a ports file may
 // name them), checked before any line is opened, then run.
 int run_monitor(const Invocation &invocation, grammar::Action action, Console &console);
@@ -35,10 +37,11 @@ struct MonitorRequest
 int run_status(const MonitorRequest &request, QTextStream &out, QTextStream &err);
 
 // watch: a probe every interval, the changes on out as they come (text, or one JSON object a
-// line), until SIGINT or SIGTERM; 0 then, or 1 when out cannot be written.
-int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err);
+// line), until stop is interrupted (SIGINT, SIGTERM or SIGHUP); 0 then, or 1 when out cannot be
+// written. Without stop it runs until the process ends.
+int run_watch(const MonitorRequest &request, QTextStream &out, QTextStream &err, Interrupts *stop);
 
-// serve: the Prometheus exporter until SIGINT or SIGTERM; 0 then; 3 when it cannot listen.
-int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err);
+// serve: the Prometheus exporter until stop is interrupted; 0 then; 3 when it cannot listen.
+int run_serve(const MonitorRequest &request, QTextStream &out, QTextStream &err, Interrupts *stop);
 
 } // namespace cli

@@ -1,5 +1,7 @@
 #include "cli/receiver_run.h"
 
+#include "cli/interrupts.h"
+
 #include "cli/descriptors.h"
 #include "cli/fleet.h"
 #include "cli/input_files.h"
@@ -15,11 +17,17 @@ using namespace model;
 namespace {
 
 // Starts a fleet or a job and runs the event loop until it has finished.
-template <typename Task> void run_to_end(Task &task)
+template <typename Task> void run_to_end(Task &task, Console &console)
 {
     QEventLoop loop;
     QObject::connect(&task, &Task::finished, &loop, &QEventLoop::quit);
+    // A stop signal stops it: nothing more is sent, and it finishes with what it did.
+    if (console.interrupts)
+        QObject::connect(
+            console.interrupts, &Interrupts::interrupted, &task, [&task] { task.stop(); });
     task.start();
+    if (console.interrupts && console.interrupts->caught())
+        task.stop();
     if (!task.is_finished())
         loop.exec();
 }
@@ -50,7 +58,7 @@ QList<ReceiverOutcome> run_request(const QStringList &ports, const JobRequest &r
         if (shows_progress)
             QObject::connect(job.get(), &ReceiverJob::progress, job.get(),
                 [&](double share) { progress.show(share); });
-        run_to_end(*job);
+        run_to_end(*job, console);
         progress.clear();
         outcomes << ReceiverOutcome { port, job->result() };
         return outcomes;
@@ -60,7 +68,7 @@ QList<ReceiverOutcome> run_request(const QStringList &ports, const JobRequest &r
     Progress progress(console, options.what);
     QObject::connect(&fleet, &Fleet::receiver_done, &fleet,
         [&](int, int done) { progress.show(double(done) / double(ports.size())); });
-    run_to_end(fleet);
+    run_to_end(fleet, console);
     progress.clear();
     for (const auto &job : fleet.jobs())
         outcomes << ReceiverOutcome { job->port(), job->result() };

@@ -65,7 +65,7 @@ bool build_request(const Invocation &inv, grammar::Action action, const OptionLi
         if (!read_input_file(inv.args.first(), &text, why))
             return false;
         if (!parse_profile(text, lists, &profile, &problem)) {
-            *why = QStringLiteral("%1: %2").arg(inv.args.first(), problem);
+            *why = QStringLiteral("%1: %2").arg(model::printable(inv.args.first()), problem);
             return false;
         }
         request->entries = profile.writable_in_read_order();

@@ -11,6 +11,13 @@ using namespace model;
 
 int list_values(const Invocation &inv, const OptionLists &lists, Console &console)
 {
+    // Without a name: the settings' names.
+    if (inv.args.isEmpty()) {
+        for (const QString &name : setting_names())
+            console.out << name << '\n';
+        console.out.flush();
+        return status_done;
+    }
     const QString &name = inv.args.first();
     QString why;
     const Setting *setting = named_setting(name, &why);

@@ -4,7 +4,7 @@
 #include "cli/invocation.h"
 #include "model/settings.h"
 
-// `values NAME`: what a setting may be.
+// `values NAME`: what a setting may be; `values`: the settings' names.
 namespace cli {
 
 // Prints the values the setting named by the invocation's word may take, one a line, from the

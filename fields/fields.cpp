@@ -123,6 +123,8 @@ bool FieldReader::open(const QString &path)
     chunk_.clear();
     pos_ = 0;
     field_no_ = 0;
+    line_ = 1;
+    field_line_ = 0;
     comma_pending_ = false;
     failed_ = false;
     at_end_ = false;
@@ -257,6 +259,7 @@ bool FieldReader::next_field(QByteArray &raw, qsizetype limit, const char *what)
         return false;
     }
     ++field_no_;
+    field_line_ = line_;
     comma_pending_ = false;
     if (length > limit) {
         fail_too_long(QByteArray(limit, ' '), limit, what);
@@ -283,6 +286,9 @@ bool FieldReader::next_field(QByteArray &raw, qsizetype limit, const char *what)
             }
             if (c == '"')
                 break;
+            // CR LF is one line end, counted at its LF.
+            if (c == '\n' || (c == '\r' && !(fill() && chunk_.at(pos_) == '\n')))
+                ++line_;
             raw.append(c);
         }
         while (fill() && !at_field_end()) {
@@ -314,6 +320,8 @@ bool FieldReader::next_field(QByteArray &raw, qsizetype limit, const char *what)
             comma_pending_ = true;
         else if (c == '\r' && fill() && chunk_.at(pos_) == '\n')
             ++pos_;
+        if (is_line_end(c))
+            ++line_;
     }
     return !failed_;
 }
@@ -500,6 +508,19 @@ bool read_option_list(const QString &path, QStringList &out, QString *error)
         }
         if (value == u"END"_s)
             break;
+        const auto control = std::find_if(value.begin(), value.end(), [](QChar c) {
+            return (c.unicode() < 0x20 && c != u'\t') || c.unicode() == 0x7F
+                || (c.unicode() >= 0x80 && c.unicode() <= 0x9F);
+        });
+        if (control != value.end()) {
+            if (error)
+                *error
+                    = u"line %1: entry %2 holds a control character, which no list can show: %3"_s
+                          .arg(reader.field_line())
+                          .arg(entries.size() + 1)
+                          .arg(FieldReader::quote(value.toLocal8Bit()));
+            return false;
+        }
         if (entries.size() == max_option_entries) {
             if (error)
                 *error = u"holds more than %1 entries before an \"END\" field"_s.arg(

@@ -69,6 +69,8 @@ public:
     bool at_end() const { return at_end_; }
     // Fields consumed so far, including one that failed conversion.
     int fields_read() const { return field_no_; }
+    // The line (from 1) on which the last field read began.
+    int field_line() const { return field_line_; }
 
     // raw as an error message quotes it: between double quotes, invisible characters escaped, at
     // most quoted_chars characters as written, then "..." and the length in bytes when cut.
@@ -86,6 +88,8 @@ private:
     QByteArray chunk_;
     qsizetype pos_ = 0;
     int field_no_ = 0;
+    int line_ = 1; // the line the next byte stands on
+    int field_line_ = 0;
     int expected_ = 0;
     bool comma_pending_ = false;
     bool failed_ = false;
@@ -134,6 +138,8 @@ inline constexpr int max_option_entries = 4096;
 // Reads an option-list file: text fields up to the first one equal to "END" (exact,
 // case-sensitive); whatever follows it is never read. True with the entries in out; false with
 // *error set (when given, without the file name) if the file cannot be read, holds a bad field,
-// has no "END" field or more than max_option_entries entries before it, in which case out is left
-// unchanged.
+// has no "END" field or more than max_option_entries entries before it, or an entry holds a
+// control character other than a tab (a line end, an escape sequence: no list can show one, and
+// it would break the lines of a report), in which case out is left unchanged. The problem names the
+// line.
 bool read_option_list(const QString &path, QStringList &out, QString *error = nullptr);

@@ -13,6 +13,8 @@ enum class Outcome {
              // the link keeps: the reply is cut (reply holds its first bytes, no terminator)
     NoReply, // the wait ran out without a complete reply
     Foreign, // a plan: a reply began with something else than its step's prefix
+    Stopped, // a plan: stopped between two steps; every step that ran went through, the rest
+             // were not sent
     LineLost, // the port closed during the wait (Disconnect, a new port, the far end gone)
     Sent, // sent without waiting for a reply; whatever comes back is dropped
     Busy, // refused: another transaction is running; nothing was sent
@@ -24,6 +26,12 @@ enum class Outcome {
 constexpr bool refused(Outcome outcome)
 {
     return outcome == Outcome::Busy || outcome == Outcome::NotOpen || outcome == Outcome::ShutDown;
+}
+
+// The message left for the line (whether or not an answer came).
+constexpr bool went_out(Outcome outcome)
+{
+    return outcome != Outcome::Pending && !refused(outcome);
 }
 
 // The line is gone or refused the message, rather than the receiver failing to answer.

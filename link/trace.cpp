@@ -6,6 +6,7 @@ QString trace_outcome_text(Outcome outcome)
 {
     switch (outcome) {
     case Outcome::Pending:
+    case Outcome::Stopped: // a plan's end, never a transaction's
         break;
     case Outcome::Replied:
         return QStringLiteral("replied");

@@ -10,15 +10,21 @@ namespace model {
 
 namespace {
 
-QString names_of(const QList<ProfileEntry> &entries)
+QString names_of(const QList<JobResult::Change> &changes)
 {
     QStringList names;
-    for (const ProfileEntry &entry : entries)
-        names << QLatin1String(entry.setting->name);
+    for (const JobResult::Change &change : changes)
+        names << QLatin1String(change.setting->name);
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
 } // namespace
+
+QString JobResult::Change::text() const
+{
+    return QStringLiteral("%1: %2 -> %3")
+        .arg(QLatin1String(setting->name), from.value_or(QStringLiteral("(no entry)")), to);
+}
 
 ReceiverJob::ReceiverJob(const QString &port, const QString &address, const OptionLists &lists,
     TraceWriter *trace, JobRequest request, JobContext context,
@@ -41,6 +47,8 @@ void ReceiverJob::run_plan(std::vector<Step> steps, void (ReceiverJob::*then)(co
 {
     session_.run(std::move(steps), [this, then](const RunResult &run) {
         ++phase_;
+        if (run.end == Outcome::Stopped)
+            result_.stopped = true;
         (this->*then)(run);
     });
 }
@@ -57,10 +65,19 @@ void ReceiverJob::start()
             if (!step.query) // the read-backs that confirm a value are no command
                 result_.commands << trace_bytes(step.message);
         }
-        QTimer::singleShot(0, this, [this] { finish(JobEnd::Done); });
+        started_ = true;
+        QTimer::singleShot(0, this, [this] {
+            if (!finished_)
+                finish(JobEnd::Done);
+        });
         return;
     }
+    started_ = true;
+    opening_ = true;
     session_.open([this](bool ok, const QString &why) {
+        opening_ = false;
+        if (finished_)
+            return;
         if (ok) {
             begin();
             return;
@@ -70,6 +87,22 @@ void ReceiverJob::start()
                                   context_.open_failure ? context_.open_failure(why) : why);
         finish(JobEnd::LineFailed);
     });
+}
+
+void ReceiverJob::stop()
+{
+    if (finished_ || stopping_)
+        return;
+    stopping_ = true;
+    if (!started_ || opening_) {
+        result_.stopped = true;
+        result_.errors << (started_ ? QStringLiteral("stopped while the line was being opened; "
+                                                     "nothing was sent")
+                                    : QStringLiteral("stopped before it began; nothing was sent"));
+        finish(JobEnd::Failed);
+        return;
+    }
+    session_.stop();
 }
 
 void ReceiverJob::begin()
@@ -98,6 +131,8 @@ void ReceiverJob::begin()
         return;
     }
     case Kind::Set:
+        for (const ProfileEntry &entry : std::as_const(request_.entries))
+            to_send_ << JobResult::Change { entry.setting, std::nullopt, entry.value };
         run_plan(set_plan(request_.entries, lists_), &ReceiverJob::sent);
         return;
     case Kind::Send:
@@ -136,12 +171,14 @@ void ReceiverJob::report_failure(const RunResult &run)
 {
     if (!run.steps.empty())
         result_.errors << step_report(run.steps.back(), run.end);
+    else if (run.end == Outcome::Stopped)
+        result_.errors << QStringLiteral("stopped before anything was sent");
 }
 
 void ReceiverJob::record_sent(const RunResult &run)
 {
     for (const StepResult &step : run.steps) {
-        if (step.step.query || refused(step.outcome.status))
+        if (step.step.query || !went_out(step.outcome.status))
             continue;
         result_.commands << trace_bytes(step.step.message);
     }
@@ -183,39 +220,41 @@ void ReceiverJob::read_done(const RunResult &run)
         }
         if (now && now->value && same_value(*entry.setting, *now->value, entry.value))
             continue;
-        const QString current = now && now->value ? *now->value : QStringLiteral("(no entry)");
-        result_.changes << QStringLiteral("%1: %2 -> %3")
-                               .arg(QLatin1String(entry.setting->name), current, entry.value);
-        to_send_ << entry;
-        before_ << std::pair { entry.setting, current };
+        to_send_ << JobResult::Change { entry.setting, now ? now->value : std::optional<QString>(),
+            entry.value };
     }
     if (request_.kind == Kind::Diff) {
+        result_.changes = to_send_;
         finish(result_.changes.isEmpty() ? JobEnd::Done : JobEnd::Differs);
         return;
     }
     // The input source must be an entry of the layout this receiver's transmitter has.
-    for (const ProfileEntry &entry : std::as_const(to_send_)) {
-        if (entry.setting->follows_input_layout) {
-            const QStringList entries = list_entries(*entry.setting, lists_, single_hdmi_);
-            if (!entries.contains(entry.value)) {
+    for (const JobResult::Change &change : std::as_const(to_send_)) {
+        if (change.setting->follows_input_layout) {
+            const QStringList entries = list_entries(*change.setting, lists_, single_hdmi_);
+            if (!entries.contains(change.to)) {
                 result_.errors << QStringLiteral("input_source: %1 is not an input of this "
                                                  "receiver (%2); nothing was sent")
-                                      .arg(entry.value, entries.join(QStringLiteral(", ")));
+                                      .arg(change.to, entries.join(QStringLiteral(", ")));
                 finish(JobEnd::Failed);
                 return;
             }
         }
     }
+    QList<ProfileEntry> entries;
+    for (const JobResult::Change &change : std::as_const(to_send_))
+        entries << ProfileEntry { change.setting, change.to };
     if (request_.dry_run || to_send_.isEmpty()) {
-        for (const Step &step : set_plan(to_send_, lists_)) {
+        // With --dry-run, what would change and the messages that would change it.
+        result_.changes = to_send_;
+        for (const Step &step : set_plan(entries, lists_)) {
             if (!step.query)
                 result_.commands << trace_bytes(step.message);
         }
         finish(JobEnd::Done);
         return;
     }
-    result_.changes.clear();
-    run_plan(set_plan(to_send_, lists_), &ReceiverJob::sent);
+    run_plan(set_plan(entries, lists_), &ReceiverJob::sent);
 }
 
 void ReceiverJob::sent(const RunResult &run)
@@ -229,21 +268,23 @@ void ReceiverJob::sent(const RunResult &run)
                                      : JobEnd::Failed);
         return;
     }
-    const QList<ProfileEntry> &entries
-        = request_.kind == JobRequest::Kind::Apply ? to_send_ : request_.entries;
     // Each value is confirmed by the reply to its own message, or (sent without waiting) by the
-    // read-back that follows it; the failing step, last of a run that did not end well, confirms
-    // nothing.
-    QList<ProfileEntry> confirmed, unconfirmed;
+    // read-back that follows it. The failing step, last of a run that did not end well, confirms
+    // nothing: its value is unconfirmed when its message went out, and every value after it was
+    // never sent, so it is neither a change nor unconfirmed. A stopped run ended between steps.
+    QList<JobResult::Change> confirmed, unconfirmed;
     QStringList wrong;
+    const bool whole = run.done() || run.end == Outcome::Stopped;
     qsizetype entry = 0;
-    const std::size_t done
-        = run.done() || run.steps.empty() ? run.steps.size() : run.steps.size() - 1;
-    for (std::size_t i = 0; i < done && entry < entries.size(); ++i) {
+    bool entry_sent = false; // a message of to_send_[entry] went out
+    for (std::size_t i = 0; i < run.steps.size() && entry < to_send_.size(); ++i) {
         const StepResult &result = run.steps[i];
-        if (!result.step.wait)
+        if (!result.step.query && went_out(result.outcome.status))
+            entry_sent = true;
+        if (!result.step.wait || (!whole && i + 1 == run.steps.size()))
             continue;
-        const ProfileEntry &value = entries.at(entry++);
+        const JobResult::Change &value = to_send_.at(entry++);
+        entry_sent = false;
         if (!result.step.expect) {
             confirmed << value;
             continue;
@@ -256,17 +297,21 @@ void ReceiverJob::sent(const RunResult &run)
         }
         unconfirmed << value;
         wrong << QStringLiteral("%1: sent %2 without waiting, but the receiver reads back %3")
-                     .arg(QLatin1String(value.setting->name), value.value,
+                     .arg(QLatin1String(value.setting->name), value.to,
                          read.value ? *read.value : QStringLiteral("a value no entry names"));
     }
+    if (entry_sent && entry < to_send_.size())
+        unconfirmed << to_send_.at(entry++);
+    const QList<JobResult::Change> not_sent = to_send_.mid(entry);
     if (run.done() && wrong.isEmpty()) {
         if (request_.kind != JobRequest::Kind::Apply) {
+            result_.changes = confirmed;
             finish(JobEnd::Done);
             return;
         }
         QList<const Setting *> wanted;
-        for (const ProfileEntry &value : std::as_const(to_send_))
-            wanted << value.setting;
+        for (const JobResult::Change &change : std::as_const(to_send_))
+            wanted << change.setting;
         result_.values.clear();
         run_plan(read_plan(wanted), &ReceiverJob::verified);
         return;
@@ -274,36 +319,44 @@ void ReceiverJob::sent(const RunResult &run)
     if (!run.done())
         report_failure(run);
     result_.errors << wrong;
-    unconfirmed << entries.mid(entry);
-    result_.errors << QStringLiteral("sent and confirmed: %1; not confirmed: %2")
-                          .arg(names_of(confirmed), names_of(unconfirmed));
+    result_.changes = confirmed;
+    result_.unconfirmed = unconfirmed;
+    QString report = QStringLiteral("sent and confirmed: %1").arg(names_of(confirmed));
+    if (!unconfirmed.isEmpty())
+        report += QStringLiteral("; sent, not confirmed (it may have taken): %1")
+                      .arg(names_of(unconfirmed));
+    if (!not_sent.isEmpty())
+        report += QStringLiteral("; not sent: %1").arg(names_of(not_sent));
+    result_.errors << report;
     finish(line_gone(run.end) ? JobEnd::LineFailed : JobEnd::Failed);
 }
 
 void ReceiverJob::verified(const RunResult &run)
 {
     if (!take_values(run)) {
+        // Every setting was confirmed as it was sent: each is a change, though unchecked.
+        result_.changes = to_send_;
         result_.errors << QStringLiteral(
-            "every setting was sent (%1), but reading them back failed")
-                              .arg(names_of(to_send_));
+            "every setting was sent and confirmed (%1), but reading them back %2")
+                              .arg(names_of(to_send_),
+                                  run.end == Outcome::Stopped ? QStringLiteral("was stopped")
+                                                              : QStringLiteral("failed"));
         finish(line_gone(run.end) ? JobEnd::LineFailed : JobEnd::Failed);
         return;
     }
     JobEnd end = JobEnd::Done;
-    for (qsizetype i = 0; i < to_send_.size(); ++i) {
-        const ProfileEntry &entry = to_send_.at(i);
+    for (const JobResult::Change &change : std::as_const(to_send_)) {
         std::optional<QString> now;
         for (const JobResult::Value &value : std::as_const(result_.values)) {
-            if (value.setting == entry.setting)
+            if (value.setting == change.setting)
                 now = value.value;
         }
-        if (now && same_value(*entry.setting, *now, entry.value)) {
-            result_.changes << QStringLiteral("%1: %2 -> %3")
-                                   .arg(QLatin1String(entry.setting->name), before_.at(i).second,
-                                       entry.value);
+        if (now && same_value(*change.setting, *now, change.to)) {
+            result_.changes << change;
         } else {
+            result_.unconfirmed << change;
             result_.errors << QStringLiteral("%1: sent %2, but the receiver reads back %3")
-                                  .arg(QLatin1String(entry.setting->name), entry.value,
+                                  .arg(QLatin1String(change.setting->name), change.to,
                                       now ? *now : QStringLiteral("a value no entry names"));
             end = JobEnd::Failed;
         }

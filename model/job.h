@@ -52,9 +52,25 @@ struct JobResult
         QString problem;
     };
     QList<Value> values;
-    // Apply: "name: old -> new" for each setting changed (with --dry-run, to be changed).
-    // Diff: "name: receiver-value -> profile-value" for each difference.
-    QStringList changes;
+    // A setting's value before and after.
+    struct Change
+    {
+        const Setting *setting = nullptr;
+        // The receiver's value before; none when no entry names it, or when it was not read
+        // (set reads nothing first).
+        std::optional<QString> from;
+        QString to;
+
+        // "name: before -> after", "(no entry)" standing for a value no entry names.
+        QString text() const;
+    };
+    // Apply and Set: each setting sent and confirmed (with --dry-run, to be changed). Diff: each
+    // difference, from the receiver's value to the profile's. A setting never sent is no change.
+    QList<Change> changes;
+    // Apply and Set: each setting sent whose confirmation did not come (no reply, a reply for
+    // another command, the line lost or the run stopped before it came, or a read-back that
+    // shows another value): it may have taken.
+    QList<Change> unconfirmed;
     // Every message sent that writes (a setting, a key, an action; queries are not listed), in
     // the order sent, as the trace shows bytes (printable ASCII as it is, any other byte and the
     // backslash as \xHH). With dry_run, the messages that would be sent. A message whose reply
@@ -62,6 +78,8 @@ struct JobResult
     QStringList commands;
     // What went wrong, one report per line, naming the setting, the bytes sent and what came back.
     QStringList errors;
+    // The job ended because it was stopped (ReceiverJob::stop) before its work was done.
+    bool stopped = false;
 };
 
 // What the front end running a job knows of the process around it.
@@ -87,6 +105,9 @@ public:
     const QString &port() const { return session_.port(); }
     // Starts the job; finished() follows from the event loop, also when the line cannot be opened.
     void start();
+    // Sends nothing more: a job not started or still opening its line ends at once; a running one
+    // lets the step on the line run to its end, then ends with what it did so far.
+    void stop();
     bool is_finished() const { return finished_; }
     const JobResult &result() const { return result_; }
 
@@ -116,11 +137,15 @@ private:
     JobContext context_;
     JobResult result_;
     bool single_hdmi_ = true;
-    QList<ProfileEntry> to_send_; // Apply: the entries that differ
-    QList<std::pair<const Setting *, QString>> before_; // Apply: their values before
+    // The entries that ran through sent(): Apply's that differ (with their values before), or
+    // Set's.
+    QList<JobResult::Change> to_send_;
     int phase_ = 0; // plans run so far
     int phases_ = 1; // plans the job runs in all, for the progress share
     bool finished_ = false;
+    bool started_ = false;
+    bool opening_ = false;
+    bool stopping_ = false;
 };
 
 } // namespace model

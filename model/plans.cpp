@@ -158,6 +158,8 @@ QString step_report(const StepResult &result, Outcome end)
                     : QStringLiteral(" (received %1)")
                           .arg(quoted_bytes(result.received, outcome.discarded)));
     }
+    if (end == Outcome::Stopped)
+        return QStringLiteral("stopped after %1: nothing more was sent").arg(step.what);
     return sent
         + QStringLiteral(", received %1").arg(quoted_bytes(outcome.reply, outcome.discarded));
 }

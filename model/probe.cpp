@@ -83,6 +83,7 @@ ProbeResult probe_result(const RunResult &run, bool network)
     case Outcome::Pending:
     case Outcome::Replied:
     case Outcome::Sent:
+    case Outcome::Stopped: // a probe is never stopped
         break;
     case Outcome::Foreign:
         result.state = ProbeState::Garbled;

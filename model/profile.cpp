@@ -19,13 +19,35 @@ bool split_line(const QString &line, QString *name, QString *value)
     return !name->isEmpty();
 }
 
+// A character as \xHH.
+QString escaped(char16_t u)
+{
+    return QStringLiteral("\\x")
+        + QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
+// The longest name quoted back in a report: far longer than any setting's.
+constexpr qsizetype quoted_name_chars = 40;
+
+// Whether text could be a setting's name: a short run of letters, digits and underscores. Any
+// other text is not quoted back, so that a file given by mistake (a password file) is not
+// printed line by line in the reports.
+bool name_like(const QString &text)
+{
+    return !text.isEmpty() && text.size() <= quoted_name_chars
+        && std::all_of(text.begin(), text.end(), [](QChar c) {
+               return c == QLatin1Char('_') || (c.unicode() < 0x80 && c.isLetterOrNumber());
+           });
+}
+
 bool check(const QString &name, const QString &value, const OptionLists &lists,
     bool allow_read_only, ProfileEntry *entry, QString *why)
 {
     const Setting *setting = find_setting(name);
     if (!setting) {
-        *why = QStringLiteral("unknown setting \"%1\"%2")
-                   .arg(name, did_you_mean(name, setting_names()));
+        *why = name_like(name) ? QStringLiteral("unknown setting \"%1\"%2")
+                                     .arg(name, did_you_mean(name, setting_names()))
+                               : QStringLiteral("no setting is named so");
         return false;
     }
     entry->setting = setting;
@@ -70,7 +92,8 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
         if (const std::optional<QString> control = control_byte(trimmed)) {
             why = QStringLiteral("holds the control byte %1").arg(*control);
         } else if (!split_line(trimmed, &name, &value)) {
-            why = QStringLiteral("not \"name = value\": %1").arg(trimmed);
+            // The line is not quoted: it may come from any file given by mistake.
+            why = QStringLiteral("not \"name = value\"");
         } else if (std::any_of(
                        parsed.entries.begin(), parsed.entries.end(), [&](const ProfileEntry &e) {
                            return name == QLatin1String(e.setting->name);
@@ -83,6 +106,19 @@ bool parse_profile(const QString &text, const OptionLists &lists, Profile *profi
         }
         if (error)
             *error = QStringLiteral("line %1: %2").arg(number).arg(why);
+        return false;
+    }
+    // An empty file, or one being rewritten as it is read, must not pass for "nothing to do".
+    if (parsed.entries.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("holds no setting (it is empty, or holds only comments and "
+                                    "blank lines)");
+        return false;
+    }
+    if (parsed.writable_in_read_order().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("holds only read-only settings, which apply and diff leave "
+                                    "alone");
         return false;
     }
     *profile = parsed;
@@ -104,15 +140,26 @@ bool parse_assignment(
     return false;
 }
 
+QString printable(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F))
+            shown += escaped(u);
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 std::optional<QString> control_byte(const QString &text)
 {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if ((u < 0x20 && u != u'\t') || u == 0x7F)
-            return QStringLiteral("\\x%1")
-                .arg(int(u), 2, 16, QLatin1Char('0'))
-                .toUpper()
-                .replace(QStringLiteral("\\X"), QStringLiteral("\\x"));
+            return escaped(u);
     }
     return std::nullopt;
 }

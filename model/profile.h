@@ -28,7 +28,9 @@ struct Profile
 };
 
 // Parses the text of a profile. False with the first problem ("line 4: ...") when a line is not
-// "name = value", names no setting, names one twice, or holds a value its list does not offer.
+// "name = value", names no setting, names one twice, or holds a value its list does not offer;
+// also when it holds no setting at all, or only read-only ones. A line that is not
+// "name = value" is not quoted in the problem, nor a name that does not look like one.
 bool parse_profile(const QString &text, const OptionLists &lists, Profile *profile, QString *error);
 
 // One "NAME=VALUE" argument of `set`, checked the same way; read-only names are refused.
@@ -38,6 +40,11 @@ bool parse_assignment(
 // The first control byte (below 0x20 other than a tab, or 0x7F) in text, written \xHH; none
 // when there is none.
 std::optional<QString> control_byte(const QString &text);
+
+// text for a report: every control character (below 0x20, 0x7F, 0x80 to 0x9F) written \xHH, so
+// that a name holding a line end or an escape sequence cannot break the report's line nor reach
+// a terminal raw.
+QString printable(const QString &text);
 
 // A line of a profile or ports file without its comment: "#" at the start or after a space or
 // tab begins one. The rest is trimmed.

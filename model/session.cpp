@@ -99,10 +99,22 @@ void ReceiverSession::run(std::vector<Step> steps, std::function<void(const RunR
     QTimer::singleShot(0, this, &ReceiverSession::next);
 }
 
+void ReceiverSession::stop()
+{
+    stopping_ = true;
+    // In a pause, or before the first step: nothing is on the line.
+    if (running_ && !core_.busy())
+        end(Outcome::Stopped);
+}
+
 void ReceiverSession::next()
 {
     if (!running_)
         return;
+    if (stopping_) {
+        end(Outcome::Stopped);
+        return;
+    }
     if (index_ >= steps_.size()) {
         end(Outcome::Replied);
         return;
@@ -163,10 +175,12 @@ void ReceiverSession::step_replied()
     // The pause after the last step would hold nothing back.
     if (index_ >= steps_.size())
         end(Outcome::Replied);
-    else if (pause_after > 0)
-        pause_.start(pause_after);
+    else if (stopping_)
+        end(Outcome::Stopped);
     else
-        QTimer::singleShot(0, this, &ReceiverSession::next);
+        // A timer even without a pause: the event loop takes timers after the events of
+        // descriptors, so a stop that came with this reply is seen before the next step goes.
+        pause_.start(pause_after);
 }
 
 void ReceiverSession::end(Outcome how)

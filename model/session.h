@@ -59,7 +59,8 @@ struct RunResult
 {
     // Replied when every step went through; otherwise the outcome of the step that ended the
     // run: NoReply or TooLong, Foreign (a reply with another prefix), LineLost, or a refusal
-    // (NotOpen when the line went away before the step).
+    // (NotOpen when the line went away before the step); Stopped when stop() ended it between
+    // two steps.
     Outcome end = Outcome::Replied;
     bool done() const { return end == Outcome::Replied; }
     std::vector<StepResult> steps; // every step that ran, the failing one last
@@ -95,6 +96,12 @@ public:
     // replied or one has failed. One plan at a time.
     void run(std::vector<Step> steps, std::function<void(const RunResult &)> done);
 
+    // Sends nothing more. A step whose message is on the line runs to its end (its reply, or
+    // the reply wait), so that its outcome is known and traced; the plan then ends, with Stopped
+    // when that step replied. A plan in a pause ends at once, and so does any plan run later.
+    void stop();
+    bool stopping() const { return stopping_; }
+
     // Milliseconds a waiting step may take before it counts as unanswered.
     static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
 
@@ -122,6 +129,7 @@ private:
     RunResult result_;
     std::function<void(const RunResult &)> done_;
     bool running_ = false;
+    bool stopping_ = false;
 };
 
 } // namespace model

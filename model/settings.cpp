@@ -8,6 +8,7 @@
 #include "fields/fields.h"
 #include "link/trace.h"
 #include "protocol/protocol.h"
+#include "protocol/reply_values.h"
 #include "protocol/vocabulary.h"
 
 #include <QDir>
@@ -180,6 +181,30 @@ QString quoted_value(const QByteArray &value)
     if (value.size() > shown_value_bytes)
         text += QStringLiteral("\u2026 (%1 bytes)").arg(value.size());
     return text;
+}
+
+// Whether a reply's value is read as a number (a position, or seconds).
+bool number_read(const Setting &setting)
+{
+    return setting.command->reply == protocol::ReplyRead::Number
+        || setting.command->reply == protocol::ReplyRead::FiveSeconds;
+}
+
+// The list position a reply's value names, read strictly: a number is taken only when it is
+// plainly one, and only as the entry it names exactly (seconds that fall between two entries name
+// none). The window reads the same values from their leading digits instead (reply_position).
+std::optional<int> strict_position(
+    const Setting &setting, const QByteArray &value, bool single_hdmi, const QStringList &entries)
+{
+    if (!number_read(setting))
+        return reply_position(setting, value, single_hdmi, entries);
+    const std::optional<int> number = protocol::plain_number(value);
+    if (!number)
+        return std::nullopt;
+    if (setting.command->reply == protocol::ReplyRead::Number)
+        return number;
+    const qsizetype found = entries.indexOf(QString::number(*number));
+    return found >= 0 ? std::optional<int>(static_cast<int>(found)) : std::nullopt;
 }
 
 } // namespace
@@ -400,7 +425,14 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
     const QByteArray prefix(setting.command->prefix);
     if (setting.values == Values::HexBytes) {
         const std::optional<QByteArray> command = display_command_from_reply(prefix, reply, bytes);
-        if (!command) {
+        // The byte count is read strictly too: "3" and not "3x" or " 3".
+        QByteArray argument = reply;
+        if (command && protocol::strip_reply(argument, prefix)
+            && !protocol::plain_number(argument.left(argument.indexOf(',')))) {
+            read.problem = QStringLiteral("the receiver reports a byte count %1, which is not a "
+                                          "number")
+                               .arg(quoted_value(argument.left(argument.indexOf(','))));
+        } else if (!command) {
             read.foreign = true;
             read.problem = QStringLiteral("not a display command reply");
         } else if (command->isEmpty()) {
@@ -434,7 +466,8 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
         if (!projector_values::parse_port_reply(value, values)) {
             read.foreign = true;
             read.problem = QStringLiteral("the reply holds no comma");
-        } else if (!projector_values::port_in_lists(values)) {
+        } else if (!projector_values::port_in_lists(values)
+            || projector_values::port_argument(values) != value) {
             read.problem
                 = QStringLiteral("%1 is not in the projector port lists").arg(quoted_value(value));
         } else {
@@ -448,7 +481,12 @@ ReadValue read_value(const Setting &setting, const QByteArray &reply, const Byte
         break;
     }
     const QStringList entries = list_entries(setting, lists, single_hdmi);
-    const std::optional<int> position = reply_position(setting, value, single_hdmi, entries);
+    if (number_read(setting) && !protocol::plain_number(value)) {
+        read.problem = QStringLiteral("the receiver reports %1, which is not a number")
+                           .arg(quoted_value(value));
+        return read;
+    }
+    const std::optional<int> position = strict_position(setting, value, single_hdmi, entries);
     if (!position || *position < 0 || *position >= entries.size()) {
         read.problem = QStringLiteral("the receiver reports %1, which no entry of the list names")
                            .arg(quoted_value(value));

@@ -1,5 +1,6 @@
 #include "protocol/reply_values.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -35,6 +36,19 @@ int reply_number(const QByteArray &value)
     if (rounded <= static_cast<double>(std::numeric_limits<int>::min()))
         return std::numeric_limits<int>::min();
     return static_cast<int>(rounded);
+}
+
+std::optional<int> plain_number(const QByteArray &value)
+{
+    if (value.isEmpty())
+        return std::nullopt;
+    long long number = 0;
+    for (const char c : value) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        number = std::min<long long>(number * 10 + (c - '0'), std::numeric_limits<int>::max());
+    }
+    return static_cast<int>(number);
 }
 
 } // namespace protocol

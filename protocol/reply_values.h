@@ -13,4 +13,10 @@ namespace protocol {
 // whatever follows is ignored. Nothing usable reads as 0. The result is rounded and clamped to int.
 int reply_number(const QByteArray &value);
 
+// The value of a reply read strictly, for tools that must not show a value the receiver did not
+// plainly report: decimal digits and nothing else, leading zeros allowed ("07" is 7, as the
+// receiver pads); a number beyond int is int's largest. None for anything else: nothing, a
+// sign, a point, a space, a letter, an exponent.
+std::optional<int> plain_number(const QByteArray &value);
+
 } // namespace protocol

@@ -188,6 +188,9 @@ private Q_SLOTS:
         QTest::newRow("list without END")
             << "auto_off.txt" << QByteArray("Off\r\n60\r\n") << "auto_off.txt";
         QTest::newRow("list missing") << "output_reso.txt" << QByteArray() << "output_reso.txt";
+        QTest::newRow("list entry holding a line end")
+            << "output_reso.txt" << QByteArray("Auto\r\n\"1280x1024\r\nhue\"\r\nEND\r\n")
+            << "output_reso.txt: line 2: entry 2 holds a control character";
         QTest::newRow("red ball missing") << "ball_red.gif" << QByteArray() << "ball_red.gif";
         QTest::newRow("auto-clear 5")
             << "KZ_ORBA_CTRL.ini" << QByteArray("1\r\n5\r\n0\r\n\"\"\r\n1\r\n") << "auto-clear 5";

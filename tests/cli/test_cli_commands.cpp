@@ -57,7 +57,15 @@ JobResult ended(JobEnd end, const QStringList &errors = {}, const QStringList &c
     JobResult result;
     result.end = end;
     result.errors = errors;
-    result.changes = changes;
+    // Each "name: before -> after" as the change it reads.
+    for (const QString &text : changes) {
+        const QString name = text.section(QLatin1Char(':'), 0, 0);
+        const QStringList sides = text.mid(name.size() + 2).split(QStringLiteral(" -> "));
+        const Setting *setting = find_setting(name);
+        if (!setting || sides.size() != 2)
+            qFatal("not a change: %s", qPrintable(text));
+        result.changes << JobResult::Change { setting, sides.at(0), sides.at(1) };
+    }
     return result;
 }
 

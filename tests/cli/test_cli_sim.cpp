@@ -32,11 +32,13 @@ struct CliRun
     QString err;
 };
 
-// Runs kz-orba-cli with the shipped option lists; the port is given in words.
-CliRun run_cli(const QStringList &words, int timeout_ms = 30000)
+// Runs kz-orba-cli with the option lists of config_dir (the shipped ones unless given); the port
+// is given in words.
+CliRun run_cli(const QStringList &words, int timeout_ms = 30000,
+    const QString &config_dir = QStringLiteral(KZ_DATA_DIR))
 {
     QProcess process;
-    QStringList args { QStringLiteral("--config-dir"), QStringLiteral(KZ_DATA_DIR) };
+    QStringList args { QStringLiteral("--config-dir"), config_dir };
     args << words;
     process.start(QStringLiteral(KZ_CLI_PATH), args);
     CliRun run;
@@ -386,6 +388,28 @@ private Q_SLOTS:
             "read" } << "" << 0 << 2 << true << "symbolic link to nothing";
         QTest::newRow("usage: trace is a device") << QStringList { "--trace", "/dev/null", "read" }
                                                   << "" << 0 << 2 << true << "not a regular file";
+        QTest::newRow("bad profile: empty")
+            << QStringList { "apply", "PROFILE" } << "" << 0 << 2 << true
+            << "profile: holds no setting (it is empty, or holds only comments and blank lines); "
+               "nothing was sent";
+        QTest::newRow("bad profile: comments and blank lines only")
+            << QStringList { "diff", "PROFILE" } << "# room 1\n\n  # aspect = Full\n"
+            << 0 << 2 << true << "holds no setting";
+        QTest::newRow("bad profile: read-only settings only")
+            << QStringList { "apply", "PROFILE" } << "transmitter = TX\n"
+            << 0 << 2 << true << "holds only read-only settings";
+        QTest::newRow("bad profile: not a profile, not quoted")
+            << QStringList { "diff", "PROFILE" } << "root:$6$Secret:19000:0:99999:7:::\n"
+            << 0 << 2 << true << "profile: line 1: not \"name = value\"; nothing was sent";
+        QTest::newRow("bad profile: escape sequence in its name")
+            << QStringList { "apply", "/nonexistent/\x1b[2Jroom" } << "" << 0 << 2 << true
+            << "/nonexistent/\\x1B[2Jroom: no such file";
+        QTest::newRow("bad profile: line end in its name")
+            << QStringList { "diff", "/nonexistent/room\nhue = 3" } << "" << 0 << 2 << true
+            << "/nonexistent/room\\x0Ahue = 3: no such file";
+        QTest::newRow("usage: line end in the trace's name")
+            << QStringList { "--trace", "DIR/t\nx/y", "get", "hue" } << "" << 0 << 2 << true
+            << "t\\x0Ax/y";
         QTest::newRow("done: comment after a value")
             << QStringList { "diff", "PROFILE" } << "aspect = Full # as in room one\n# c\n"
             << 0 << 0 << false << "";
@@ -395,7 +419,8 @@ private Q_SLOTS:
                "(nothing came back)";
         QTest::newRow("failed: set not confirmed")
             << QStringList { "set", "hue=3", "aspect=Full", "display=Off" } << "" << 2 << 1 << false
-            << "sent and confirmed: hue; not confirmed: aspect, display";
+            << "sent and confirmed: hue; sent, not confirmed (it may have taken): aspect; not "
+               "sent: display";
         QTest::newRow("failed: apply not confirmed")
             << QStringList { "apply", "PROFILE" } << "hue = 3\naspect = 4:3 TV\naudio = Off\n"
             << 6 << 1
@@ -403,7 +428,8 @@ private Q_SLOTS:
             // hue is sent without waiting and read back: the read-back has no answer.
             << "hue: sent \"WP_PictureHue[?]$\\x0D\", no complete reply within 302 ms (nothing "
                "came back)\n"
-               "kz-orba-cli: sent and confirmed: aspect, audio; not confirmed: hue";
+               "kz-orba-cli: sent and confirmed: aspect, audio; sent, not confirmed (it may have "
+               "taken): hue";
         QTest::newRow("failed: foreign reply")
             << QStringList { "get", "display" } << "" << 4 << 1 << false
             << "received \"WP_Input[On]$\\x0D\", which is not a reply to it";
@@ -487,6 +513,190 @@ private Q_SLOTS:
             = !out_lines.isEmpty() && out_lines.last().startsWith(QStringLiteral("# incomplete"));
         if (reads && status != 2)
             QVERIFY2(says_incomplete == (status != 0), qPrintable(run.out));
+    }
+
+    // Values by reply: a number the receiver did not plainly report is shown as unread in every
+    // form (a comment, null with a note), and diff does not take it for a value of the list.
+    void garbled_numbers_are_unread_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        for (const char *reply :
+            { "abc", "", "-", "7xyz", "12 ; display = Off", "0x20", "300abc", "1e1", "50.0" })
+            QTest::addRow("\"%s\"", reply) << QByteArray(reply);
+    }
+    void garbled_numbers_are_unread()
+    {
+        QFETCH(QByteArray, reply);
+        Receiver room;
+        QVERIFY(room.start());
+        room.set("WP_PictureHue[", reply);
+        const QString note = QStringLiteral("the receiver reports \"%1\", which is not a number")
+                                 .arg(QString::fromLatin1(reply));
+
+        const CliRun text = room.cli({ "get", "hue", "aspect" });
+        QCOMPARE(text.status, 0);
+        QCOMPARE(text.out, "# hue: " + note + "\naspect = Full\n");
+
+        const QJsonObject json = only_receiver(room.cli({ "--json", "get", "hue" }).out);
+        QVERIFY(json.value("settings").toObject().contains("hue"));
+        QVERIFY(json.value("settings").toObject().value("hue").isNull());
+        QCOMPARE(json.value("notes").toObject().value("hue").toString(), note);
+
+        QTemporaryDir dir;
+        const QString profile = write_file(dir, "p", "hue = 50\naspect = Full\n");
+        const CliRun diff = room.cli({ "diff", profile });
+        QCOMPARE(diff.status, 1);
+        QCOMPARE(diff.out, QStringLiteral("hue: (no entry) -> 50\n"));
+        const QJsonObject differs = only_receiver(room.cli({ "--json", "diff", profile }).out);
+        QCOMPARE(differs.value("result").toString(), QStringLiteral("differs"));
+        QCOMPARE(differs.value("changes").toArray(),
+            (QJsonArray { QJsonObject {
+                { "setting", "hue" }, { "from", QJsonValue::Null }, { "to", 50 } } }));
+    }
+
+    // Partial changes: a setting sent and confirmed is a change; one sent whose confirmation did
+    // not come may have taken and is listed apart; one never sent is neither. The profile sends
+    // aspect, display, brightness and hue in this order; the fault strikes at brightness, once
+    // display has been set.
+    void partial_changes_are_reported_data()
+    {
+        QTest::addColumn<int>("fault"); // 0 dropped reply, 1 line lost, 2 foreign reply,
+                                        // 3 read back as another value
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QStringList>("unconfirmed");
+        QTest::addColumn<QString>("reported");
+        const QString first_two = "sent and confirmed: aspect, display; sent, not confirmed (it "
+                                  "may have taken): brightness";
+        QTest::newRow("dropped reply")
+            << 0 << 1 << QStringList { "aspect", "display" } << QStringList { "brightness" }
+            << first_two + "; not sent: hue";
+        QTest::newRow("line lost after the send")
+            << 1 << 3 << QStringList { "aspect", "display" } << QStringList { "brightness" }
+            << first_two + "; not sent: hue";
+        QTest::newRow("reply for another command")
+            << 2 << 1 << QStringList { "aspect", "display" } << QStringList { "brightness" }
+            << first_two + "; not sent: hue";
+        QTest::newRow("read back as another value")
+            << 3 << 1 << QStringList { "aspect", "display", "hue" } << QStringList { "brightness" }
+            << "brightness: sent 9, but the receiver reads back 8";
+    }
+    void partial_changes_are_reported()
+    {
+        QFETCH(int, fault);
+        QFETCH(int, status);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, unconfirmed);
+        QFETCH(QString, reported);
+        Receiver room;
+        QVERIFY(room.start());
+        PtySimulator *sim = &room.sim;
+        sim->set_message_hook([sim, fault](const QByteArray &message) {
+            if (message.startsWith("WP_Display[Off]")) {
+                SimFaults later;
+                if (fault == 0)
+                    later.silent << QByteArray("WP_PictureBri[");
+                if (fault == 1) {
+                    later.hang_up = true;
+                    later.hang_up_only = "WP_PictureBri[";
+                }
+                if (fault == 2) {
+                    later.wrong_prefix = "WP_PictureCon[";
+                    later.wrong_prefix_only = "WP_PictureBri[";
+                }
+                sim->set_faults(later);
+            }
+            if (fault == 3 && message.startsWith("WP_PictureBri[9]"))
+                sim->with_model([](ReceiverModel &m) { m.set_value("WP_PictureBri[", "8"); });
+        });
+        QTemporaryDir dir;
+        const QString profile
+            = write_file(dir, "p", "hue = 3\nbrightness = 9\ndisplay = Off\naspect = 4:3 TV\n");
+        const CliRun run = room.cli({ "--json", "apply", profile });
+        sim->set_message_hook({});
+        QCOMPARE(run.status, status);
+        const QJsonObject receiver = only_receiver(run.out);
+        QVERIFY2(!receiver.isEmpty(), qPrintable(run.out));
+        const auto names = [&](const char *key) {
+            QStringList list;
+            for (const QJsonValue change : receiver.value(key).toArray())
+                list << change.toObject().value("setting").toString();
+            return list;
+        };
+        QCOMPARE(names("changes"), changes);
+        QCOMPARE(names("unconfirmed"), unconfirmed);
+        const QJsonObject brightness = receiver.value("unconfirmed").toArray().first().toObject();
+        QCOMPARE(brightness.value("from"), QJsonValue(50));
+        QCOMPARE(brightness.value("to"), QJsonValue(9));
+        QVERIFY2(receiver.value("error").toString().contains(reported),
+            qPrintable(receiver.value("error").toString()));
+        // commands holds what left for the line: each change and the unconfirmed one (it left),
+        // never a setting that was not sent; the read-back's queries are no commands.
+        QStringList left;
+        for (const QJsonValue command : receiver.value("commands").toArray())
+            left << command.toString().section('[', 0, 0);
+        QStringList expected { "WP_Aspect", "WP_Display", "WP_PictureBri" };
+        if (fault == 3)
+            expected << "WP_PictureHue";
+        QCOMPARE(left, expected);
+        // "May have taken" is no guess: the receiver carried the unconfirmed one out.
+        QVERIFY(room.value("WP_PictureBri[") != "50");
+        QCOMPARE(room.value("WP_Display["), QByteArray("Off"));
+        if (fault != 3)
+            QCOMPARE(room.value("WP_PictureHue["), QByteArray("50"));
+    }
+
+    void set_and_apply_say_what_they_did()
+    {
+        Receiver room;
+        QVERIFY(room.start());
+        const CliRun set = room.cli({ "set", "hue=40", "aspect=4:3 TV" });
+        QCOMPARE(set.status, 0);
+        QCOMPARE(set.out, QString());
+        QCOMPARE(set.err, room.path + ": set 2: hue = 40; aspect = 4:3 TV\n");
+        const QJsonObject json = only_receiver(room.cli({ "--json", "set", "hue=41" }).out);
+        QCOMPARE(json.value("changes").toArray(),
+            (QJsonArray { QJsonObject {
+                { "setting", "hue" }, { "from", QJsonValue::Null }, { "to", 41 } } }));
+        QCOMPARE(json.value("unconfirmed").toArray(), QJsonArray());
+
+        QTemporaryDir dir;
+        const QString profile = write_file(dir, "p", "hue = 41\n");
+        const CliRun apply = room.cli({ "apply", profile });
+        QCOMPARE(apply.status, 0);
+        QCOMPARE(apply.out, QString());
+        QCOMPARE(apply.err, room.path + ": already as the profile\n");
+    }
+
+    // An option-list entry holding a control byte is refused before anything is sent, naming the
+    // file and the line, and never printed raw.
+    void option_list_control_bytes_are_refused_data()
+    {
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("values") << QStringList { "values", "output_resolution" };
+        QTest::newRow("read") << QStringList { "--port", "PORT", "read" };
+        QTest::newRow("set") << QStringList { "--port", "PORT", "set", "hue=3" };
+    }
+    void option_list_control_bytes_are_refused()
+    {
+        QFETCH(QStringList, words);
+        Receiver room;
+        QVERIFY(room.start());
+        QTemporaryDir dir;
+        for (const char *file : { "auto_off.txt", "input_prefer.txt" })
+            QVERIFY(QFile::copy(QStringLiteral(KZ_DATA_DIR "/") + file, dir.filePath(file)));
+        write_file(
+            dir, "output_reso.txt", "Auto\r\n640x480\r\n\"800x600\ndisplay = Off\"\r\nEND\r\n");
+        words.replaceInStrings("PORT", room.path);
+        const CliRun run = run_cli(words, 30000, dir.path());
+        QCOMPARE(run.status, 2);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.contains(
+                     "output_reso.txt: line 3: entry 3 holds a control character, which no list "
+                     "can show: \"800x600\\ndisplay = Off\""),
+            qPrintable(run.err));
+        QCOMPARE(run.err.count('\n'), 1);
+        QCOMPARE(room.sim.received(), QList<QByteArray>());
     }
 
     void read_json_is_one_object()
@@ -702,8 +912,8 @@ private Q_SLOTS:
         QVERIFY(lines[1].startsWith(rooms[1]->path + ": failed: hue: sent"));
         QVERIFY(lines[4].startsWith(dir.filePath("no-such-port") + ": line: cannot open"));
         QCOMPARE(lines[5], "5 receivers: 3 done, 1 failed, 1 unreachable or lost");
-        QVERIFY(
-            run.err.contains(rooms[1]->path + ": sent and confirmed: aspect; not confirmed: hue"));
+        QVERIFY(run.err.contains(rooms[1]->path
+            + ": sent and confirmed: aspect; sent, not confirmed (it may have taken): hue"));
         for (const auto &room : { rooms[0].get(), rooms[2].get(), rooms[3].get() })
             QCOMPARE(room->value("WP_PictureHue["), QByteArray("20"));
 

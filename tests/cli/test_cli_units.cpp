@@ -498,8 +498,10 @@ private Q_SLOTS:
             << "auto_off" << QByteArray("WP_AutoOff[0]$\r") << true << "Off" << false;
         QTest::newRow("auto-off by text")
             << "auto_off" << QByteArray("WP_AutoOff[900]$\r") << true << "900" << false;
-        QTest::newRow("projsw rounds down")
-            << "projsw_mode" << QByteArray("WP_ProjSW[47]$\r") << true << "45" << false;
+        QTest::newRow("projsw seconds between two entries")
+            << "projsw_mode" << QByteArray("WP_ProjSW[47]$\r") << true << "" << false;
+        QTest::newRow("projsw seconds of an entry")
+            << "projsw_mode" << QByteArray("WP_ProjSW[045]$\r") << true << "45" << false;
         QTest::newRow("picture number")
             << "hue" << QByteArray("WP_PictureHue[07]$\r") << true << "7" << false;
         QTest::newRow("firmware as it stands")
@@ -521,6 +523,81 @@ private Q_SLOTS:
         QTest::newRow("display command empty")
             << "display_off_command" << QByteArray("WP_DisplayOff[0,]$\r") << true << "" << false;
     }
+    // The tool shows a number only when the receiver plainly reported one of the list's: the
+    // window's reading from the leading digits (where "abc" is 0 and "7xyz" is 7) would turn a
+    // garbled reply into a value that a profile then copies to other rooms.
+    void numbers_read_strictly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("value"); // between the prefix and the terminator
+        QTest::addColumn<QString>("shown"); // the value, or a piece of the note when unread
+        QTest::addColumn<bool>("read");
+        const QString not_a_number = "which is not a number";
+        const QString no_entry = "which no entry of the list names";
+        const struct
+        {
+            const char *value;
+            const char *note;
+        } garbled[] = { { "abc", R"("abc")" }, { "", R"("")" }, { "-", R"("-")" },
+            { "7xyz", R"("7xyz")" }, { "12 ; display = Off", R"("12 ; display = Off")" },
+            { "0x20", R"("0x20")" }, { "300abc", R"("300abc")" }, { "1e1", R"("1e1")" },
+            { " 45", R"(" 45")" }, { "45 ", R"("45 ")" }, { "+5", R"("+5")" }, { "-0", R"("-0")" },
+            { "12.0", R"("12.0")" }, { "4\r5", R"("4\x0D5")" } };
+        for (const char *name : { "hue", "overscan_h", "output_resolution", "projsw_mode" }) {
+            for (const auto &reply : garbled)
+                QTest::addRow("%s %s", name, reply.value)
+                    << name << QByteArray(reply.value) << QString(reply.note) + ", " + not_a_number
+                    << false;
+        }
+        QTest::newRow("hue plain") << "hue" << QByteArray("7") << "7" << true;
+        QTest::newRow("hue padded") << "hue" << QByteArray("007") << "7" << true;
+        QTest::newRow("hue zero") << "hue" << QByteArray("0") << "0" << true;
+        QTest::newRow("hue last") << "hue" << QByteArray("100") << "100" << true;
+        QTest::newRow("hue beyond the list") << "hue" << QByteArray("101") << no_entry << false;
+        QTest::newRow("hue beyond int") << "hue" << QByteArray("99999999999") << no_entry << false;
+        QTest::newRow("overscan beyond the list")
+            << "overscan_v" << QByteArray("51") << no_entry << false;
+        QTest::newRow("output position")
+            << "output_resolution" << QByteArray("7") << "1280x1024" << true;
+        QTest::newRow("projsw between entries")
+            << "projsw_mode" << QByteArray("32") << R"("32", )" + no_entry << false;
+        QTest::newRow("projsw entry") << "projsw_mode" << QByteArray("300") << "300" << true;
+        QTest::newRow("port: baud with letters") << "projector_port" << QByteArray("9600abc,8,N,1")
+                                                 << "not in the projector port lists" << false;
+        QTest::newRow("port: stop bits with more")
+            << "projector_port" << QByteArray("9600,8,N,1 ; hue = 0")
+            << "not in the projector port lists" << false;
+        QTest::newRow("port: data bits with more") << "projector_port" << QByteArray("9600,8x,N,1")
+                                                   << "not in the projector port lists" << false;
+        QTest::newRow("port plain")
+            << "projector_port" << QByteArray("9600,8,N,1.5") << "9600,8,N,1.5" << true;
+        QTest::newRow("display count with letters")
+            << "display_on_command" << QByteArray("2x,AB") << R"(byte count "2x", )" + not_a_number
+            << false;
+        QTest::newRow("display count with a space")
+            << "display_on_command" << QByteArray(" 2,AB") << R"(byte count " 2", )" + not_a_number
+            << false;
+        QTest::newRow("display count plain")
+            << "display_on_command" << QByteArray("2,AB") << "41 42" << true;
+    }
+    void numbers_read_strictly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, value);
+        QFETCH(QString, shown);
+        QFETCH(bool, read);
+        const Setting &setting = *find_setting(name);
+        const QByteArray reply = QByteArray(setting.command->prefix) + value + "]$\r";
+        const ReadValue got = read_value(setting, reply, buffer_of(reply), true, data_lists());
+        QVERIFY(!got.foreign);
+        if (read) {
+            QCOMPARE(got.value, std::optional<QString>(shown));
+        } else {
+            QVERIFY2(!got.value, qPrintable(got.value.value_or(QString())));
+            QVERIFY2(got.problem.contains(shown), qPrintable(got.problem));
+        }
+    }
+
     // A reply value can never forge output: whatever the receiver sends, read's text is one
     // "name = value" line or one "# name: ..." comment, holding no control byte, and a long value
     // is cut with its length.
@@ -617,6 +694,15 @@ private Q_SLOTS:
                                << "line 2:";
         QTest::newRow("empty name") << "= 5\n"
                                     << "line 1:";
+        // An empty file (or one caught while it is rewritten) is no "nothing to do".
+        QTest::newRow("empty") << ""
+                               << "holds no setting";
+        QTest::newRow("blank lines") << "\n  \r\n\t\n"
+                                     << "holds no setting";
+        QTest::newRow("comments only") << "# room 1\n  # aspect = Full\n"
+                                       << "holds no setting";
+        QTest::newRow("read-only settings only") << "transmitter = TX\nrx_firmware = V1\n"
+                                                 << "holds only read-only settings";
     }
     void bad_profiles_name_their_line()
     {
@@ -626,6 +712,56 @@ private Q_SLOTS:
         QString why;
         QVERIFY(!parse_profile(text, data_lists(), &profile, &why));
         QVERIFY2(why.startsWith(reported), qPrintable(why));
+    }
+
+    // A file given by mistake as a profile (a password file, as root) is not printed back line
+    // by line: a line that is not "name = value" is not quoted, nor a name that is no name.
+    void bad_profile_lines_are_not_quoted_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("password file line") << "root:$6$Secret.Salt$Hash:19000:0:99999:7:::\n"
+                                            << "line 1: not \"name = value\"";
+        QTest::newRow("name that is no name") << "Secret Words Here = hue\n"
+                                              << "line 1: no setting is named so";
+        QTest::newRow("overlong name") << QString(60, 'S') + " = 1\n"
+                                       << "line 1: no setting is named so";
+        QTest::newRow("a key, its value left out") << "password = Secret\n"
+                                                   << "line 1: unknown setting \"password\"";
+    }
+    void bad_profile_lines_are_not_quoted()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reported);
+        Profile profile;
+        QString why;
+        QVERIFY(!parse_profile(text, data_lists(), &profile, &why));
+        QVERIFY2(why.startsWith(reported), qPrintable(why));
+        QVERIFY2(!why.contains("Secret") && !why.contains("SSSS"), qPrintable(why));
+    }
+
+    void names_are_printable_in_reports_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("line end") << "room\n1.profile"
+                                  << "room\\x0A1.profile";
+        QTest::newRow("escape sequence") << "\x1b]0;owned\x07x"
+                                         << "\\x1B]0;owned\\x07x";
+        QTest::newRow("C1 control") << QString::fromUtf8("a\xc2\x9b"
+                                                         "2Jb")
+                                    << "a\\x9B2Jb";
+        QTest::newRow("delete") << "a\x7f"
+                                << "a\\x7F";
+        QTest::newRow("letters of any script stay")
+            << QString::fromUtf8("salle \xc3\xa9t\xc3\xa9.profile")
+            << QString::fromUtf8("salle \xc3\xa9t\xc3\xa9.profile");
+    }
+    void names_are_printable_in_reports()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        QCOMPARE(printable(name), shown);
     }
 
     void set_refuses_read_only_names()

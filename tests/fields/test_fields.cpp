@@ -562,6 +562,16 @@ TEST_F(FileTest, NamedPipeIsRefusedWithoutWaiting)
             "refused: is not a regular file (a named pipe, socket or device), so it is not read"));
 }
 
+TEST_F(FileTest, OptionListEntryMayHoldATab)
+{
+    // A tab is the one control character an entry may hold: it breaks no line.
+    write_file(u"list.txt"_s, "A\tB\r\n\"C\tD\"\r\nEND\r\n");
+    QStringList out;
+    QString error;
+    ASSERT_TRUE(read_option_list(path(u"list.txt"_s), out, &error)) << error.toStdString();
+    EXPECT_EQ(out, (QStringList { u"A\tB"_s, u"C\tD"_s }));
+}
+
 TEST_F(FileTest, OptionListWithTooManyEntriesIsRefused)
 {
     QByteArray content;
@@ -927,7 +937,30 @@ INSTANTIATE_TEST_SUITE_P(Files, BadOptionList,
             "only_lower_case_end", "end\r\n", u"ends after 1 field without an \"END\" field"_s },
         BadOptionListCase { "empty_file", "", u"ends after 0 fields without an \"END\" field"_s },
         BadOptionListCase { "unclosed_quote_swallows_END", "A\r\n\"B\r\nEND\r\n",
-            u"field 2 has no closing double quote"_s }),
+            u"field 2 has no closing double quote"_s },
+        // A control character in an entry could forge lines of a report or reach a terminal:
+        // refused, naming the line the entry begins on.
+        BadOptionListCase { "line_end_in_a_quoted_entry", "Auto\r\n\"1280x\n1024\"\r\nEND\r\n",
+            u"line 2: entry 2 holds a control character, which no list can show: "
+            "\"1280x\\n1024\""_s },
+        BadOptionListCase { "escape_sequence",
+            "A\r\nB\r\n\x1b]0;x\x07"
+            "C\r\nEND\r\n",
+            u"line 3: entry 3 holds a control character, which no list can show: "
+            "\"\\x1B]0;x\\x07C\""_s },
+        BadOptionListCase { "nul_byte", QByteArray("A\nB\0C\nEND\n", 10),
+            u"line 2: entry 2 holds a control character, which no list can show: \"B\\x00C\""_s },
+        BadOptionListCase { "delete", "A\x7f\nEND\n",
+            u"line 1: entry 1 holds a control character, which no list can show: \"A\\x7F\""_s },
+        BadOptionListCase { "c1_control_in_utf8",
+            "A\n\xc2\x9b"
+            "2J\nEND\n",
+            u"line 2: entry 2 holds a control character, which no list can show: "
+            "\"\\u009B2J\""_s },
+        // Lines end at CR LF, a lone CR or LF; a comma starts no line, an empty line is an entry.
+        BadOptionListCase { "line_count_over_every_line_end", "A,B\rC\r\nD\n\nE\x1b\nEND\n",
+            u"line 5: entry 6 holds a control character, which no list can show: "
+            "\"E\\x1B\""_s }),
     [](const ::testing::TestParamInfo<BadOptionListCase> &info) {
         return std::string(info.param.name);
     });

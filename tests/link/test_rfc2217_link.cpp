@@ -49,8 +49,8 @@ struct Line
         QSignalSpy opened(&core, &LinkCore::opened);
         QSignalSpy failed(&core, &LinkCore::open_failed);
         core.open_async(address);
-        QTest::qWaitFor([&] { return !opened.isEmpty() || !failed.isEmpty(); }, 10000);
-        return !opened.isEmpty();
+        return QTest::qWaitFor([&] { return !opened.isEmpty() || !failed.isEmpty(); }, 10000)
+            && !opened.isEmpty();
     }
 
     LinkCore core;
