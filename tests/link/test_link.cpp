@@ -1,4 +1,4 @@
-// The serial link over a real pseudo-terminal against the simulated receiver.
+// The window's link over a real pseudo-terminal against the simulated receiver.
 #include "link/window_link.h"
 #include "sim/pty_sim.h"
 
