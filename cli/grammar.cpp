@@ -79,10 +79,10 @@ const Command command_table[] = {
         "given, and confirms it by the receiver's reply. A value the window sends without\n"
         "waiting (the picture values, overscan_h, overscan_v, auto_off, projsw_mode) is sent\n"
         "so too, then read back after the window's pause: it counts as set only when the\n"
-        "read-back shows it; a receiver that does not answer leaves it \"not confirmed\" and\n"
-        "ends with status 1, sending nothing after it. Every value is checked first: an\n"
-        "unknown name, a value no list offers or a name given twice ends with status 2 and\n"
-        "nothing sent.\n"
+        "read-back shows it; a receiver that does not answer leaves it unconfirmed (sent, it\n"
+        "may have taken) and ends with status 1, sending nothing after it. Every value is\n"
+        "checked first: an unknown name, a value no list offers or a name given twice ends\n"
+        "with status 2 and nothing sent.\n"
         "With --dry-run the line is not opened: prints the messages it would send." },
     { "apply", Action::Apply, "FILE", Kind::File, 1, 1, apply_options, true, true,
         "send the settings of a profile that differ, then verify",

@@ -315,12 +315,17 @@ private Q_SLOTS:
                   << "1";
         words << (moment.startsWith("apply") ? QStringList { "apply", profile.fileName() }
                                              : QStringList { "read" });
-        // The signal comes while this message is on the line.
+        // The signal comes while the nth message that begins so is on the line: in a read, the
+        // hue's query; in an apply, the read-back that confirms the brightness sent without
+        // waiting (the second brightness query, after the one that read the receiver first), or
+        // when it stays unconfirmed, the brightness itself; in the fleet, the third receiver's
+        // first query.
         const QByteArray at = moment == "read" ? "WP_PictureHue[?]"
             : moment == "fleet read"           ? "WP_IdentifyTx[?]"
+            : moment == "apply"                ? "WP_PictureBri[?]"
                                                : "WP_PictureBri[9]";
         std::atomic<int> seen = 0;
-        const int nth = moment == "fleet read" ? 3 : 1; // the third receiver's first query
+        const int nth = moment == "fleet read" ? 3 : moment == "apply" ? 2 : 1;
         for (const auto &room : rooms) {
             PtySimulator *sim = &room->sim;
             // The reply to the message the signal comes with takes a while, so that the signal
