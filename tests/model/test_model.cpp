@@ -6,21 +6,13 @@
 
 #include "model/plans.h"
 #include "model/settings.h"
+#include "tests/support/data_lists.h"
 
 #include <QTest>
 
 using namespace model;
 
 namespace {
-
-OptionLists data_lists()
-{
-    OptionLists lists;
-    QString why;
-    if (!read_option_lists(QStringLiteral(KZ_DATA_DIR), &lists, &why))
-        qFatal("%s", qPrintable(why));
-    return lists;
-}
 
 const Setting &named(const char *name)
 {

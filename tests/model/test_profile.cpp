@@ -6,23 +6,11 @@
 #include "model/profile.h"
 #include "model/settings.h"
 #include "model/suggest.h"
+#include "tests/support/data_lists.h"
 
 #include <QTest>
 
 using namespace model;
-
-namespace {
-
-OptionLists data_lists()
-{
-    OptionLists lists;
-    QString why;
-    if (!read_option_lists(QStringLiteral(KZ_DATA_DIR), &lists, &why))
-        qFatal("%s", qPrintable(why));
-    return lists;
-}
-
-} // namespace
 
 class TestProfile : public QObject
 {
