@@ -78,16 +78,10 @@ TEST_P(SimLineTest, EveryQueryOfTheVocabularyIsAnswered)
     EXPECT_EQ(exchange(queries, replies.size()), replies);
 }
 
+// Every query is answered on both lines (EveryQueryOfTheVocabularyIsAnswered); so is a setting,
+// and a display command whose counted part holds the terminator.
 TEST_P(SimLineTest, QueriesAndSettingsAreAnsweredAsOnTheSerialLine)
 {
-    QByteArray queries;
-    QByteArray replies;
-    for (const QueryCase &c : fresh_receiver_queries()) {
-        queries += query(c.prefix);
-        replies += framed(c.prefix, c.value);
-    }
-    EXPECT_EQ(exchange(queries, replies.size()), replies);
-
     EXPECT_EQ(
         exchange("WP_Aspect[Keep]$\rWP_Aspect[?]$\r", 34), "WP_Aspect[Keep]$\rWP_Aspect[Keep]$\r");
     // A display command carries the terminator's bytes inside its counted part.
