@@ -2,7 +2,7 @@
 
 #include "app/port_row.h"
 #include "app/section_keys.h"
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "projector/display_editor.h"
 #include "projector/projector_behaviour.h"
 #include "projector/projector_file.h"
@@ -43,7 +43,7 @@ public:
     bool form_load(QString *error);
 
     Ui::frm_main *form() const { return ui.get(); }
-    SerialLink &link() { return link_; }
+    WindowLink &link() { return link_; }
     PortRow &port_row() { return port_row_; }
     // The sections that show read-back values, for tests that hand them replies.
     ReceiverControls &receiver_controls() { return receiver_; }
@@ -86,7 +86,7 @@ private:
     Prompts &prompts_;
     QString config_dir_;
     WindowState state_;
-    SerialLink link_;
+    WindowLink link_;
     PortRow port_row_;
     FailIndicator fail_;
     HandlerContext ctx_;

@@ -2,8 +2,8 @@
 
 #include "app/port_tooltips.h"
 #include "link/port_names.h"
-#include "link/serial_link.h"
 #include "link/trace.h"
+#include "link/window_link.h"
 #include "section/prompts.h"
 #include "ui_frm_main.h"
 
@@ -29,7 +29,7 @@ void paint_button(QWidget *button, const QColor &colour)
 
 } // namespace
 
-PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *parent)
+PortRow::PortRow(Ui::frm_main *ui, WindowLink &link, Prompts &prompts, QObject *parent)
     : QObject(parent)
     , ui_(ui)
     , link_(link)
@@ -37,19 +37,19 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
 {
     set_look(Look::Untried);
 
-    connect(&link_, &SerialLink::opened, this, [this] {
+    connect(&link_, &WindowLink::opened, this, [this] {
         // A fresh connection counts from nothing; the first poll of the new line comes later.
         log_count_.restart();
         set_look(Look::Connected);
     });
-    connect(&link_, &SerialLink::open_failed, this,
+    connect(&link_, &WindowLink::open_failed, this,
         [this](int port_no, const QString &device, const QString &reason) {
             set_look(Look::Disconnected);
             message(port_error_text(port_no, device, reason));
         });
-    connect(&link_, &SerialLink::disconnected, this, [this] { set_look(Look::Disconnected); });
-    connect(&link_, &SerialLink::line_lost, this, [this] { set_look(Look::Disconnected); });
-    connect(&link_, &SerialLink::refused_not_open, this, [this] {
+    connect(&link_, &WindowLink::disconnected, this, [this] { set_look(Look::Disconnected); });
+    connect(&link_, &WindowLink::line_lost, this, [this] { set_look(Look::Disconnected); });
+    connect(&link_, &WindowLink::refused_not_open, this, [this] {
         prompts_.message(QStringLiteral("RS232 is disconnected !"), Prompts::Icon::Critical);
     });
     // The receive log shows the window's traffic: one trace line per transaction, newest last.
@@ -57,15 +57,15 @@ PortRow::PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *
     ui_->txt_rx->setMaximumBlockCount(max_log_lines);
     // The count behind "Auto" starts over with each waiting command and takes every poll's
     // bytes; a poll that empties the log does so before the line of the transaction it ends.
-    connect(&link_, &SerialLink::wait_began, this, [this] { log_count_.restart(); });
-    connect(&link_, &SerialLink::received, this, [this](const QByteArray &bytes) {
+    connect(&link_, &WindowLink::wait_began, this, [this] { log_count_.restart(); });
+    connect(&link_, &WindowLink::received, this, [this](const QByteArray &bytes) {
         if (log_count_.take(bytes.size()))
             ui_->txt_rx->clear();
     });
-    connect(&link_, &SerialLink::traced, this, [this](const TraceRecord &record) {
+    connect(&link_, &WindowLink::traced, this, [this](const TraceRecord &record) {
         write_log_line(trace_line(port_name(link_.port_no()), record));
     });
-    connect(&link_, &SerialLink::noted, this, [this](const QString &text) {
+    connect(&link_, &WindowLink::noted, this, [this](const QString &text) {
         write_log_line(
             trace_note_line(port_name(link_.port_no()), QDateTime::currentDateTime(), text));
     });

@@ -7,7 +7,7 @@
 
 class PortTooltips;
 class Prompts;
-class SerialLink;
+class WindowLink;
 class TraceWriter;
 namespace Ui {
 class frm_main;
@@ -23,7 +23,7 @@ public:
     // How the Connect/Disconnect buttons look.
     enum class Look { Untried, Connected, Disconnected };
 
-    PortRow(Ui::frm_main *ui, SerialLink &link, Prompts &prompts, QObject *parent = nullptr);
+    PortRow(Ui::frm_main *ui, WindowLink &link, Prompts &prompts, QObject *parent = nullptr);
 
     // The receive log keeps at most this many trace lines; the oldest go first.
     static constexpr int max_log_lines = 5000;
@@ -61,7 +61,7 @@ private:
     void write_log_line(const QString &line);
 
     Ui::frm_main *ui_;
-    SerialLink &link_;
+    WindowLink &link_;
     Prompts &prompts_;
     TraceWriter *trace_ = nullptr;
     QString trace_note_;

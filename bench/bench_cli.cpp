@@ -5,7 +5,7 @@
 // The window's three Read buttons are the receiver's, the picture frame's and the projector
 // controls'; the CLI's read also asks the projector port and both display commands (the
 // projector command settings' Read), so the window's four Reads are shown as well.
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "tests/support/window_fixture.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 // Waiting transactions against the simulated receiver: wall time per transaction and the CPU
 // time this process spends, as a share of the wall time. Usage: bench_link [count]
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "sim/pty_sim.h"
 
 #include <QCoreApplication>
@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
     if (!sim.start(path))
         return 1;
     qputenv("KZ_ORBA_COM1", path.toLocal8Bit());
-    SerialLink link;
+    WindowLink link;
     link.set_port_no(1);
     link.set_comm();
     if (!link.port_open())

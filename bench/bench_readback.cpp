@@ -3,7 +3,7 @@
 // for the whole process (window and simulator thread) and for the window's thread alone.
 // Prints figures, never pass/fail. Usage: bench_readback [read-backs, default 10]
 // Runs under QT_QPA_PLATFORM=offscreen unless another platform is set.
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "tests/support/window_fixture.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ namespace {
 
 constexpr int queries = 18; // the read-back asks every readable setting once
 constexpr double read_pause_ms = 50; // after each query
-constexpr double poll_ms = SerialLink::poll_interval_ms;
+constexpr double poll_ms = WindowLink::poll_interval_ms;
 
 double cpu_seconds(int who)
 {

@@ -69,7 +69,7 @@ DescriptorBudget DescriptorBudget::for_run(int jobs, qsizetype receivers)
     return DescriptorBudget { int(std::clamp<qsizetype>(receivers, 1, std::max(1, busy))) };
 }
 
-QString DescriptorBudget::open_failure(const QString &why) const
+QString DescriptorBudget::open_failure_words(const QString &why) const
 {
     return descriptors_exhausted() ? too_many_open_files(busy) : why;
 }

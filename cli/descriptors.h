@@ -36,7 +36,7 @@ struct DescriptorBudget
     static DescriptorBudget for_run(int jobs, qsizetype receivers);
     // The reason a job gives for a line it cannot open: too_many_open_files() when no descriptor
     // is left, otherwise the transport's own reason.
-    QString open_failure(const QString &why) const;
+    QString open_failure_words(const QString &why) const;
 };
 
 } // namespace cli

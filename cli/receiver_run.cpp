@@ -36,7 +36,8 @@ std::unique_ptr<ReceiverJob> make_job(const QString &port, const JobRequest &req
     const RunOptions &options, const DescriptorBudget &budget)
 {
     JobContext context;
-    context.open_failure = [budget](const QString &why) { return budget.open_failure(why); };
+    context.open_failure_words
+        = [budget](const QString &why) { return budget.open_failure_words(why); };
     return std::make_unique<ReceiverJob>(
         port, port_address(port), *options.lists, options.trace, request, std::move(context));
 }

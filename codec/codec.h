@@ -77,7 +77,7 @@ void record_ctl(QString &disp_hex, ByteBuffer &buf, CtlRecord &rec);
 bool push_cr(CtlRecord &rec);
 
 // The codec state used by the display editor: both commands' hex texts and control-byte records,
-// and the byte buffer shared with the serial link.
+// and the byte buffer shared with the window's link.
 class CommandCodec
 {
 public:

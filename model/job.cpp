@@ -84,7 +84,8 @@ void ReceiverJob::start()
         }
         result_.errors << QStringLiteral("cannot open %1: %2")
                               .arg(session_.address(),
-                                  context_.open_failure ? context_.open_failure(why) : why);
+                                  context_.open_failure_words ? context_.open_failure_words(why)
+                                                              : why);
         finish(JobEnd::LineFailed);
     });
 }

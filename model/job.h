@@ -88,7 +88,7 @@ struct JobContext
     // Words why the line could not be opened, given the transport's reason: a front end that
     // keeps many lines open at once can tell that the process ran out of descriptors. None: the
     // transport's reason stands.
-    std::function<QString(const QString &why)> open_failure;
+    std::function<QString(const QString &why)> open_failure_words;
 };
 
 // One receiver's job: opens its line, runs the plans of the request one after another and

@@ -1,7 +1,7 @@
 #include "projector/projector_port.h"
 
 #include "fields/fields.h"
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
 #include "section/handler_steps.h"

@@ -1,7 +1,7 @@
 #include "projector/projector_transfer.h"
 
 #include "codec/display_reply.h"
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "model/plans.h"
 #include "projector/display_editor.h"
 #include "projector/projector_port.h"

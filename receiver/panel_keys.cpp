@@ -1,6 +1,6 @@
 #include "receiver/panel_keys.h"
 
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "model/plans.h"
 #include "section/window_state.h"
 

@@ -1,6 +1,6 @@
 #include "receiver/receiver_controls.h"
 
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "model/plans.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"

@@ -4,7 +4,7 @@
 
 class FailIndicator;
 class Prompts;
-class SerialLink;
+class WindowLink;
 struct WindowState;
 
 // What every handler class of the window shares: the link, the window's flags, the failure
@@ -12,7 +12,7 @@ struct WindowState;
 // widgets beside this, never the whole form.
 struct HandlerContext
 {
-    SerialLink &link;
+    WindowLink &link;
     WindowState &state;
     FailIndicator &fail;
     Prompts &prompts;

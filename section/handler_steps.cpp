@@ -1,6 +1,6 @@
 #include "section/handler_steps.h"
 
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"
 #include "section/window_state.h"

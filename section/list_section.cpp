@@ -1,6 +1,6 @@
 #include "section/list_section.h"
 
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "section/combo_util.h"
 #include "section/fail_indicator.h"
 #include "section/focus_keeper.h"

@@ -41,7 +41,7 @@ private Q_SLOTS:
         const QString settings = fx->path(QStringLiteral("KZ_ORBA_CTRL.ini"));
         QVERIFY(QFile::remove(settings));
 
-        SerialLink &link = fx->window->link();
+        WindowLink &link = fx->window->link();
         int sent_at_close = -1;
         run_when(
             fx->window.get(), [&] { return link.awaiting_reply() && !fx->sent().isEmpty(); },

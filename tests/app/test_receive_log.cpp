@@ -1,8 +1,8 @@
 // The receive log below the window's designed area shows the window's traffic: one trace line per
 // transaction, newest last. "C" empties it; with "Auto" ticked it is emptied once more than 300
 // characters have been received, as before. --trace writes the same lines to a file.
-#include "link/serial_link.h"
 #include "link/trace.h"
+#include "link/window_link.h"
 #include "tests/support/resource_limit.h"
 #include "tests/support/window_fixture.h"
 
@@ -150,7 +150,7 @@ private Q_SLOTS:
         bool emptied_now = false;
         fx.ui->txt_rx->setPlainText(u"old"_s);
         QObject scope; // the recorder goes with the test
-        connect(&fx.window->link(), &SerialLink::received, &scope, [&](const QByteArray &bytes) {
+        connect(&fx.window->link(), &WindowLink::received, &scope, [&](const QByteArray &bytes) {
             taken += bytes.size();
             if (fx.ui->txt_rx->toPlainText().isEmpty())
                 emptied_now = true;

@@ -1,10 +1,19 @@
 // The window's start-up, exit, sections, port row and reply application, end to end against the
-// simulated receiver.
+// simulated receiver. What the line does to the window runs on a pty and behind a
+// serial-to-Ethernet gateway (COM1 set to tcp://127.0.0.1:PORT, the gateway played by the
+// simulated receiver on a loopback listener in this process).
 #include "model/settings.h"
+#include "sim/tcp_sim.h"
+#include "tests/support/deaf_listener.h"
 #include "tests/support/window_fixture.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHelpEvent>
 #include <QSignalSpy>
 #include <QTest>
+
+Q_DECLARE_METATYPE(WindowFixture::Line)
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +27,27 @@ QColor face(QWidget *button)
 const QColor grey(192, 192, 192);
 const QColor green(0, 192, 0);
 const QColor red(255, 0, 0);
+
+// The window with COM1 pointed at address and no simulated receiver of the fixture's; the port
+// saved in its settings is port_no.
+std::unique_ptr<WindowFixture> window_on(const QString &address, int port_no)
+{
+    WindowFixture::Options options;
+    options.port_no = port_no;
+    options.start_sim = false;
+    auto f = std::make_unique<WindowFixture>(options);
+    // The fixture points COM1 at its pseudo-terminal and puts the old value back when it ends.
+    qputenv("KZ_ORBA_COM1", address.toLocal8Bit());
+    return f;
+}
+
+// A case run on each line: the receiver on a pty, and behind a gateway.
+void on_each_line()
+{
+    QTest::addColumn<WindowFixture::Line>("line");
+    QTest::newRow("pty") << WindowFixture::Line::Pty;
+    QTest::newRow("tcp") << WindowFixture::Line::Tcp;
+}
 
 QStringList entries(const QComboBox *combo)
 {
@@ -339,18 +369,28 @@ private Q_SLOTS:
         QCOMPARE(face(f.ui->cmd_conn_1), grey);
     }
 
+    // On a pty the receiver hangs up; behind a gateway the connection drops. Connect recovers.
+    void hang_up_shows_disconnected_and_connect_recovers_data() { on_each_line(); }
     void hang_up_shows_disconnected_and_connect_recovers()
     {
-        WindowFixture f;
-        QVERIFY(f.start());
-        f.sim.hang_up();
+        QFETCH(WindowFixture::Line, line);
+        WindowFixture::Options o;
+        o.line = line;
+        WindowFixture f(o);
+        START_WINDOW(f);
+        QVERIFY(f.window->link().port_open());
+        QTRY_VERIFY(f.line_up());
+        f.hang_up();
         QTRY_VERIFY_WITH_TIMEOUT(!f.window->link().port_open(), 2000);
         QCOMPARE(face(f.ui->cmd_conn_1), red);
         QCOMPARE(face(f.ui->cmd_conn_0), grey);
-        QVERIFY(f.sim.restart());
+        QVERIFY(f.serve_again());
         QTest::mouseClick(f.ui->cmd_conn_0, Qt::LeftButton);
         QVERIFY(f.window->link().port_open());
         QCOMPARE(face(f.ui->cmd_conn_0), green);
+        f.ui->cbo_aspect->setCurrentIndex(1);
+        QTRY_COMPARE(f.value("WP_Aspect["), QByteArray("16:9"));
+        QVERIFY(f.prompts.shown.isEmpty());
     }
 
     void receive_log_controls()
@@ -460,6 +500,150 @@ private Q_SLOTS:
         QCOMPARE(f.ui->lab_fw_ver_tx->text(), QString());
         QTest::qWait(150);
         QVERIFY(f.sent().isEmpty());
+    }
+
+    // Choosing COM1 opens the line it leads to; a setting reaches the receiver and a Read brings
+    // its values back, on a pty and behind a gateway alike.
+    void choose_com1_change_a_setting_and_read_data()
+    {
+        QTest::addColumn<WindowFixture::Line>("line");
+        QTest::addColumn<QString>("kind"); // how the port list tells the device
+        QTest::newRow("pty") << WindowFixture::Line::Pty << u"present"_s;
+        QTest::newRow("tcp") << WindowFixture::Line::Tcp << u"network"_s;
+    }
+    void choose_com1_change_a_setting_and_read()
+    {
+        QFETCH(WindowFixture::Line, line);
+        QFETCH(QString, kind);
+        WindowFixture::Options o;
+        o.port_no = 0;
+        o.line = line;
+        WindowFixture f(o);
+        START_WINDOW(f);
+        QVERIFY(!f.window->link().port_open());
+
+        // The port list tells where COM1 leads, without trying it.
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), f.ui->cbo_com->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(f.ui->cbo_com, &hover);
+        QCOMPARE(f.ui->cbo_com->itemData(0, Qt::ToolTipRole).toString(),
+            u"COM1: opens %1 (%2, set by KZ_ORBA_COM1)"_s.arg(f.address(), kind));
+        if (f.tcp_sim)
+            QVERIFY(!f.tcp_sim->connected());
+
+        f.ui->cbo_com->setCurrentIndex(0);
+        QVERIFY(f.window->link().port_open());
+        if (f.tcp_sim)
+            QVERIFY(f.tcp_sim->connected());
+        QCOMPARE(face(f.ui->cmd_conn_0), green);
+        QCOMPARE(face(f.ui->cmd_conn_1), grey);
+
+        f.ui->cbo_aspect->setCurrentIndex(3);
+        QTRY_COMPARE(f.value("WP_Aspect["), QByteArray("4:3"));
+        QCOMPARE(f.sent(), QList<QByteArray> { "WP_Aspect[4:3]$\r" });
+
+        // What the receiver reports comes back into the lists.
+        f.set_value("WP_Aspect[", "16:10");
+        f.set_value("WP_Info[", "RX 2.31");
+        f.ui->cmd_ctrl_read->click();
+        QCOMPARE(f.ui->cbo_aspect->currentText(), u"16:10 TV"_s);
+        QCOMPARE(f.ui->lab_fw_ver_rx->text(), u"RX 2.31"_s);
+        QVERIFY(f.sent().contains("WP_Info[?]$\r"));
+        QVERIFY(!f.ui->lab_ctrl_reply->isVisible());
+        QVERIFY(f.prompts.shown.isEmpty());
+    }
+
+    // A receiver that answers nothing fails the send and leaves the line open.
+    void a_silent_line_is_a_silent_receiver_data() { on_each_line(); }
+    void a_silent_line_is_a_silent_receiver()
+    {
+        QFETCH(WindowFixture::Line, line);
+        WindowFixture::Options o;
+        o.line = line;
+        WindowFixture f(o);
+        SimFaults faults;
+        faults.silent = { QByteArray() };
+        f.set_faults(faults);
+        START_WINDOW(f);
+        QVERIFY(f.window->link().port_open());
+        f.ui->cbo_aspect->setCurrentIndex(3);
+        QTRY_VERIFY(f.ui->lab_ctrl_reply->isVisible());
+        QCOMPARE(f.ui->lab_ctrl_reply->text(), u"Send fail !"_s);
+        QVERIFY(f.window->link().port_open());
+        QCOMPARE(face(f.ui->cmd_conn_0), green);
+        QVERIFY(f.prompts.shown.isEmpty());
+    }
+
+    // The line lost in the middle of a setting ends that setting's wait.
+    void a_connection_dropped_during_a_setting_ends_it_data() { on_each_line(); }
+    void a_connection_dropped_during_a_setting_ends_it()
+    {
+        QFETCH(WindowFixture::Line, line);
+        WindowFixture::Options o;
+        o.line = line;
+        WindowFixture f(o);
+        SimFaults faults;
+        faults.hang_up = true;
+        faults.hang_up_only = "WP_Aspect[";
+        f.set_faults(faults);
+        START_WINDOW(f);
+        QVERIFY(f.window->link().port_open());
+        f.ui->cbo_aspect->setCurrentIndex(3);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->link().port_open(), 2000);
+        QCOMPARE(f.ui->lab_ctrl_reply->text(), u"Send fail !"_s);
+        QCOMPARE(face(f.ui->cmd_conn_1), red);
+        QVERIFY(f.ui->cbo_aspect->isEnabled());
+        QVERIFY(!f.window->link().link_busy());
+    }
+
+    // Only behind a gateway: nothing listens at its address.
+    void a_refused_gateway_is_a_port_error()
+    {
+        // Nothing listens any more at the simulator's address.
+        auto sim = std::make_unique<TcpSimulator>();
+        QVERIFY(sim->listen(QHostAddress::LocalHost, 0));
+        const QString address = u"tcp://127.0.0.1:%1"_s.arg(sim->port());
+        sim.reset();
+        auto f = window_on(address, 1);
+        START_WINDOW(*f);
+        // Told once the window is drawn.
+        QTRY_COMPARE(f->prompts.texts().size(), 1);
+        const QStringList lines = f->prompts.texts().first().split(u'\n');
+        QCOMPARE(lines.first(), u"RS-232 port error on COM 1: !"_s);
+        QVERIFY2(lines.size() == 2 && lines.last().startsWith(address + u": "_s)
+                && lines.last().contains(u"refused"_s, Qt::CaseInsensitive),
+            qPrintable(lines.join(u'|')));
+        QVERIFY(!f->window->link().port_open());
+        QCOMPARE(face(f->ui->cmd_conn_0), grey);
+        QCOMPARE(face(f->ui->cmd_conn_1), red);
+
+        // A setting then meets a closed line.
+        f->prompts.clear();
+        f->ui->cbo_aspect->setCurrentIndex(3);
+        QTRY_COMPARE(f->prompts.texts(), QStringList { u"RS232 is disconnected !"_s });
+    }
+
+    // Only behind a gateway: a connection that never completes.
+    void closing_while_connecting_ends_the_wait_quietly()
+    {
+        DeafListener deaf;
+        if (!deaf.deaf())
+            QSKIP("this system answers connections beyond the listen queue");
+        auto f = window_on(deaf.address(), 0);
+        START_WINDOW(*f);
+        const QString settings = f->path(u"KZ_ORBA_CTRL.ini"_s);
+        QVERIFY(QFile::remove(settings));
+        QTimer::singleShot(200, f->window.get(), [&] { f->window->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        f->ui->cbo_com->setCurrentIndex(0);
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!f->window->isVisible());
+        QVERIFY(!f->window->link().port_open());
+        // No port message for a connection the operator walked away from; the exit steps ran.
+        QCOMPARE(f->prompts.texts(), QStringList());
+        QCOMPARE(f->prompts.texts(ScriptedPrompts::Kind::Question),
+            QStringList { u"Projector settings are changed !\r\nSave settings before exit ?"_s });
+        QVERIFY(QFile::exists(settings));
     }
 };
 

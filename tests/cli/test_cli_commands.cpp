@@ -13,6 +13,7 @@
 #include "cli/text_report.h"
 #include "model/job.h"
 #include "model/settings.h"
+#include "tests/support/data_lists.h"
 #include "tests/support/resource_limit.h"
 
 #include "tests/support/sanitizers.h"
@@ -33,15 +34,6 @@ QStringList fields_of(const Invocation &inv)
         "json=" + QString::number(inv.json), "dry_run=" + QString::number(inv.dry_run),
         "help=" + QString::number(inv.help), "version=" + QString::number(inv.version),
         "interval_ms=" + QString::number(inv.interval_ms), "listen=" + inv.listen };
-}
-
-OptionLists data_lists()
-{
-    OptionLists lists;
-    QString why;
-    if (!read_option_lists(QStringLiteral(KZ_DATA_DIR), &lists, &why))
-        qFatal("%s", qPrintable(why));
-    return lists;
 }
 
 // A console writing into two strings.

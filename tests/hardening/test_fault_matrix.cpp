@@ -3,7 +3,7 @@
 // Each row checks what the operator sees (the failure label, or none), what the window shows
 // afterwards, that the window kept running its events during the operation, that no command
 // went out twice, and after a hang-up that the port shows as disconnected and Connect works again.
-#include "link/serial_link.h"
+#include "link/window_link.h"
 #include "tests/support/window_fixture.h"
 
 #include <QTest>
@@ -359,7 +359,7 @@ private Q_SLOTS:
         options.cmd_fmt = 1; // the Hex view, whose boxes show the commands' bytes
         fx = std::make_unique<WindowFixture>(options);
         START_WINDOW(*fx);
-        SerialLink &link = fx->window->link();
+        WindowLink &link = fx->window->link();
         QVERIFY(link.port_open());
         prepare(o);
         fx->clear_sent();

@@ -1,5 +1,5 @@
-// The serial link over a real pseudo-terminal against the simulated receiver.
-#include "link/serial_link.h"
+// The window's link over a real pseudo-terminal against the simulated receiver.
+#include "link/window_link.h"
 #include "sim/pty_sim.h"
 
 #include <QSignalSpy>
@@ -16,7 +16,7 @@ class TestLink : public QObject
 private:
     QTemporaryDir dir_;
     std::unique_ptr<PtySimulator> sim_;
-    std::unique_ptr<SerialLink> link_;
+    std::unique_ptr<WindowLink> link_;
 
     QString link_path() const { return dir_.filePath(QStringLiteral("com1")); }
 
@@ -33,7 +33,7 @@ private Q_SLOTS:
         sim_ = std::make_unique<PtySimulator>();
         QVERIFY(sim_->start(link_path()));
         qputenv("KZ_ORBA_COM1", link_path().toLocal8Bit());
-        link_ = std::make_unique<SerialLink>();
+        link_ = std::make_unique<WindowLink>();
         connect_link();
     }
 
@@ -177,7 +177,7 @@ private Q_SLOTS:
     {
         link_->disconnect_port();
         QVERIFY(!link_->port_open());
-        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QSignalSpy refused(link_.get(), &WindowLink::refused_not_open);
         QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::NotOpen);
         QVERIFY(!link_->send_cmd("WP_Aspect[?]$\r"));
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
@@ -190,8 +190,8 @@ private Q_SLOTS:
     // A line shut for good refuses every send as shut, not as busy, and says nothing more.
     void shut_line_refuses_as_shut()
     {
-        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
-        QSignalSpy traced(link_.get(), &SerialLink::traced);
+        QSignalSpy refused(link_.get(), &WindowLink::refused_not_open);
+        QSignalSpy traced(link_.get(), &WindowLink::traced);
         link_->shut_down();
         QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::ShutDown);
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
@@ -209,7 +209,7 @@ private Q_SLOTS:
         faults.overlong_size = 6000;
         sim_->set_faults(faults);
         QList<TraceRecord> records;
-        connect(link_.get(), &SerialLink::traced, this,
+        connect(link_.get(), &WindowLink::traced, this,
             [&](const TraceRecord &record) { records << record; });
         const LinkOutcome outcome = link_->request("WP_Aspect[?]$\r");
         QCOMPARE(outcome.status, Outcome::TooLong);
@@ -226,7 +226,7 @@ private Q_SLOTS:
 
     void disconnect_without_a_port_changes_nothing()
     {
-        QSignalSpy disconnected(link_.get(), &SerialLink::disconnected);
+        QSignalSpy disconnected(link_.get(), &WindowLink::disconnected);
         link_->disconnect_port();
         QCOMPARE(disconnected.count(), 1);
         link_->disconnect_port();
@@ -239,7 +239,7 @@ private Q_SLOTS:
         faults.delay_ms = 150;
         sim_->set_faults(faults);
         LinkOutcome refused_outcome;
-        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QSignalSpy refused(link_.get(), &WindowLink::refused_not_open);
         QTimer::singleShot(
             40, link_.get(), [&] { refused_outcome = link_->request("WP_Display[?]$\r"); });
         QVERIFY(link_->send_cmd("WP_Aspect[?]$\r"));
@@ -264,7 +264,7 @@ private Q_SLOTS:
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
         QVERIFY(sim_->wait_for_received(1, 2000));
         QTest::qWait(30); // the reply waits in the port, not yet polled
-        QSignalSpy received(link_.get(), &SerialLink::received);
+        QSignalSpy received(link_.get(), &WindowLink::received);
         link_->set_comm();
         QVERIFY(link_->port_open());
         QVERIFY(link_->rx_text().isEmpty());
@@ -275,8 +275,8 @@ private Q_SLOTS:
     void failed_open_names_the_port()
     {
         qputenv("KZ_ORBA_COM3", dir_.filePath(QStringLiteral("nothing-here")).toLocal8Bit());
-        QSignalSpy failed(link_.get(), &SerialLink::open_failed);
-        QSignalSpy opened(link_.get(), &SerialLink::opened);
+        QSignalSpy failed(link_.get(), &WindowLink::open_failed);
+        QSignalSpy opened(link_.get(), &WindowLink::opened);
         link_->set_port_no(3);
         link_->set_comm();
         QVERIFY(!link_->port_open());
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QByteArray taken;
         int polls = 0;
         QObject scope; // the recorder goes with the test
-        connect(link_.get(), &SerialLink::received, &scope, [&](const QByteArray &bytes) {
+        connect(link_.get(), &WindowLink::received, &scope, [&](const QByteArray &bytes) {
             QVERIFY(!bytes.isEmpty());
             taken += bytes;
             ++polls;
@@ -316,14 +316,14 @@ private Q_SLOTS:
     {
         QList<QByteArray> events;
         QObject scope; // the recorders go with the test
-        connect(link_.get(), &SerialLink::wait_began, &scope, [&] {
+        connect(link_.get(), &WindowLink::wait_began, &scope, [&] {
             events << "wait";
             // Nothing of this transaction has gone out yet.
             QCOMPARE(sim_->received().size(), 1);
         });
-        connect(link_.get(), &SerialLink::received, &scope,
+        connect(link_.get(), &WindowLink::received, &scope,
             [&](const QByteArray &bytes) { events << "poll " + bytes; });
-        connect(link_.get(), &SerialLink::traced, &scope, [&] { events << "traced"; });
+        connect(link_.get(), &WindowLink::traced, &scope, [&] { events << "traced"; });
         link_->send_cmd_nowait("WP_KeyMenu[]$\r");
         QTRY_COMPARE_WITH_TIMEOUT(events.size(), 2, 2000);
         QVERIFY(events[1].startsWith("poll WP_KeyMenu["));
@@ -366,7 +366,7 @@ private Q_SLOTS:
         faults.hang_up = true;
         faults.hang_up_only = "WP_Aspect[";
         sim_->set_faults(faults);
-        QSignalSpy lost(link_.get(), &SerialLink::line_lost);
+        QSignalSpy lost(link_.get(), &WindowLink::line_lost);
         QCOMPARE(link_->request("WP_Aspect[?]$\r").status, Outcome::LineLost);
         QVERIFY(!link_->port_open());
         QCOMPARE(lost.count(), 1);
@@ -375,7 +375,7 @@ private Q_SLOTS:
         // The line comes back: Connect works again.
         sim_->set_faults({});
         QVERIFY(sim_->restart());
-        QSignalSpy opened(link_.get(), &SerialLink::opened);
+        QSignalSpy opened(link_.get(), &WindowLink::opened);
         link_->set_comm();
         QVERIFY(link_->port_open());
         QCOMPARE(opened.count(), 1);
@@ -384,8 +384,8 @@ private Q_SLOTS:
 
     void hang_up_while_idle_is_noticed()
     {
-        QSignalSpy lost(link_.get(), &SerialLink::line_lost);
-        QSignalSpy refused(link_.get(), &SerialLink::refused_not_open);
+        QSignalSpy lost(link_.get(), &WindowLink::line_lost);
+        QSignalSpy refused(link_.get(), &WindowLink::refused_not_open);
         sim_->hang_up();
         QTRY_VERIFY_WITH_TIMEOUT(!link_->port_open(), 2000);
         QCOMPARE(lost.count(), 1);

@@ -2,8 +2,8 @@
 // loopback listener: the same outcomes as on a serial line for a receiver that answers, one that
 // stays silent, a gateway that refuses, a connection that drops during a wait, and a reconnect.
 #include "link/link_core.h"
-#include "link/serial_link.h"
 #include "link/tcp_transport.h"
+#include "link/window_link.h"
 #include "sim/pty_sim.h"
 #include "sim/tcp_sim.h"
 #include "tests/support/deaf_listener.h"
@@ -222,7 +222,7 @@ private Q_SLOTS:
         if (!deaf.deaf())
             QSKIP("this system answers connections beyond the listen queue");
         qputenv("KZ_ORBA_COM9", deaf.address().toLocal8Bit());
-        SerialLink link;
+        WindowLink link;
         link.set_port_no(9);
         int ticks = 0;
         QTimer tick;
@@ -233,7 +233,7 @@ private Q_SLOTS:
             200, [&] { QCoreApplication::postEvent(&target, new QEvent(QEvent::KeyPress)); });
         int keys_at_failure = -1;
         QString reason;
-        connect(&link, &SerialLink::open_failed, [&](int, const QString &, const QString &why) {
+        connect(&link, &WindowLink::open_failed, [&](int, const QString &, const QString &why) {
             keys_at_failure = target.keys;
             reason = why;
         });
@@ -260,10 +260,10 @@ private Q_SLOTS:
         if (!deaf.deaf())
             QSKIP("this system answers connections beyond the listen queue");
         qputenv("KZ_ORBA_COM9", deaf.address().toLocal8Bit());
-        SerialLink link;
+        WindowLink link;
         link.set_port_no(9);
-        QSignalSpy failed(&link, &SerialLink::open_failed);
-        QSignalSpy opened(&link, &SerialLink::opened);
+        QSignalSpy failed(&link, &WindowLink::open_failed);
+        QSignalSpy opened(&link, &WindowLink::opened);
         QTimer::singleShot(100, &link, [&] { link.shut_down(); });
         QElapsedTimer clock;
         clock.start();

@@ -1,26 +1,18 @@
-// The receiver model without a line: what a choice sends and how, the one-shot commands, the
-// plans and their pauses. Expected bytes are written out here rather than taken from the
-// vocabulary, so that a change there shows.
+// The receiver model without a line: what a choice or a value sends and how, the values refused,
+// the one-shot commands, the plans and their pauses. Expected bytes are written out here rather
+// than taken from the vocabulary, so that a change there shows.
 // The tables of cases are written with plain string literals.
 #undef QT_NO_CAST_FROM_ASCII
 
 #include "model/plans.h"
 #include "model/settings.h"
+#include "tests/support/data_lists.h"
 
 #include <QTest>
 
 using namespace model;
 
 namespace {
-
-OptionLists data_lists()
-{
-    OptionLists lists;
-    QString why;
-    if (!read_option_lists(QStringLiteral(KZ_DATA_DIR), &lists, &why))
-        qFatal("%s", qPrintable(why));
-    return lists;
-}
 
 const Setting &named(const char *name)
 {
@@ -215,6 +207,194 @@ private Q_SLOTS:
         QCOMPARE(step.reply_value("WP_PictureCon[07]$\r"), std::nullopt);
         QCOMPARE(step.cut_value("WP_PictureCon[07]$\r"), QByteArray("07"));
         QCOMPARE(step.cut_value("]$\r"), QByteArray());
+    }
+
+    void message_of_each_value_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("aspect word") << "aspect"
+                                     << "16:9 TV" << QByteArray("WP_Aspect[16:9]$\r");
+        QTest::newRow("aspect keep") << "aspect"
+                                     << "Keep Ratio" << QByteArray("WP_Aspect[Keep]$\r");
+        QTest::newRow("display off") << "display"
+                                     << "Off" << QByteArray("WP_Display[Off]$\r");
+        QTest::newRow("display mode") << "display_mode"
+                                      << "AV SW" << QByteArray("WP_DisplayMode[AVSW]$\r");
+        QTest::newRow("hdcp") << "hdcp"
+                              << "Noncompliant" << QByteArray("WP_HdcpInput[NotHDCP]$\r");
+        QTest::newRow("output by position") << "output_resolution"
+                                            << "1280x720" << QByteArray("WP_Output[4]$\r");
+        QTest::newRow("input resolution by position")
+            << "input_resolution"
+            << "1280x720" << QByteArray("WP_InputPrefer[3]$\r");
+        QTest::newRow("auto-off first entry is 0") << "auto_off"
+                                                   << "Off" << QByteArray("WP_AutoOff[0]$\r");
+        QTest::newRow("auto-off seconds") << "auto_off"
+                                          << "600" << QByteArray("WP_AutoOff[600]$\r");
+        QTest::newRow("overscan enable") << "overscan"
+                                         << "Yes" << QByteArray("WP_OverscanEn[Yes]$\r");
+        QTest::newRow("overscan h") << "overscan_h"
+                                    << "50" << QByteArray("WP_OverscanH[50]$\r");
+        QTest::newRow("audio lr") << "audio_lr"
+                                  << "Off" << QByteArray("WP_AudioLR[Off]$\r");
+        QTest::newRow("two-input hdmi") << "input_source"
+                                        << "Hdmi" << QByteArray("WP_Input[Hdmi]$\r");
+        QTest::newRow("three-input hdmi2") << "input_source"
+                                           << "Hdmi2" << QByteArray("WP_Input[Hdmi2]$\r");
+        QTest::newRow("tx baud") << "tx_baudrate"
+                                 << "9600" << QByteArray("WP_BaudrateTx[9600]$\r");
+        QTest::newRow("brightness") << "brightness"
+                                    << "0" << QByteArray("WP_PictureBri[0]$\r");
+        QTest::newRow("sharpness") << "sharpness"
+                                   << "100" << QByteArray("WP_PictureSha[100]$\r");
+        QTest::newRow("projsw") << "projsw_mode"
+                                << "300" << QByteArray("WP_ProjSW[300]$\r");
+        QTest::newRow("auto display off") << "auto_display_off"
+                                          << "Off" << QByteArray("WP_AutoDispOff[Off]$\r");
+        QTest::newRow("projector port")
+            << "projector_port"
+            << "19200,7,E,1.5" << QByteArray("WP_DisplaySet[19200,7,E,1.5]$\r");
+        QTest::newRow("display on raw bytes")
+            << "display_on_command"
+            << "50 57 52 0D" << QByteArray("WP_DisplayOn[4,PWR\r]$\r");
+        QTest::newRow("display off carries the terminator bytes")
+            << "display_off_command"
+            << "00 5d 24 0d 1 2 3 4 5 6"
+            << QByteArray("WP_DisplayOff[10,\0]$\r\x01\x02\x03\x04\x05\x06]$\r", 30);
+    }
+
+    void message_of_each_value()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const OptionLists lists = data_lists();
+        const Setting *setting = find_setting(name);
+        QVERIFY(setting);
+        QCOMPARE(value_problem(*setting, value, lists), std::nullopt);
+        QTEST(value_message(*setting, value, lists), "message");
+    }
+
+    void values_refused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("argument word is no entry") << "aspect"
+                                                   << "16:9";
+        QTest::newRow("case counts") << "display"
+                                     << "off";
+        QTest::newRow("overscan beyond 50") << "overscan_h"
+                                            << "51";
+        QTest::newRow("picture beyond 100") << "hue"
+                                            << "101";
+        QTest::newRow("projsw between steps") << "projsw_mode"
+                                              << "32";
+        QTest::newRow("output not in the file") << "output_resolution"
+                                                << "1280x720p60";
+        QTest::newRow("auto-off not in the file") << "auto_off"
+                                                  << "61";
+        QTest::newRow("port baud not offered") << "projector_port"
+                                               << "4800,8,N,1";
+        QTest::newRow("port parity word") << "projector_port"
+                                          << "9600,8,NONE,1";
+        QTest::newRow("port short") << "projector_port"
+                                    << "9600,8,N";
+        QTest::newRow("display not hex") << "display_on_command"
+                                         << "PWR ON";
+        QTest::newRow("display empty") << "display_off_command"
+                                       << "";
+        QTest::newRow("display on too long")
+            << "display_on_command" << QString(QStringLiteral("41 ")).repeated(57);
+        QTest::newRow("display off too long")
+            << "display_off_command" << QString(QStringLiteral("41 ")).repeated(56);
+        QTest::newRow("read only") << "rx_firmware"
+                                   << "V1.05";
+    }
+
+    void values_refused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const Setting *setting = find_setting(name);
+        QVERIFY(setting);
+        QVERIFY(value_problem(*setting, value, data_lists()).has_value());
+    }
+
+    void longest_display_commands_fit()
+    {
+        const OptionLists lists = data_lists();
+        const QString on = QString(QStringLiteral("41 ")).repeated(56);
+        const QString off = QString(QStringLiteral("41 ")).repeated(55);
+        QCOMPARE(value_problem(*find_setting(QStringLiteral("display_on_command")), on, lists),
+            std::nullopt);
+        QCOMPARE(value_problem(*find_setting(QStringLiteral("display_off_command")), off, lists),
+            std::nullopt);
+        QCOMPARE(
+            value_message(*find_setting(QStringLiteral("display_on_command")), on, lists).size(),
+            75);
+    }
+
+    void whole_read_follows_the_windows_reads()
+    {
+        QList<const Setting *> all;
+        for (const Setting &setting : settings())
+            all << &setting;
+        const std::vector<Step> plan = read_plan(all);
+        QStringList queries;
+        QList<int> before, after;
+        for (const Step &step : plan) {
+            queries << QString::fromLatin1(step.message);
+            before << step.pause_before_ms();
+            after << step.pause_after_ms();
+        }
+        const QStringList expected = { "WP_IdentifyTx[?]$\r", "WP_Aspect[?]$\r", "WP_Info[?]$\r",
+            "WP_Output[?]$\r", "WP_OverscanEn[?]$\r", "WP_OverscanH[?]$\r", "WP_OverscanV[?]$\r",
+            "WP_AudioEn[?]$\r", "WP_AudioHdmi[?]$\r", "WP_AudioLR[?]$\r", "WP_AutoOff[?]$\r",
+            "WP_DisplayMode[?]$\r", "WP_Display[?]$\r", "WP_Input[?]$\r", "WP_HdcpInput[?]$\r",
+            "WP_InputPrefer[?]$\r", "WP_InfoTx[?]$\r", "WP_BaudrateTx[?]$\r", "WP_PictureBri[?]$\r",
+            "WP_PictureCon[?]$\r", "WP_PictureSat[?]$\r", "WP_PictureHue[?]$\r",
+            "WP_PictureSha[?]$\r", "WP_ProjSW[?]$\r", "WP_AutoDispOn[?]$\r", "WP_AutoDispOff[?]$\r",
+            "WP_DisplaySet[?]$\r", "WP_DisplayOn[?]$\r", "WP_DisplayOff[?]$\r" };
+        QCOMPARE(queries, expected);
+        // 50 ms (ended after 51) after each receiver query, 100 ms (101) after each picture and
+        // projector-control query, and between the projector settings' three queries.
+        QList<int> expected_after(18, 51);
+        expected_after << QList<int>(8, 101) << QList<int>(3, 0);
+        QCOMPARE(after, expected_after);
+        QList<int> expected_before(27, 0);
+        expected_before << 101 << 101;
+        QCOMPARE(before, expected_before);
+    }
+
+    void input_source_asks_the_transmitter_first()
+    {
+        const std::vector<Step> plan = read_plan(
+            { find_setting(QStringLiteral("hue")), find_setting(QStringLiteral("input_source")) });
+        QCOMPARE(plan.size(), std::size_t(3));
+        QCOMPARE(plan[0].message, QByteArray("WP_IdentifyTx[?]$\r"));
+        QCOMPARE(plan[1].message, QByteArray("WP_Input[?]$\r"));
+        QCOMPARE(plan[2].message, QByteArray("WP_PictureHue[?]$\r"));
+    }
+
+    void set_pauses_like_the_projector_send()
+    {
+        const OptionLists lists = data_lists();
+        const auto entry = [](const char *name, const char *value) {
+            ProfileEntry e;
+            e.setting = find_setting(QLatin1String(name));
+            e.value = QLatin1String(value);
+            return e;
+        };
+        const std::vector<Step> plan
+            = set_plan({ entry("display_on_command", "01"), entry("projector_port", "9600,8,N,1"),
+                           entry("display_on_command", "02"), entry("display_off_command", "03"),
+                           entry("aspect", "Full") },
+                lists);
+        QList<int> before;
+        for (const Step &step : plan)
+            before << step.pause_before_ms();
+        QCOMPARE(before, (QList<int> { 0, 0, 101, 101, 0 }));
     }
 };
 

@@ -17,7 +17,7 @@ const QByteArray plus = QByteArrayLiteral("WP_KeyPlus[]$\r");
 class ArrivalCounter : public QObject
 {
 public:
-    ArrivalCounter(const QObject *window, const SerialLink &link)
+    ArrivalCounter(const QObject *window, const WindowLink &link)
         : window_(window)
         , link_(link)
     { }
@@ -37,7 +37,7 @@ protected:
 
 private:
     const QObject *window_;
-    const SerialLink &link_;
+    const WindowLink &link_;
 };
 
 } // namespace
@@ -138,7 +138,7 @@ private Q_SLOTS:
         QVERIFY(open(2));
         auto *control = child<QWidget>(*fx, focus);
         QVERIFY(control);
-        const SerialLink &link = fx->window->link();
+        const WindowLink &link = fx->window->link();
         bool released = false;
         run_when(
             fx->window.get(), [&] { return link.in_delay(); },
@@ -230,7 +230,7 @@ private Q_SLOTS:
     void held_key_sends_at_most_one_command_per_pause()
     {
         QVERIFY(open(2));
-        const SerialLink &link = fx->window->link();
+        const WindowLink &link = fx->window->link();
         ArrivalCounter counter(fx->window.get(), link);
         qApp->installEventFilter(&counter); // installed last, so it sees each press first
         int posted = 0;
@@ -267,7 +267,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, in_query);
         QVERIFY(open(1));
-        SerialLink &link = fx->window->link();
+        WindowLink &link = fx->window->link();
         bool pressed = false;
         run_when(
             fx->window.get(),

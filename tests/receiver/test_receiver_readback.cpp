@@ -285,7 +285,7 @@ private Q_SLOTS:
         QVERIFY(fx);
         for (const Setting &s : settings)
             report(s);
-        SerialLink &link = fx->window->link();
+        WindowLink &link = fx->window->link();
         bool got = false;
         run_when(
             fx->window.get(),

@@ -18,16 +18,24 @@ WindowFixture::WindowFixture(const Options &options)
             path(QString::fromLatin1(name)));
     write_settings(options);
     old_com1_ = qgetenv("KZ_ORBA_COM1");
-    const QString link = path(QStringLiteral("com1"));
-    qputenv("KZ_ORBA_COM1", link.toLocal8Bit());
-    if (options.start_sim)
-        sim.start(link);
+    if (options.line == Line::Tcp) {
+        tcp_sim = std::make_unique<TcpSimulator>(options.identify);
+        if (options.start_sim)
+            tcp_sim->listen(QHostAddress::LocalHost, 0);
+        address_ = QStringLiteral("tcp://127.0.0.1:%1").arg(tcp_sim->port());
+    } else {
+        address_ = path(QStringLiteral("com1"));
+        if (options.start_sim)
+            sim.start(address_);
+    }
+    qputenv("KZ_ORBA_COM1", address_.toLocal8Bit());
 }
 
 WindowFixture::~WindowFixture()
 {
     window.reset();
     sim.stop();
+    tcp_sim.reset();
     if (old_com1_.isNull())
         qunsetenv("KZ_ORBA_COM1");
     else
@@ -77,4 +85,60 @@ void WindowFixture::close()
 {
     if (window)
         window->close();
+}
+
+QList<QByteArray> WindowFixture::sent()
+{
+    return tcp_sim ? tcp_sim->model().received() : sim.received();
+}
+
+void WindowFixture::clear_sent()
+{
+    if (tcp_sim)
+        tcp_sim->model().clear_received();
+    else
+        sim.clear_received();
+}
+
+void WindowFixture::set_faults(const SimFaults &faults)
+{
+    if (tcp_sim)
+        tcp_sim->set_faults(faults);
+    else
+        sim.set_faults(faults);
+}
+
+QByteArray WindowFixture::value(const QByteArray &prefix)
+{
+    if (tcp_sim)
+        return tcp_sim->model().value(prefix);
+    QByteArray stored;
+    sim.with_model([&](ReceiverModel &m) { stored = m.value(prefix); });
+    return stored;
+}
+
+void WindowFixture::set_value(const QByteArray &prefix, const QByteArray &value)
+{
+    if (tcp_sim)
+        tcp_sim->model().set_value(prefix, value);
+    else
+        sim.with_model([&](ReceiverModel &m) { m.set_value(prefix, value); });
+}
+
+void WindowFixture::hang_up()
+{
+    if (tcp_sim)
+        tcp_sim->hang_up();
+    else
+        sim.hang_up();
+}
+
+bool WindowFixture::serve_again()
+{
+    return tcp_sim ? tcp_sim->port() != 0 : sim.restart();
+}
+
+bool WindowFixture::line_up()
+{
+    return tcp_sim ? tcp_sim->connected() : sim.serving();
 }

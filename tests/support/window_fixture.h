@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "sim/pty_sim.h"
+#include "sim/tcp_sim.h"
 #include "tests/support/scripted_prompts.h"
 #include "ui_frm_main.h"
 
@@ -9,11 +10,17 @@
 
 #include <memory>
 
-// The real window on a config folder of its own, with COM1 wired to a simulated receiver on a
-// pseudo-terminal and prompts answered by the test.
+// The real window on a config folder of its own, with COM1 wired to a simulated receiver and
+// prompts answered by the test. The receiver is on a pseudo-terminal, or behind a gateway: a
+// loopback listener in this process that COM1 reaches as tcp://127.0.0.1:PORT.
 class WindowFixture
 {
 public:
+    enum class Line {
+        Pty,
+        Tcp,
+    };
+
     struct Options
     {
         int port_no = 1;
@@ -23,6 +30,7 @@ public:
         int open_section = 1;
         QByteArray identify = QByteArrayLiteral("TX");
         bool start_sim = true;
+        Line line = Line::Pty;
         // Answers prompts instead of the scripted ones (the real message boxes, say).
         Prompts *prompts = nullptr;
     };
@@ -46,10 +54,24 @@ public:
     QByteArray read_file(const QString &name) const;
 
     // Messages the receiver got, oldest first; clear_sent forgets them.
-    QList<QByteArray> sent() const { return sim.received(); }
-    void clear_sent() { sim.clear_received(); }
+    QList<QByteArray> sent();
+    void clear_sent();
 
+    // The receiver on either line: what COM1 opens, its faults, its stored values, a hang-up.
+    QString address() const { return address_; }
+    void set_faults(const SimFaults &faults);
+    QByteArray value(const QByteArray &prefix);
+    void set_value(const QByteArray &prefix, const QByteArray &value);
+    void hang_up();
+    // After a hang-up, the receiver serves its line again: the pty is made anew; a listener takes
+    // the next connection by itself.
+    bool serve_again();
+    // The receiver's line is up: the pty is served, a client is connected to the listener.
+    bool line_up();
+
+    // The receiver on a pty (Line::Pty), and the gateway's listener (Line::Tcp; null otherwise).
     PtySimulator sim;
+    std::unique_ptr<TcpSimulator> tcp_sim;
     ScriptedPrompts prompts;
     std::unique_ptr<MainWindow> window;
     Ui::frm_main *ui = nullptr;
@@ -58,6 +80,7 @@ private:
     QTemporaryDir dir_;
     Options options_;
     QByteArray old_com1_;
+    QString address_;
 };
 
 // Options that open the window in the Projector section, in the given command view.

@@ -1,4 +1,4 @@
-#include "link/serial_link.h"
+#include "link/window_link.h"
 
 #include "link/port_names.h"
 #include "link/tcp_transport.h"
@@ -77,20 +77,20 @@ private:
 
 } // namespace
 
-SerialLink::SerialLink(QObject *parent)
+WindowLink::WindowLink(QObject *parent)
     : QObject(parent)
     , core_(LinkCore::Timing::Window)
 {
-    connect(&core_, &LinkCore::wait_began, this, &SerialLink::wait_began);
-    connect(&core_, &LinkCore::received, this, &SerialLink::received);
-    connect(&core_, &LinkCore::line_lost, this, &SerialLink::line_lost);
-    connect(&core_, &LinkCore::traced, this, &SerialLink::traced);
-    connect(&core_, &LinkCore::noted, this, &SerialLink::noted);
+    connect(&core_, &LinkCore::wait_began, this, &WindowLink::wait_began);
+    connect(&core_, &LinkCore::received, this, &WindowLink::received);
+    connect(&core_, &LinkCore::line_lost, this, &WindowLink::line_lost);
+    connect(&core_, &LinkCore::traced, this, &WindowLink::traced);
+    connect(&core_, &LinkCore::noted, this, &WindowLink::noted);
 }
 
-SerialLink::~SerialLink() = default;
+WindowLink::~WindowLink() = default;
 
-bool SerialLink::open_line(const QString &device)
+bool WindowLink::open_line(const QString &device)
 {
     if (!is_network_address(device))
         return core_.open(device);
@@ -105,7 +105,7 @@ bool SerialLink::open_line(const QString &device)
     {
         HeldInput held;
         const QMetaObject::Connection shut
-            = connect(this, &SerialLink::shutting_down, &held, &HeldInput::drop);
+            = connect(this, &WindowLink::shutting_down, &held, &HeldInput::drop);
         // The connect's own time limit ends it; the loop's limit is only a backstop.
         wait_for(TcpTransport::connect_timeout_ms * 2, [&result] { return result.has_value(); });
         disconnect(shut);
@@ -120,7 +120,7 @@ bool SerialLink::open_line(const QString &device)
     return *result;
 }
 
-void SerialLink::set_comm()
+void WindowLink::set_comm()
 {
     const QString device = port_device(port_no_);
     if (open_line(device)) {
@@ -137,12 +137,12 @@ void SerialLink::set_comm()
     show_pending_events();
 }
 
-void SerialLink::show_pending_events()
+void WindowLink::show_pending_events()
 {
     QCoreApplication::processEvents();
 }
 
-void SerialLink::disconnect_port()
+void WindowLink::disconnect_port()
 {
     if (!core_.is_open())
         return;
@@ -150,19 +150,19 @@ void SerialLink::disconnect_port()
     core_.close();
 }
 
-void SerialLink::close_port()
+void WindowLink::close_port()
 {
     core_.close();
 }
 
-void SerialLink::shut_down()
+void WindowLink::shut_down()
 {
     shut_ = true;
     core_.close();
     Q_EMIT shutting_down();
 }
 
-LinkOutcome SerialLink::request(const QByteArray &bytes)
+LinkOutcome WindowLink::request(const QByteArray &bytes)
 {
     if (link_busy() || shut_) {
         if (!shut_)
@@ -201,7 +201,7 @@ LinkOutcome SerialLink::request(const QByteArray &bytes)
     return *outcome;
 }
 
-void SerialLink::send_cmd_nowait(const QByteArray &text)
+void WindowLink::send_cmd_nowait(const QByteArray &text)
 {
     if (link_busy() || shut_) {
         if (!shut_)
@@ -213,7 +213,7 @@ void SerialLink::send_cmd_nowait(const QByteArray &text)
         Q_EMIT refused_not_open();
 }
 
-void SerialLink::trace_refused(const QByteArray &bytes)
+void WindowLink::trace_refused(const QByteArray &bytes)
 {
     TraceRecord record;
     record.started = QDateTime::currentDateTime();
@@ -222,7 +222,7 @@ void SerialLink::trace_refused(const QByteArray &bytes)
     Q_EMIT traced(record);
 }
 
-void SerialLink::delay_sec(double seconds)
+void WindowLink::delay_sec(double seconds)
 {
     // Ends once more than the given time has passed on a monotonic clock, in whole milliseconds.
     const qint64 limit_ms = pause_ms(seconds);
@@ -234,7 +234,7 @@ void SerialLink::delay_sec(double seconds)
     --delay_depth_;
 }
 
-void SerialLink::wait_for(int ms, const std::function<bool()> &done)
+void WindowLink::wait_for(int ms, const std::function<bool()> &done)
 {
     if (shut_ || (done && done()))
         return;
@@ -244,7 +244,7 @@ void SerialLink::wait_for(int ms, const std::function<bool()> &done)
     deadline.setTimerType(Qt::PreciseTimer);
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    connect(this, &SerialLink::shutting_down, &loop, &QEventLoop::quit);
+    connect(this, &WindowLink::shutting_down, &loop, &QEventLoop::quit);
     if (done) {
         const auto check = [&] {
             if (done())

@@ -21,15 +21,15 @@
 // on. Events that run there may start other handlers; the guards against that (the link busy,
 // in_delay, shut, a section's reading flag, QPointer to controls) live with the state they guard,
 // and the handlers above never call the event loop themselves.
-class SerialLink : public QObject
+class WindowLink : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int reply_wait_ms = LinkCore::reply_wait_ms;
     static constexpr int poll_interval_ms = LinkCore::poll_interval_ms;
 
-    explicit SerialLink(QObject *parent = nullptr);
-    ~SerialLink() override;
+    explicit WindowLink(QObject *parent = nullptr);
+    ~WindowLink() override;
 
     // Connection.
     int port_no() const { return port_no_; }
