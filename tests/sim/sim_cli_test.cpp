@@ -73,8 +73,9 @@ TEST_P(SimCliLineTest, AnswersAnIndependentClientAndStopsCleanlyOnSigterm)
     SimProcess sim(
         args({ QStringLiteral("--identify"), QStringLiteral("RX"), QStringLiteral("--log"), log }));
     ASSERT_TRUE(connect(sim)) << sim.output.toStdString();
-    if (GetParam() == Transport::Pty)
+    if (GetParam() == Transport::Pty) {
         EXPECT_TRUE(sim.output.contains(link_target(link)));
+    }
 
     ASSERT_TRUE(client.write("WP_IdentifyTx[?]$\rWP_Input[?]$\r"));
     EXPECT_EQ(client.read_count(35), "WP_IdentifyTx[RX]$\rWP_Input[Hdmi]$\r");
