@@ -89,10 +89,11 @@ TEST_P(SimCliLineTest, AnswersAnIndependentClientAndStopsCleanlyOnSigterm)
     ASSERT_TRUE(sim.process.waitForFinished(5000));
     EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(sim.process.exitCode(), 0);
-    if (GetParam() == Transport::Pty)
+    if (GetParam() == Transport::Pty) {
         EXPECT_FALSE(path_exists(link));
-    else
+    } else {
         EXPECT_TRUE(client.far_end_gone(2000));
+    }
 
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
