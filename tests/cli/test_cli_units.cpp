@@ -1,9 +1,10 @@
 // The command-line tool's pieces without a line: its command line (help, slips and spellings),
-// the ports it is given and the input files it reads.
+// the ports it is given, the input files it reads and the exporter's probe deadline.
 // The tables of cases are written with plain string literals.
 #undef QT_NO_CAST_FROM_ASCII
 
 #include "cli/cli_app.h"
+#include "cli/exporter.h"
 #include "cli/input_files.h"
 
 #include <QTemporaryDir>
@@ -16,6 +17,33 @@ class TestCliUnits : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The probe's deadline from Prometheus's scrape timeout: a tenth of it (at most half a
+    // second) is left for the answer to travel back, and at least a tenth of a second is probed;
+    // a header that is no positive number sets none.
+    void probe_deadline_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<int>("deadline_ms");
+        QTest::newRow("0.6 s") << QByteArray("0.6") << 540;
+        QTest::newRow("10 s, the default") << QByteArray("10") << 9500;
+        QTest::newRow("a tenth capped at half a second") << QByteArray("60") << 59500;
+        QTest::newRow("spaces around") << QByteArray(" 2 ") << 1800;
+        QTest::newRow("too short to probe") << QByteArray("0.05") << 100;
+        QTest::newRow("beyond an hour") << QByteArray("1e9") << 3600 * 1000 - 500;
+        QTest::newRow("none") << QByteArray() << 0;
+        QTest::newRow("zero") << QByteArray("0") << 0;
+        QTest::newRow("negative") << QByteArray("-1") << 0;
+        QTest::newRow("not a number") << QByteArray("abc") << 0;
+        QTest::newRow("infinite") << QByteArray("inf") << 0;
+        QTest::newRow("nan") << QByteArray("nan") << 0;
+    }
+    void probe_deadline()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(int, deadline_ms);
+        QCOMPARE(probe_deadline_ms(header), deadline_ms);
+    }
+
     void command_line_data()
     {
         QTest::addColumn<QStringList>("words");
