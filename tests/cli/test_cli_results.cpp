@@ -355,8 +355,17 @@ private Q_SLOTS:
                         silent.silent << QByteArray("WP_PictureBri[");
                         sim->set_faults(silent);
                     }
-                    if (message.startsWith(at) && ++seen == nth)
+                    if (message.startsWith(at) && ++seen == nth) {
                         ::kill(cli.processId(), signal);
+                        // The reply waits until kz-orba-cli's handler has taken the signal (it
+                        // gives the stop signals their default action back as it does), so
+                        // that on a loaded machine too the stop is seen while this message is
+                        // on the line.
+                        QElapsedTimer taken;
+                        taken.start();
+                        while (catches(cli.processId(), signal) && taken.elapsed() < 5000)
+                            QThread::msleep(1);
+                    }
                 });
         }
         QElapsedTimer clock;
