@@ -29,10 +29,12 @@ bool installed[std::size(stop_signals)] = {};
 extern "C" void on_stop_signal(int number)
 {
     const int saved = errno;
-    for (const int each : stop_signals)
-        ::signal(each, SIG_DFL);
+    // The stop is in the pipe before a second signal would end the program: whoever sees the
+    // handler gone knows the event loop will see the stop.
     const unsigned char byte = static_cast<unsigned char>(number);
     [[maybe_unused]] const ssize_t written = ::write(wake[1], &byte, 1);
+    for (const int each : stop_signals)
+        ::signal(each, SIG_DFL);
     errno = saved;
 }
 

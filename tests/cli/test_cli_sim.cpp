@@ -470,9 +470,10 @@ private Q_SLOTS:
         if (fault == 4)
             faults.wrong_prefix = "WP_Input[";
         if (fault == 7) {
-            // The second half of the reply comes after the reply wait.
+            // The second half of the reply comes well after the reply wait, so that a loaded
+            // machine that runs the deadline late still finds only the first half.
             faults.delay_ms = 100;
-            faults.split_gap_ms = 250;
+            faults.split_gap_ms = 600;
         }
         room.sim.set_faults(faults);
         if (fault == 6) {
